@@ -1,0 +1,22 @@
+// The library's one allocation seam: every heap block the library makes comes
+// from here, so tests can make the k-th allocation fail and check that each
+// out-of-memory path gives a clean error and leaks nothing.
+#pragma once
+#include <cstddef>
+
+void *vq_malloc(size_t n);
+void *vq_calloc(size_t count, size_t size);
+void *vq_realloc(void *p, size_t n);
+void vq_free(void *p);
+// Heap copies; null when s is null or memory is short.
+char *vq_strdup(const char *s);
+char *vq_strndup(const char *s, size_t n);
+
+// Test hooks. vq_alloc_fail_nth(k) makes the k-th allocation from now (k >= 1)
+// fail once; 0 disarms. vq_alloc_fail_from(k) makes every allocation from the
+// k-th on fail until disarmed. vq_alloc_count() counts allocations since load.
+void vq_alloc_fail_nth(long k);
+void vq_alloc_fail_from(long k);
+void vq_alloc_disarm();
+long vq_alloc_count();
+bool vq_alloc_fault_hit(); // true once an armed fault has fired

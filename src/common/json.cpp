@@ -1,0 +1,168 @@
+#include "common/json.h"
+
+#include <rapidjson/reader.h>
+#include <rapidjson/writer.h>
+
+#include <cstring>
+
+void *operator new(size_t n, vqjson::SeamTag) {
+    void *p = vq_malloc(n);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void operator delete(void *p, vqjson::SeamTag) noexcept { vq_free(p); }
+
+namespace vqjson {
+
+void *SeamAllocator::Malloc(size_t n) {
+    if (n == 0) return nullptr;
+    void *p = vq_malloc(n);
+    if (!p) throw std::bad_alloc();
+    return p;
+}
+
+void *SeamAllocator::Realloc(void *p, size_t, size_t new_n) {
+    if (new_n == 0) {
+        vq_free(p);
+        return nullptr;
+    }
+    void *q = vq_realloc(p, new_n);
+    if (!q) throw std::bad_alloc();
+    return q;
+}
+
+namespace {
+
+// An escaped lone surrogate (\udc00) decodes to ED A0..BF xx, which RapidJSON
+// lets through; raw bytes were already validated by the reader.
+bool has_surrogate(const char *s, size_t n) {
+    const char *end = s + n;
+    for (const char *p = s; (p = static_cast<const char *>(std::memchr(p, 0xED, end - p)));) {
+        if (p + 1 < end && static_cast<unsigned char>(p[1]) >= 0xA0) return true;
+        ++p;
+    }
+    return false;
+}
+
+// Forwards reader events into the document while bounding depth and refusing
+// surrogates.
+struct StrictHandler {
+    Doc &doc;
+    unsigned depth = 0;
+
+    bool Null() { return doc.Null(); }
+    bool Bool(bool b) { return doc.Bool(b); }
+    bool Int(int i) { return doc.Int(i); }
+    bool Uint(unsigned u) { return doc.Uint(u); }
+    bool Int64(int64_t i) { return doc.Int64(i); }
+    bool Uint64(uint64_t u) { return doc.Uint64(u); }
+    bool Double(double d) { return doc.Double(d); }
+    bool RawNumber(const char *s, rapidjson::SizeType n, bool copy) { return doc.RawNumber(s, n, copy); }
+    bool String(const char *s, rapidjson::SizeType n, bool copy) {
+        return !has_surrogate(s, n) && doc.String(s, n, copy);
+    }
+    bool Key(const char *s, rapidjson::SizeType n, bool copy) {
+        return !has_surrogate(s, n) && doc.Key(s, n, copy);
+    }
+    bool StartObject() { return ++depth <= kMaxDepth && doc.StartObject(); }
+    bool EndObject(rapidjson::SizeType n) {
+        --depth;
+        return doc.EndObject(n);
+    }
+    bool StartArray() { return ++depth <= kMaxDepth && doc.StartArray(); }
+    bool EndArray(rapidjson::SizeType n) {
+        --depth;
+        return doc.EndArray(n);
+    }
+};
+
+struct Generator {
+    const char *text;
+    size_t len;
+    bool ok = false;
+    bool operator()(Doc &doc) {
+        rapidjson::MemoryStream ms(text, len);
+        rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, SeamAllocator> reader;
+        StrictHandler h{doc};
+        constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+        ok = !reader.Parse<kFlags>(ms, h).IsError();
+        return ok;
+    }
+};
+
+// Output stream that grows a seam-allocated text.
+struct OutText {
+    typedef char Ch;
+    char *data = nullptr;
+    size_t len = 0, cap = 0;
+    void Put(char c) {
+        if (len + 1 >= cap) grow();
+        data[len++] = c;
+    }
+    void Flush() {}
+    void grow() {
+        size_t ncap = cap ? cap * 2 : 256;
+        char *p = static_cast<char *>(vq_realloc(data, ncap));
+        if (!p) throw std::bad_alloc();
+        data = p;
+        cap = ncap;
+    }
+};
+
+}  // namespace
+
+Status parse_strict(Doc &doc, const char *text, size_t len) noexcept {
+    if (!text || std::memchr(text, 0, len)) return kInvalid;
+    Generator gen{text, len};
+    Status st = build([&] { doc.Populate(gen); });
+    if (st != kOk) return st;
+    return gen.ok ? kOk : kInvalid;
+}
+
+Status parse_strict(Doc &doc, const char *text) noexcept {
+    return text ? parse_strict(doc, text, std::strlen(text)) : kInvalid;
+}
+
+Status write_compact(const Value &v, char **out, size_t *out_len) noexcept {
+    *out = nullptr;
+    *out_len = 0;
+    OutText os;
+    bool ok = false;
+    Status st = build([&] {
+        rapidjson::Writer<OutText, rapidjson::UTF8<>, rapidjson::UTF8<>, SeamAllocator,
+                          rapidjson::kWriteValidateEncodingFlag>
+            w(os);
+        ok = v.Accept(w);
+        os.Put('\0');
+    });
+    if (st != kOk || !ok) {
+        vq_free(os.data);
+        return st != kOk ? st : kInvalid;
+    }
+    *out = os.data;
+    *out_len = os.len - 1;
+    return kOk;
+}
+
+const Value *find_first(const Value &obj, const char *key) noexcept {
+    if (!obj.IsObject()) return nullptr;
+    size_t n = std::strlen(key);
+    for (auto it = obj.MemberBegin(); it != obj.MemberEnd(); ++it) {
+        if (it->name.GetStringLength() == n && std::memcmp(it->name.GetString(), key, n) == 0) return &it->value;
+    }
+    return nullptr;
+}
+
+void erase_members(Value &obj, const char *key) noexcept {
+    if (!obj.IsObject()) return;
+    size_t n = std::strlen(key);
+    for (auto it = obj.MemberBegin(); it != obj.MemberEnd();) {
+        bool match = it->name.GetStringLength() == n && std::memcmp(it->name.GetString(), key, n) == 0;
+        it = match ? obj.EraseMember(it) : it + 1;
+    }
+}
+
+Value str(const char *s, Doc &doc) { return str(s, std::strlen(s), doc); }
+
+}  // namespace vqjson

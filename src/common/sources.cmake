@@ -1,0 +1,1 @@
+qvx_subsystem(qvx_common common/alloc.cpp common/json.cpp)

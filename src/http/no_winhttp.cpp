@@ -1,0 +1,4 @@
+#include "http/http.h"
+
+// This build has no WinHTTP; the network transport is libcurl.
+const quorvex_http *quorvex_http_winhttp() { return nullptr; }

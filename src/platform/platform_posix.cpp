@@ -1,0 +1,36 @@
+#include "platform/platform.h"
+
+#include <sys/random.h>
+#include <time.h>
+
+#include <cerrno>
+
+namespace vqp {
+
+uint64_t now_ms() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+void sleep_ms(uint32_t ms) {
+    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+}
+
+int secure_random(void *buf, size_t n) {
+    auto *p = static_cast<unsigned char *>(buf);
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = getrandom(p + got, n - got, 0);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        got += static_cast<size_t>(r);
+    }
+    return 0;
+}
+
+}  // namespace vqp

@@ -1,0 +1,1 @@
+qvx_subsystem(qvx_parser playlist_parser/state.cpp)

@@ -1,0 +1,1 @@
+// Placeholder until the parser engine lands.

@@ -1,0 +1,66 @@
+// The playlist parser engine: one process-wide parser state, no lock of its own
+// (callers serialise every call and every use of a returned string). Strings
+// handed out are borrowed and stay valid until the next parse, detection,
+// vqplp_result_json call or vqplp_clear.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+// Format codes.
+enum : int32_t {
+    VQPLP_FMT_AUTO = -1,
+    VQPLP_FMT_M3U = 0,
+    VQPLP_FMT_HLS = 1,
+    VQPLP_FMT_STREAMING_LIST = 2,
+    VQPLP_FMT_CUE = 3,
+    VQPLP_FMT_UNKNOWN = 4,
+};
+
+// Parse status codes.
+enum : int32_t {
+    VQPLP_OK = 0,
+    VQPLP_E_DECODE = 1,
+    VQPLP_E_FORMAT = 3,
+    VQPLP_E_ARG = 4,
+    VQPLP_E_IO = 5,
+    VQPLP_E_NOMEM = 6,
+};
+
+void vqplp_clear();
+
+int32_t vqplp_parse(const void *bytes, size_t len, int32_t format);
+int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset);
+int32_t vqplp_parse_file(const char *path);
+int32_t vqplp_parse_file_enc(const char *path, const char *charset);
+int32_t vqplp_detect(const void *bytes, size_t len);
+
+int32_t vqplp_item_count();
+const char *vqplp_item_location(int32_t i);
+const char *vqplp_item_title(int32_t i);
+int32_t vqplp_item_duration_ms(int32_t i);
+int32_t vqplp_item_release_date(int32_t i);
+const char *vqplp_item_attr(int32_t i, const char *key);
+int32_t vqplp_item_attr_count(int32_t i);
+const char *vqplp_item_attr_key(int32_t i, int32_t a);
+int32_t vqplp_m3u_is_imdb_date_playlist();
+
+const char *vqplp_cue_meta(const char *name);
+int32_t vqplp_cue_track_count();
+const char *vqplp_cue_track_field(int32_t t, const char *name);
+int32_t vqplp_cue_track_index_count(int32_t t);
+int32_t vqplp_cue_track_index_number(int32_t t, int32_t k);
+int64_t vqplp_cue_track_index_frames(int32_t t, int32_t k);
+int32_t vqplp_cue_track_index_ms(int32_t t, int32_t k);
+
+int32_t vqplp_warning_count();
+const char *vqplp_warning(int32_t i);
+const char *vqplp_last_error();
+int32_t vqplp_detected_format();
+const char *vqplp_format_name(int32_t format);
+
+// The UTF-8 text the last parse or detection worked on (exactly the decoded
+// input, never modified by the parsers), or null; and its length.
+const char *vqplp_decoded_text();
+size_t vqplp_decoded_len();
+
+const char *vqplp_result_json();

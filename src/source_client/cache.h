@@ -1,0 +1,31 @@
+// The playlist cache (4 playlists), its counters and the statistics document.
+#pragma once
+#include <cstdint>
+
+#include "quorvex_iptv.h"
+
+struct playlist;
+
+struct cache_stats {
+    uint32_t hits, misses, revalidated, parses, evictions, errors, entries, vlcopt_mismatch;
+};
+struct transport_stats {
+    uint32_t requests, not_modified, validators_stored, transport_errors;
+};
+
+// Counted by fail() for every operation failure (caller holds g_lock).
+void vqiptv_count_error();
+// Counted by the channel-model conversion (caller holds g_lock).
+void vqiptv_count_vlcopt_mismatch();
+
+// Hands out the playlist of url, fetched, revalidated or cached; refresh 1
+// forces a request to the server. Caller holds g_lock; the playlist is
+// borrowed until the next ensure. msg is a 400-byte buffer.
+int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg);
+
+void vqiptv_cache_stats_get(cache_stats *out);
+void vqiptv_curl_stats(transport_stats *out);
+void vqiptv_curl_reset();
+// Converts a playlist text without network or cache and lists its channels as
+// "name\tlocation\n" lines; release with vq_free. Null on failure (*status).
+char *vqiptv_oracle_dump(const char *text, int *status);

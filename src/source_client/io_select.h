@@ -1,0 +1,13 @@
+// Choice of the I/O record every operation goes through, and the fake
+// transport's call counter as the statistics read it.
+#pragma once
+#include "quorvex_iptv.h"
+
+// g_io when set, else the default network I/O record (not stored); may be null.
+const quorvex_io *vqiptv_io_current();
+// The shared adapter bound to the network transport, or null when there is none.
+const quorvex_io *vqiptv_io_curl();
+// The shared adapter bound to the fake transport.
+const quorvex_io *vqiptv_io_fake();
+// Every request the fake accepted since its last reset.
+int vqiptv_fake_total_calls();

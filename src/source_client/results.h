@@ -1,0 +1,31 @@
+// How every operation hands back its outcome: one JSON document copied into the
+// caller's buffer and kept in g_result, a status, and the last error text.
+// All of it is written only while g_lock is held.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "common/json.h"
+#include "platform/platform.h"
+
+// Serialises every handler operation and the cache and statistics exports.
+extern vqp::Lock g_lock;
+
+// Length (1 to 4) of the well-formed UTF-8 sequence at p with left bytes
+// remaining, or 0 when none starts there.
+int utf8_seq(const unsigned char *p, size_t left);
+
+// Formats into the last-error text (512 bytes), nothing else.
+void set_err(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+
+// Produces the error document {"error": message}, counts one error and returns
+// status unchanged.
+int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+
+// Consumes doc and delivers it: 0, -5 (cannot serialise) or -9 (buffer too small).
+int32_t emit_doc(vqjson::Doc *doc, char *out, int32_t out_len);
+
+// The texts behind vqiptv_last_error and vqiptv_result_json.
+const char *last_error_text();
+const char *result_text();

@@ -1,0 +1,11 @@
+qvx_subsystem(qvx_client
+  source_client/results.cpp
+  source_client/url_util.cpp
+  source_client/handler.cpp
+  source_client/exports.cpp
+  source_client/io_select.cpp
+  source_client/fake_controls.cpp
+  source_client/settings.cpp
+  source_client/browse.cpp
+  source_client/stream.cpp
+  source_client/cache.cpp)
