@@ -1,0 +1,71 @@
+// A converted playlist: channels sorted into groups, every string in one arena
+// addressed by 32-bit offsets (offset 0 is the empty string and means absent).
+// Read-only once parse_body returns it, except the cache's fetched_ms/used.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "common/json.h"
+#include "quorvex_iptv.h"
+
+constexpr uint32_t kArenaFull = 0xFFFFFFFFu;
+constexpr uint64_t kMaxBodyBytes = 67108864;  // 64 MiB
+
+struct channel {
+    uint32_t name;
+    uint32_t location;
+    uint32_t tvg_id;
+    uint32_t tvg_name;
+    uint32_t tvg_logo;
+    uint32_t user_agent;
+    uint32_t referrer;
+    uint32_t group_title;
+    int32_t group;  // index into groups, -1 when the playlist is flat
+    uint64_t id;
+};
+
+struct group {
+    uint32_t name;
+    int32_t *members;
+    int32_t member_count;
+    int32_t member_cap;
+};
+
+struct playlist {
+    char *url;
+    uint64_t hash;
+    uint64_t body_len;
+    uint64_t fetched_ms;
+    uint64_t used;
+    char *arena;
+    uint64_t arena_len;
+    uint64_t arena_cap;
+    channel *channels;
+    int32_t channel_count;
+    int32_t channel_cap;
+    group *groups;
+    int32_t group_count;
+    int32_t group_cap;
+    int32_t *group_slots;
+    uint64_t group_slot_count;
+    group ungrouped;
+    int32_t flat;
+    int32_t skipped;
+    int32_t duplicates;
+};
+
+// The arena string at offset off.
+inline const char *pl_str(const playlist *p, uint32_t off) { return p->arena + off; }
+
+// Converts a fetched body (taken over and always released with vq_free) into a
+// new playlist; 0, or -5 with the reason in err (err_size bytes). Runs the
+// parser engine, so the caller holds g_lock.
+int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, uint64_t hash,
+               playlist **out, char *err, size_t err_size);
+void playlist_free(playlist *p);
+int32_t group_find(const playlist *p, const char *name);
+uint32_t arena_add_n(playlist *p, const char *text, size_t len);
+// A folder-path segment of text in doc: control bytes become spaces, "/" U+2215.
+// Throws std::bad_alloc (inside vqjson::build) when memory runs out.
+vqjson::Value seg_str(vqjson::Doc &doc, const char *text);
+int ieq_n(const char *bytes, size_t n, const char *name);
