@@ -1,0 +1,36 @@
+// The exported wrappers: each picks the active I/O record (without holding
+// g_lock, so a slow operation never blocks a change of selection) and runs the
+// table's operation with it.
+#include "quorvex_iptv.h"
+#include "source_client/io_select.h"
+#include "source_client/results.h"
+
+int32_t vqiptv_validate(const char *settings_json, char *out, int32_t out_len) {
+    auto op = vqrch_get()->validate;
+    return op(vqiptv_io_current(), settings_json, out, out_len);
+}
+
+int32_t vqiptv_list(const char *settings_json, const char *path, char *out, int32_t out_len) {
+    auto op = vqrch_get()->list;
+    return op(vqiptv_io_current(), settings_json, path, out, out_len);
+}
+
+int32_t vqiptv_stream_url(const char *settings_json, const char *entry_json, char *out, int32_t out_len) {
+    auto op = vqrch_get()->stream_url;
+    return op(vqiptv_io_current(), settings_json, entry_json, out, out_len);
+}
+
+int32_t vqiptv_download(const char *a, const char *b, char *out, int32_t out_len) {
+    auto op = vqrch_get()->download;
+    return op(vqiptv_io_current(), a, b, out, out_len);
+}
+
+const char *vqiptv_last_error(void) { return last_error_text(); }
+
+const char *vqiptv_result_json(void) { return result_text(); }
+
+const char *vqiptv_version(void) { return "1.1.0"; }
+
+const char *vqiptv_runtime_type(void) { return vqrch_get()->runtime_type; }
+
+uint32_t vqiptv_caps(void) { return vqrch_get()->caps; }

@@ -1,7 +1,13 @@
 // Choice of the I/O record every operation goes through, and the fake
 // transport's call counter as the statistics read it.
 #pragma once
+#include "platform/platform.h"
 #include "quorvex_iptv.h"
+
+// Guards the transport factories, the one shared adapter record and the
+// fake's call counters as the statistics read them. Taken after g_io_lock,
+// never while g_lock is held.
+extern vqp::Lock g_tl;
 
 // g_io when set, else the default network I/O record (not stored); may be null.
 const quorvex_io *vqiptv_io_current();

@@ -23,8 +23,9 @@ void set_err(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
 int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...)
     __attribute__((format(printf, 4, 5)));
 
-// Consumes doc and delivers it: 0, -5 (cannot serialise) or -9 (buffer too small).
-int32_t emit_doc(vqjson::Doc *doc, char *out, int32_t out_len);
+// Serialises doc and delivers it: 0, -5 (cannot serialise) or -9 (buffer too
+// small). The caller's document is released by its own destructor.
+int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len);
 
 // The texts behind vqiptv_last_error and vqiptv_result_json.
 const char *last_error_text();

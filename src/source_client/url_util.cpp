@@ -1,0 +1,89 @@
+#include "source_client/url_util.h"
+
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace {
+bool is_alpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
+bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
+bool is_scheme_char(unsigned char c) { return is_alpha(c) || is_digit(c) || c == '+' || c == '-' || c == '.'; }
+bool is_control(unsigned char c) { return (c >= 0x01 && c <= 0x1F) || c == 0x7F; }
+
+// End of the authority that starts at s: the first "/", "?", "#" or the end.
+const char *authority_end(const char *s) { return s + std::strcspn(s, "/?#"); }
+
+// Appends bytes while room for the terminator remains.
+struct Out {
+    char *buf;
+    size_t cap;
+    size_t len = 0;
+    void put(const char *s, size_t n) {
+        for (size_t i = 0; i < n && len + 1 < cap; ++i) buf[len++] = s[i];
+        buf[len] = '\0';
+    }
+};
+}  // namespace
+
+size_t scheme_len(const char *s) {
+    if (!s || !is_alpha(static_cast<unsigned char>(s[0]))) return 0;
+    size_t i = 1;
+    while (is_scheme_char(static_cast<unsigned char>(s[i]))) ++i;
+    return s[i] == ':' ? i : 0;
+}
+
+uint64_t vqiptv_fnv1a(const void *bytes, size_t n, uint64_t h) {
+    const auto *p = static_cast<const unsigned char *>(bytes);
+    for (size_t i = 0; i < n; ++i) {
+        h ^= p[i];
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+uint64_t vqiptv_now_ms() { return vqp::now_ms(); }
+
+int vqiptv_uri_is_absolute(const char *s) {
+    size_t n = scheme_len(s);
+    if (n == 0 || s[n + 1] == '\0') return 0;
+    for (const char *p = s; *p; ++p) {
+        if (is_control(static_cast<unsigned char>(*p))) return 0;
+    }
+    if (s[n + 1] != '/' || s[n + 2] != '/') return 1;
+    const char *auth = s + n + 3;
+    const char *end = authority_end(auth);
+    return end > auth && !std::memchr(auth, ' ', static_cast<size_t>(end - auth));
+}
+
+int vqiptv_url_is_http(const char *s) {
+    size_t n = scheme_len(s);
+    if (n != 4 && n != 5) return 0;
+    char lower[5];
+    for (size_t i = 0; i < n; ++i) lower[i] = static_cast<char>(s[i] | 0x20);
+    bool http = n == 4 ? std::memcmp(lower, "http", 4) == 0 : std::memcmp(lower, "https", 5) == 0;
+    if (!http || s[n + 1] != '/' || s[n + 2] != '/') return 0;
+    return vqiptv_uri_is_absolute(s);
+}
+
+void vqiptv_redact_url(const char *url, char *out, size_t cap) {
+    if (!out || cap == 0) return;
+    Out o{out, cap};
+    out[0] = '\0';
+    if (!url) return;
+    const char *rest = url;
+    size_t n = scheme_len(url);
+    if (n && url[n + 1] == '/' && url[n + 2] == '/') {
+        const char *auth = url + n + 3;
+        const char *end = authority_end(auth);
+        o.put(url, n + 3);
+        const char *host = auth;
+        for (const char *p = auth; p < end; ++p) {
+            if (*p == '@') host = p + 1;
+        }
+        o.put(host, static_cast<size_t>(end - host));
+        rest = end;
+    }
+    size_t keep = std::strcspn(rest, "?#");
+    o.put(rest, keep);
+    if (rest[keep]) o.put("?<redacted>", 11);
+}
