@@ -48,7 +48,7 @@ bool has_surrogate(const char *s, size_t n) {
 // Forwards reader events into the document while bounding depth and refusing
 // surrogates.
 struct StrictHandler {
-    Doc &doc;
+    BaseDoc &doc;
     unsigned depth = 0;
 
     bool Null() { return doc.Null(); }
@@ -81,7 +81,7 @@ struct Generator {
     const char *text;
     size_t len;
     bool ok = false;
-    bool operator()(Doc &doc) {
+    bool operator()(BaseDoc &doc) {
         rapidjson::MemoryStream ms(text, len);
         rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, SeamAllocator> reader;
         StrictHandler h{doc};

@@ -40,8 +40,22 @@ struct SeamAllocator {
 };
 
 using Pool = rapidjson::MemoryPoolAllocator<SeamAllocator>;
-using Doc = rapidjson::GenericDocument<rapidjson::UTF8<>, Pool, SeamAllocator>;
 using Value = rapidjson::GenericValue<rapidjson::UTF8<>, Pool>;
+using BaseDoc = rapidjson::GenericDocument<rapidjson::UTF8<>, Pool, SeamAllocator>;
+
+struct PoolHolder {
+    Pool pool;
+};
+
+// A document that owns its pool as a member, so constructing one allocates
+// nothing and cannot fail; every allocation happens inside the module's calls
+// or inside build().
+class Doc : private PoolHolder, public BaseDoc {
+public:
+    explicit Doc(rapidjson::Type type = rapidjson::kNullType) : PoolHolder(), BaseDoc(type, &pool) {}
+    Doc(const Doc &) = delete;
+    Doc &operator=(const Doc &) = delete;
+};
 
 constexpr unsigned kMaxDepth = 128;
 

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs every test: a Release build,
+# an AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
+# under ThreadSanitizer, and the Windows DLL under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+
+"$root/scripts/install-deps.sh"
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+# build_and_test NAME CTEST_ARGS... -- CMAKE_ARGS...
+build_and_test() {
+  local name=$1; shift
+  local ctest_args=()
+  while [[ $# -gt 0 && $1 != -- ]]; do ctest_args+=("$1"); shift; done
+  shift
+  local dir="$root/build/$name"
+  echo "=== $name: configure and build" >&2
+  cmake -S "$root" -B "$dir" -DQVX_BUILD_BENCH=OFF "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs" >/dev/null
+  echo "=== $name: tests" >&2
+  (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs" "${ctest_args[@]}")
+}
+
+build_and_test release -- -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_BENCH=ON
+build_and_test asan -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE="address;undefined"
+build_and_test tsan -L concurrency -- -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE=thread
+
+if [[ -x "$root/scripts/windows-stage.sh" ]]; then
+  "$root/scripts/windows-stage.sh"
+fi

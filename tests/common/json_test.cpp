@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "common/json.h"
+
+namespace {
+
+vqjson::Status parse(const std::string &text) {
+    vqjson::Doc doc;
+    return vqjson::parse_strict(doc, text.data(), text.size());
+}
+
+std::string write(const vqjson::Value &v) {
+    char *out = nullptr;
+    size_t len = 0;
+    EXPECT_EQ(vqjson::write_compact(v, &out, &len), vqjson::kOk);
+    std::string s(out ? out : "", len);
+    vq_free(out);
+    return s;
+}
+
+TEST(JsonRead, AcceptsStrictDocuments) {
+    for (const char *ok : {"{}", "[]", " {\"a\":1} ", "\"x\"", "null", "{\"k\":\"\\ud83d\\ude00\"}", "[\"caf\xc3\xa9\"]"}) {
+        EXPECT_EQ(parse(ok), vqjson::kOk) << ok;
+    }
+}
+
+TEST(JsonRead, RefusesEverythingLoose) {
+    const std::string bad[] = {
+        "",                        // nothing at all
+        "{} x",                    // content after the document
+        "{}{}",                    // two documents
+        "{\"a\":1,}",              // trailing comma
+        "/*c*/{}",                 // comment
+        std::string("{\"a\":\"\0\"}", 9),  // raw NUL byte
+        "[\"\xff\"]",              // invalid UTF-8
+        "[\"\xed\xa0\x80\"]",      // raw surrogate
+        "[\"\\udc00\"]",           // escaped lone low surrogate
+        "[\"\\ud800\"]",           // escaped lone high surrogate
+        "{'a':1}",
+    };
+    for (const auto &b : bad) EXPECT_EQ(parse(b), vqjson::kInvalid) << b;
+}
+
+TEST(JsonRead, CapsNestingDepth) {
+    std::string deep(vqjson::kMaxDepth, '['), close(vqjson::kMaxDepth, ']');
+    EXPECT_EQ(parse(deep + close), vqjson::kOk);
+    EXPECT_EQ(parse("[" + deep + close + "]"), vqjson::kInvalid);
+}
+
+TEST(JsonWrite, IsCompactAndKeepsSlashesAndUtf8) {
+    vqjson::Doc doc;
+    ASSERT_EQ(vqjson::parse_strict(doc, "{ \"u\" : \"a/b\\u00e9\\n\\\"\" , \"n\" : [1, true] }"), vqjson::kOk);
+    EXPECT_EQ(write(doc), "{\"u\":\"a/b\xc3\xa9\\n\\\"\",\"n\":[1,true]}");
+}
+
+TEST(JsonWrite, RefusesInvalidUtf8) {
+    vqjson::Doc doc(rapidjson::kArrayType);
+    doc.PushBack(vqjson::str("\xc3", 1, doc), doc.GetAllocator());
+    char *out = nullptr;
+    size_t len = 0;
+    EXPECT_EQ(vqjson::write_compact(doc, &out, &len), vqjson::kInvalid);
+    EXPECT_EQ(out, nullptr);
+}
+
+TEST(JsonMembers, EraseKeepsOrderAndFindTakesTheFirst) {
+    vqjson::Doc doc;
+    ASSERT_EQ(vqjson::parse_strict(doc, "{\"a\":1,\"ID\":2,\"b\":3,\"ID\":4,\"c\":5}"), vqjson::kOk);
+    ASSERT_NE(vqjson::find_first(doc, "ID"), nullptr);
+    EXPECT_EQ(vqjson::find_first(doc, "ID")->GetInt(), 2);
+    EXPECT_EQ(vqjson::find_first(doc, "id"), nullptr);
+    vqjson::erase_members(doc, "ID");
+    EXPECT_EQ(write(doc), "{\"a\":1,\"b\":3,\"c\":5}");
+}
+
+// Every allocation of a parse and a write may fail; each must end cleanly.
+TEST(JsonAllocation, EachFailureIsReportedAndLeaksNothing) {
+    const std::string text = "{\"list\":[\"one\",\"two\",{\"deep\":[1,2,3]}],\"name\":\"x\"}";
+    for (long k = 1;; ++k) {
+        vq_alloc_fail_nth(k);
+        vqjson::Doc doc;
+        vqjson::Status st = vqjson::parse_strict(doc, text.data(), text.size());
+        char *out = nullptr;
+        size_t len = 0;
+        if (st == vqjson::kOk) st = vqjson::write_compact(doc, &out, &len);
+        bool fired = vq_alloc_fault_hit();
+        vq_alloc_disarm();
+        vq_free(out);
+        if (!fired) {
+            EXPECT_EQ(st, vqjson::kOk);
+            break;
+        }
+        EXPECT_EQ(st, vqjson::kNoMemory) << "allocation " << k;
+    }
+}
+
+}  // namespace
