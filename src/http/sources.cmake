@@ -1,4 +1,15 @@
-set(QVX_HTTP_SOURCES)
+set(QVX_HTTP_SOURCES
+  http/buf.cpp
+  http/headers.cpp
+  http/content_range.cpp
+  http/collect.cpp
+  http/records.cpp
+  http/io_over_http.cpp
+  http/fake_routes.cpp
+  http/fake_answer.cpp
+  http/fake_request.cpp
+  http/fake_describe.cpp
+  http/md5.cpp)
 if(QVX_PLATFORM STREQUAL posix)
   list(APPEND QVX_HTTP_SOURCES http/curl_transport.cpp http/no_winhttp.cpp)
 else()

@@ -1,0 +1,57 @@
+// The JSON description of the fake's last accepted request.
+#include <cstdio>
+#include <cstring>
+
+#include "http/fake.h"
+
+namespace {
+// Appends until the first failure; what was built before it stays.
+struct writer {
+    quorvex_buf b{};
+    bool ok = true;
+
+    void raw(const char *s, size_t n) { ok = ok && quorvex_buf_add(&b, s, n) == 0; }
+    void text(const char *s) { raw(s, std::strlen(s)); }
+
+    // Control bytes as \u00XX, quote and backslash escaped, every other byte
+    // (0x7F and non-ASCII included) as it is.
+    void escaped(const char *s) {
+        while (ok && *s) {
+            size_t run = std::strcspn(s, "\"\\\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
+                                         "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f");
+            raw(s, run);
+            s += run;
+            if (*s) escape_one(static_cast<unsigned char>(*s++));
+        }
+    }
+
+    void escape_one(unsigned char c) {
+        char e[8];
+        if (c < 0x20)
+            std::snprintf(e, sizeof e, "\\u%04x", c);
+        else
+            std::snprintf(e, sizeof e, "\\%c", c);
+        text(e);
+    }
+};
+}  // namespace
+
+char *qvf::describe(const quorvex_http_req *req) {
+    writer w;
+    w.text("{\"method\":\"");
+    w.escaped(req->method);
+    w.text("\",\"url\":\"");
+    w.escaped(req->url);
+    w.text("\",\"headers\":[");
+    uint64_t count = req->headers ? req->header_count : 0;
+    for (uint64_t i = 0; i < count; ++i) {
+        w.text(i ? ",\"" : "\"");
+        if (req->headers[i]) w.escaped(req->headers[i]);
+        w.text("\"");
+    }
+    char tail[80];
+    std::snprintf(tail, sizeof tail, "],\"body_len\":%lu,\"credentials\":%s}",
+                  static_cast<unsigned long>(req->body_len), req->username ? "true" : "false");
+    w.text(tail);
+    return w.b.data;
+}
