@@ -1,0 +1,140 @@
+// The result protocol every operation ends in: documents copied when they fit,
+// -9 with the size needed, error documents with repaired, capped messages.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "source_client/results.h"
+
+namespace {
+
+struct Outcome {
+    int32_t status;
+    std::string out;
+    std::string result;
+    std::string error;
+};
+
+Outcome emit(const char *json, int32_t out_len) {
+    vqp::Guard lock(g_lock);
+    vqjson::Doc doc;
+    EXPECT_EQ(vqjson::parse_strict(doc, json), vqjson::kOk);
+    std::string buf(static_cast<size_t>(out_len > 0 ? out_len : 1), 'x');
+    int32_t st = emit_doc(doc, out_len > 0 ? buf.data() : nullptr, out_len);
+    return {st, buf.c_str(), result_text(), last_error_text()};
+}
+
+Outcome failing(const char *message, int32_t out_len = 512) {
+    vqp::Guard lock(g_lock);
+    std::string buf(static_cast<size_t>(out_len > 0 ? out_len : 1), 'x');
+    int32_t st = fail(-4, buf.data(), out_len, "%s", message);
+    return {st, buf.c_str(), result_text(), last_error_text()};
+}
+
+TEST(EmitDoc, CopiesWhenTheTextAndItsNulFit) {
+    Outcome o = emit("[1,\"a/b\"]", 10);
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out, "[1,\"a/b\"]");
+    EXPECT_EQ(o.result, "[1,\"a/b\"]");
+    EXPECT_EQ(o.error, "");
+}
+
+TEST(EmitDoc, AnswersMinus9WithTheSizeNeeded) {
+    Outcome o = emit("[1,\"a/b\"]", 9);
+    EXPECT_EQ(o.status, -9);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.result, "[1,\"a/b\"]");
+    EXPECT_EQ(o.error, "output buffer too small: need 10 bytes");
+}
+
+TEST(EmitDoc, NeverWritesANullOrEmptyBuffer) {
+    EXPECT_EQ(emit("{}", 0).status, -9);
+    vqp::Guard lock(g_lock);
+    vqjson::Doc doc(rapidjson::kObjectType);
+    char probe = 'z';
+    EXPECT_EQ(emit_doc(doc, &probe, -1), -9);
+    EXPECT_EQ(probe, 'z');
+}
+
+TEST(Fail, WritesTheErrorDocumentAndKeepsItsStatus) {
+    Outcome o = failing("quote \" backslash \\ tab \t slash /");
+    EXPECT_EQ(o.status, -4);
+    EXPECT_EQ(o.out, "{\"error\":\"quote \\\" backslash \\\\ tab \\t slash /\"}");
+    EXPECT_EQ(o.result, o.out);
+    EXPECT_EQ(o.error, "quote \" backslash \\ tab \t slash /");
+}
+
+TEST(Fail, ATooSmallBufferKeepsTheFailureStatus) {
+    Outcome o = failing("boom", 5);
+    EXPECT_EQ(o.status, -4);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.result, "{\"error\":\"boom\"}");
+    EXPECT_EQ(o.error, "boom");
+}
+
+TEST(Fail, RepairsInvalidUtf8ByteForByte) {
+    struct Case { const char *in, *out; };
+    const Case cases[] = {
+        {"a\xff" "b", "a?b"},
+        {"\xed\xa0\x80", "???"},
+        {"ok \xc3\xa9 \xf0\x9f\x98\x80", "ok \xc3\xa9 \xf0\x9f\x98\x80"},
+        {"\xc0\xaf", "??"},
+        {"\xe2\x82", "??"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(failing(c.in).error, c.out) << c.in;
+}
+
+TEST(Fail, CapsTheMessageAt511BytesAndRepairsACutCharacter) {
+    std::string msg(510, 'a');
+    msg += "\xe2\x88\x95";  // a three-byte character cut after its first byte
+    Outcome o = failing(msg.c_str(), 1024);
+    EXPECT_EQ(o.error.size(), 511u);
+    EXPECT_EQ(o.error.substr(510), "?");
+}
+
+TEST(Utf8Seq, AcceptsExactlyTheWellFormedSequences) {
+    struct Case { const char *bytes; size_t left; int len; };
+    const Case cases[] = {
+        {"A", 1, 1}, {"\x00", 1, 1}, {"\xc2\x80", 2, 2}, {"\xc1\xbf", 2, 0}, {"\xe0\xa0\x80", 3, 3},
+        {"\xe0\x9f\x80", 3, 0}, {"\xed\x9f\xbf", 3, 3}, {"\xed\xa0\x80", 3, 0}, {"\xf0\x90\x80\x80", 4, 4},
+        {"\xf0\x8f\x80\x80", 4, 0}, {"\xf4\x8f\xbf\xbf", 4, 4}, {"\xf4\x90\x80\x80", 4, 0}, {"\xf5\x80\x80\x80", 4, 0},
+        {"\xe2\x88\x95", 2, 0}, {"\x80", 1, 0}, {"A", 0, 0},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(utf8_seq(reinterpret_cast<const unsigned char *>(c.bytes), c.left), c.len);
+    }
+}
+
+// A shortage while making a document leaves no result and the caller's buffer
+// untouched (emit) or emptied (fail); nothing leaks.
+TEST(ResultAllocation, EachFailureEndsCleanly) {
+    for (long k = 1;; ++k) {
+        vqp::Guard lock(g_lock);
+        vqjson::Doc doc;
+        ASSERT_EQ(vqjson::parse_strict(doc, "{\"a\":[1,2,3]}"), vqjson::kOk);
+        char out[64] = "untouched";
+        vq_alloc_fail_nth(k);
+        int32_t st = emit_doc(doc, out, sizeof out);
+        bool fired = vq_alloc_fault_hit();
+        vq_alloc_disarm();
+        if (!fired) break;
+        EXPECT_EQ(st, -5);
+        EXPECT_STREQ(last_error_text(), "out of memory");
+        EXPECT_STREQ(result_text(), "");
+        EXPECT_STREQ(out, "untouched");
+    }
+    for (long k = 1;; ++k) {
+        vq_alloc_fail_nth(k);
+        Outcome f = failing("no memory here");
+        bool fired = vq_alloc_fault_hit();
+        vq_alloc_disarm();
+        if (!fired) break;
+        EXPECT_EQ(f.status, -4);
+        EXPECT_EQ(f.error, "no memory here");
+        EXPECT_EQ(f.out, "");
+        EXPECT_EQ(f.result, "");
+    }
+}
+
+}  // namespace

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "source_client/url_util.h"
+
+namespace {
+
+TEST(SchemeLen, CountsLettersDigitsAndPunctuationBeforeTheColon) {
+    struct Case { const char *text; size_t len; };
+    const Case cases[] = {
+        {"HTTP:", 4}, {"svn+ssh://x", 7}, {"a:", 1}, {":", 0}, {"1http:", 0}, {"ht_tp:", 0},
+        {"ab cd:", 0}, {"http", 0}, {"", 0}, {"x-y.z:rest", 5}, {"h\xc3\xa9:", 0},
+    };
+    for (const auto &c : cases) EXPECT_EQ(scheme_len(c.text), c.len) << c.text;
+    EXPECT_EQ(scheme_len(nullptr), 0u);
+}
+
+TEST(UriIsAbsolute, FollowsTheSchemeAuthorityAndControlRules) {
+    struct Case { const char *text; int absolute; };
+    const Case cases[] = {
+        {"http:", 0}, {"http://", 0}, {"http://ho st/", 0}, {"http://host/a b", 1},
+        {"http://host/\tx", 0}, {"http://host/\x7f", 0}, {"rtmp://host/app", 1}, {"urn:foo", 1},
+        {"mailto:a@b", 1}, {"data:", 0}, {"relative/path", 0}, {"http://h?q", 1}, {"http://h\xc3\xa9/", 1},
+        {"http:/host", 1}, {"//host/x", 0},
+    };
+    for (const auto &c : cases) EXPECT_EQ(vqiptv_uri_is_absolute(c.text), c.absolute) << c.text;
+}
+
+TEST(UrlIsHttp, AcceptsOnlyHttpAndHttpsWithAnAuthority) {
+    struct Case { const char *text; int http; };
+    const Case cases[] = {
+        {"HTTPS://host/", 1}, {"Http://h", 1}, {"hTtPs://h/x?y", 1}, {"http:/host", 0}, {"ftp://host/", 0},
+        {"httpx://host", 0}, {"http://", 0}, {"http://a b/", 0}, {"https:", 0}, {"", 0},
+    };
+    for (const auto &c : cases) EXPECT_EQ(vqiptv_url_is_http(c.text), c.http) << c.text;
+}
+
+std::string redact(const char *url, size_t cap = 512) {
+    char out[512];
+    vqiptv_redact_url(url, out, cap);
+    return out;
+}
+
+TEST(RedactUrl, DropsCredentialsQueryAndFragment) {
+    struct Case { const char *in, *out; };
+    const Case cases[] = {
+        {"https://user:pw@host:8080/a/b?token=x#f", "https://host:8080/a/b?<redacted>"},
+        {"http://a@b@host/x", "http://host/x"},
+        {"http://host/live.m3u#top", "http://host/live.m3u?<redacted>"},
+        {"http://host?x=1", "http://host?<redacted>"},
+        {"mailto:x@y?s=1", "mailto:x@y?<redacted>"},
+        {"relative/path", "relative/path"},
+        {"http://user@", "http://"},
+        {"http://h/p@q", "http://h/p@q"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(redact(c.in), c.out) << c.in;
+    EXPECT_EQ(redact(nullptr), "");
+}
+
+TEST(RedactUrl, TruncatesToTheCapacity) {
+    EXPECT_EQ(redact("http://host/x?q", 1), "");
+    EXPECT_EQ(redact("http://host/x?q", 16), "http://host/x?<");
+    char untouched = 'z';
+    vqiptv_redact_url("http://h", &untouched, 0);
+    EXPECT_EQ(untouched, 'z');
+}
+
+TEST(Fnv1a, MatchesTheReferenceAndChains) {
+    EXPECT_EQ(vqiptv_fnv1a("", 0, kFnvOffsetBasis), kFnvOffsetBasis);
+    EXPECT_EQ(vqiptv_fnv1a("a", 1, kFnvOffsetBasis), 0xaf63dc4c8601ec8cull);
+    EXPECT_EQ(vqiptv_fnv1a("foobar", 6, kFnvOffsetBasis), 0x85944171f73967e8ull);
+    uint64_t chained = vqiptv_fnv1a("bar", 3, vqiptv_fnv1a("foo", 3, kFnvOffsetBasis));
+    EXPECT_EQ(chained, 0x85944171f73967e8ull);
+    const unsigned char high[] = {0xFF};
+    EXPECT_NE(vqiptv_fnv1a(high, 1, kFnvOffsetBasis), vqiptv_fnv1a("\x7f", 1, kFnvOffsetBasis));
+    EXPECT_EQ(vqiptv_fnv1a(high, 1, 0), 0xFFull * 1099511628211ull);
+}
+
+}  // namespace
