@@ -1,7 +1,100 @@
-// Placeholder until stream resolution lands.
+// Turning an entry into the URL to play and the HTTP headers the stream wants:
+// by channel identifier through the cached playlist, or directly from an
+// absolute URL the entry carries (no settings, no network).
+#include <cstring>
+#include <string_view>
+
+#include "source_client/channel_model.h"
+#include "source_client/fetch.h"
 #include "source_client/operations.h"
 #include "source_client/results.h"
+#include "source_client/settings.h"
+#include "source_client/url_util.h"
 
-int32_t op_stream_url(const quorvex_io *, const char *, const char *, char *out, int32_t out_len) {
-    return fail(QVX_E_UNSUPPORTED, out, out_len, "stream_url: not implemented yet");
+namespace {
+
+using vqjson::Value;
+using sv = std::string_view;
+
+constexpr const char *kNoId = "entry id not found";
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// Exactly 16 hexadecimal digits, most significant first.
+bool parse_id(const Value &v, uint64_t *id) {
+    if (v.GetStringLength() != 16) return false;
+    uint64_t n = 0;
+    for (char c : sv(v.GetString(), 16)) {
+        int d = hex_digit(c);
+        if (d < 0) return false;
+        n = n << 4 | static_cast<uint64_t>(d);
+    }
+    *id = n;
+    return true;
+}
+
+const Value *string_member(const Value &obj, const char *key) {
+    const Value *v = vqjson::find_first(obj, key);
+    return v && v->IsString() ? v : nullptr;
+}
+
+// An escaped NUL inside the string would hide the rest of it from the check.
+bool absolute(const Value &v) {
+    return std::strlen(v.GetString()) == v.GetStringLength() && vqiptv_uri_is_absolute(v.GetString());
+}
+
+int32_t answer(sv url, const char *user_agent, const char *referrer, char *out, int32_t out_len) {
+    vqjson::Doc doc(rapidjson::kObjectType);
+    auto fill = [&] {
+        auto &a = doc.GetAllocator();
+        Value headers(rapidjson::kObjectType);
+        if (*user_agent) headers.AddMember("User-Agent", vqjson::str(user_agent, doc), a);
+        if (*referrer) headers.AddMember("Referer", vqjson::str(referrer, doc), a);
+        doc.AddMember("url", vqjson::str(url.data(), url.size(), doc), a);
+        doc.AddMember("headers", headers, a);
+    };
+    if (vqjson::build(fill) != vqjson::kOk) return fail(QVX_E_CONTENT, out, out_len, "out of memory");
+    return emit_doc(doc, out, out_len);
+}
+
+int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_text, char *out, int32_t out_len) {
+    uint64_t id = 0;
+    if (!parse_id(id_text, &id)) return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
+    char msg[kMsgSize];
+    settings s;
+    playlist *pl = nullptr;
+    if (int rc = open_playlist(io, settings_json, s, 0, &pl, msg)) return fail(rc, out, out_len, "%s", msg);
+    for (int32_t i = 0; i < pl->channel_count; ++i) {
+        const channel &c = pl->channels[i];
+        if (c.id == id)
+            return answer(pl_str(pl, c.location), pl_str(pl, c.user_agent), pl_str(pl, c.referrer), out, out_len);
+    }
+    return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
+}
+
+int32_t direct(const Value &entry, char *out, int32_t out_len) {
+    const Value *url = string_member(entry, "stream_url");
+    if (!url) url = string_member(entry, "url");
+    if (!url || !absolute(*url))
+        return fail(QVX_E_INVALID, out, out_len, "entry_json has neither id nor an absolute stream_url");
+    return answer(sv(url->GetString(), url->GetStringLength()), "", "", out, out_len);
+}
+
+}  // namespace
+
+int32_t op_stream_url(const quorvex_io *io, const char *settings_json, const char *entry_json, char *out,
+                      int32_t out_len) {
+    vqjson::Doc entry;
+    vqjson::Status st = entry_json ? vqjson::parse_strict(entry, entry_json) : vqjson::kInvalid;
+    if (st == vqjson::kNoMemory) return fail(QVX_E_CONTENT, out, out_len, "out of memory");
+    if (st != vqjson::kOk || !entry.IsObject())
+        return fail(QVX_E_INVALID, out, out_len, "entry_json is not a JSON object");
+    const Value *id = vqjson::find_first(entry, "id");
+    if (id && id->IsString()) return by_id(io, settings_json, *id, out, out_len);
+    return direct(entry, out, out_len);
 }

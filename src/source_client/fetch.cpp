@@ -1,0 +1,244 @@
+// The playlist download: a GET through the transport behind the I/O record,
+// conditional when validators are stored, following redirects itself, with
+// the final status turned into the library's status codes.
+#include "source_client/fetch.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "common/alloc.h"
+#include "http/http.h"
+#include "source_client/channel_model.h"
+#include "source_client/redirect.h"
+#include "source_client/scrub.h"
+#include "source_client/url_util.h"
+#include "source_client/validators.h"
+
+namespace {
+
+constexpr int kMaxHops = 9;
+constexpr size_t kPairsCap = 4096;
+constexpr size_t kFirstBodyCap = 65536;
+constexpr const char *kUserAgent = "quorvex-iptv/1.1.0";
+
+// What one answer delivered; emptied before every request.
+struct fetch_resp {
+    char *etag;
+    char *last_modified;
+    char *body;
+    size_t len;
+    size_t cap;
+    bool too_large;
+    bool out_of_memory;
+    char pairs[kPairsCap];  // "name\0value\0" back to back
+    size_t pairs_len;
+};
+
+void resp_clear(fetch_resp &r) {
+    vq_free(r.etag);
+    vq_free(r.last_modified);
+    vq_free(r.body);
+    r.etag = r.last_modified = r.body = nullptr;
+    r.len = r.cap = r.pairs_len = 0;
+    r.too_large = r.out_of_memory = false;
+}
+
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+
+// Equal ignoring ASCII case.
+bool named(const char *name, const char *want) {
+    while (*name && lower(*name) == lower(*want)) ++name, ++want;
+    return lower(*name) == lower(*want);
+}
+
+// Header names are case-insensitive (HTTP/2 sends them in lower case).
+int on_header(void *user, const char *name, const char *value) {
+    auto &r = *static_cast<fetch_resp *>(user);
+    bool etag = named(name, "ETag"), modified = named(name, "Last-Modified");
+    if (!etag && !modified && !named(name, "Location")) return 0;
+    size_t nlen = std::strlen(name), vlen = std::strlen(value);
+    if (r.pairs_len + nlen + vlen + 2 > kPairsCap) return 0;
+    std::memcpy(r.pairs + r.pairs_len, name, nlen + 1);
+    std::memcpy(r.pairs + r.pairs_len + nlen + 1, value, vlen + 1);
+    r.pairs_len += nlen + vlen + 2;
+    if ((!etag && !modified) || !*value) return 0;
+    char *&slot = etag ? r.etag : r.last_modified;
+    vq_free(slot);
+    slot = vq_strdup(value);
+    r.out_of_memory = !slot;
+    return slot ? 0 : 1;
+}
+
+bool grow_body(fetch_resp &r, size_t need) {
+    size_t cap = r.cap ? r.cap : kFirstBodyCap;
+    while (cap < need) cap *= 2;
+    if (cap == r.cap) return true;
+    auto *p = static_cast<char *>(vq_realloc(r.body, cap));
+    if (!p) return false;
+    r.body = p;
+    r.cap = cap;
+    return true;
+}
+
+int on_body(void *user, const void *data, size_t n) {
+    auto &r = *static_cast<fetch_resp *>(user);
+    if (r.len + n > kMaxBodyBytes) {
+        r.too_large = true;
+        return 1;
+    }
+    if (!grow_body(r, r.len + n + 1)) {
+        r.out_of_memory = true;
+        return 1;
+    }
+    if (n) std::memcpy(r.body + r.len, data, n);
+    r.len += n;
+    r.body[r.len] = '\0';
+    return 0;
+}
+
+// One fetch: the request lines, the current URL and what came back.
+struct exchange {
+    const quorvex_http *http;
+    const char *url;   // as the caller passed it
+    const char *shown;  // its redacted form
+    char *msg;
+    validator *stored;
+    char lines[3][512];
+    const char *headers[3];
+    int header_count;
+    char current[2][kUrlCap];
+    int cur;
+    int status;
+    char *err;
+    fetch_resp resp;
+};
+
+void add_line(exchange &x, const char *name, const char *value) {
+    char *line = x.lines[x.header_count];
+    if (value && quorvex_header_line(name, value, line, sizeof x.lines[0]) == 0)
+        x.headers[x.header_count++] = line;
+}
+
+void release_err(exchange &x) {
+    if (x.err && x.http->free_buf) x.http->free_buf(x.http->ctx, x.err);
+    x.err = nullptr;
+}
+
+bool is_redirect(int s) { return s == 301 || s == 302 || s == 303 || s == 307 || s == 308; }
+
+// Runs the requests, following redirects; the transport's result.
+int exchange_run(exchange &x) {
+    quorvex_http_req req{};
+    req.size = sizeof req;
+    req.method = "GET";
+    req.headers = x.headers;
+    req.header_count = static_cast<uint64_t>(x.header_count);
+    req.timeout_ms = 120000;
+    req.connect_timeout_ms = 15000;
+    req.on_header = on_header;
+    req.on_body = on_body;
+    req.user = &x.resp;
+    for (int hop = 1;; ++hop) {
+        resp_clear(x.resp);
+        req.url = x.current[x.cur];
+        if (int rc = x.http->request(x.http->ctx, &req, &x.status, &x.err)) return rc;
+        release_err(x);
+        quorvex_buf pairs{x.resp.pairs, x.resp.pairs_len, kPairsCap};
+        const char *location = quorvex_hdrs_get(&pairs, "Location");
+        if (!is_redirect(x.status) || hop >= kMaxHops ||
+            !redirect_target(x.current[x.cur], location, x.current[x.cur ^ 1]))
+            return 0;
+        x.cur ^= 1;
+    }
+}
+
+__attribute__((format(printf, 3, 4))) int report(exchange &x, int status, const char *fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    std::vsnprintf(x.msg, kMsgSize, fmt, ap);
+    va_end(ap);
+    return status;
+}
+
+int status_of(int http_status) {
+    switch (http_status) {
+        case 0:
+        case 408: return -4;
+        case 401:
+        case 403: return -1;
+        case 404:
+        case 410: return -2;
+        case 429: return -3;
+        default: return http_status >= 500 && http_status <= 599 ? -4 : -5;
+    }
+}
+
+int transport_failed(exchange &x) {
+    char text[kScrubCap];
+    scrub_failure(x.err, x.current[x.cur], x.shown, text);
+    release_err(x);
+    ++g_tstats.transport_errors;
+    return report(x, -4, "network: %s (%s)", text, x.shown);
+}
+
+int not_modified(exchange &x, char **body, size_t *len) {
+    auto *copy = static_cast<char *>(vq_malloc(x.stored->body_len + 1));
+    if (!copy) return report(x, -5, "out of memory");
+    std::memcpy(copy, x.stored->body, x.stored->body_len + 1);
+    ++g_tstats.not_modified;
+    store_touch(x.stored);
+    *body = copy;
+    *len = x.stored->body_len;
+    return 0;
+}
+
+int delivered(exchange &x, char **body, size_t *len) {
+    fetch_resp &r = x.resp;
+    if (r.too_large) return report(x, -5, "body exceeds 64 MiB from %s", x.shown);
+    // A body cut short by a shortage of memory must not pass for the playlist.
+    if (r.out_of_memory) return report(x, -5, "out of memory");
+    if (r.len == 0) return report(x, -5, "empty body from %s", x.shown);
+    store_update(x.url, r.etag, r.last_modified, r.body, r.len);
+    *body = r.body;
+    *len = r.len;
+    r.body = nullptr;
+    return 0;
+}
+
+int judge(exchange &x, char **body, size_t *len) {
+    if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, body, len);
+    if (x.status >= 200 && x.status <= 299) return delivered(x, body, len);
+    return report(x, status_of(x.status), "HTTP %ld from %s", static_cast<long>(x.status), x.shown);
+}
+
+int run_locked(exchange &x, char **body, size_t *len) {
+    ++g_tstats.requests;
+    x.stored = store_find(x.url);
+    if (x.stored) {
+        add_line(x, "If-None-Match", x.stored->etag);
+        add_line(x, "If-Modified-Since", x.stored->last_modified);
+    }
+    add_line(x, "User-Agent", kUserAgent);
+    std::snprintf(x.current[0], kUrlCap, "%s", x.url);
+    int rc = exchange_run(x) ? transport_failed(x) : judge(x, body, len);
+    resp_clear(x.resp);
+    return rc;
+}
+
+}  // namespace
+
+int fetch(const quorvex_io *io, const char *url, char **body, size_t *len, char *msg) {
+    *body = nullptr;
+    *len = 0;
+    exchange x{};
+    x.url = url;
+    x.msg = msg;
+    char shown[512];
+    vqiptv_redact_url(url, shown, sizeof shown);
+    x.shown = shown;
+    x.http = quorvex_http_of(io);
+    if (!x.http) return report(x, -6, "the quorvex_io carries no quorvex_http transport (%s)", shown);
+    vqp::Guard g(g_tlock);
+    return run_locked(x, body, len);
+}

@@ -1,0 +1,29 @@
+// The settings every operation receives: a JSON object whose "URL" names the
+// playlist (the built-in default when absent, null or empty).
+#pragma once
+#include "common/json.h"
+#include "quorvex_iptv.h"
+
+constexpr const char *kDefaultPlaylistUrl = "https://iptv-org.github.io/iptv/index.category.m3u";
+
+struct settings {
+    vqjson::Doc doc;   // the parsed settings; url may point into it
+    const char *url;   // the effective playlist URL
+    int used_default;  // 1 when url is the default
+};
+
+// Reads settings_json into s: 0; -8 with the reason in msg (400 bytes) for
+// settings that cannot be used; -5 "out of memory" when parsing runs short.
+int read_settings(const char *settings_json, settings &s, char *msg);
+
+// Whether io can carry the operations' network access.
+inline bool io_usable(const quorvex_io *io) { return io && io->get; }
+constexpr const char *kNoBackend = "no quorvex_io backend";
+
+struct playlist;
+
+// The first steps every operation shares: read the settings into s, check the
+// backend, and have the cache hand out the playlist (refresh 1 asks the server
+// even for a fresh copy). 0 with *pl set, or a failure status with msg.
+int open_playlist(const quorvex_io *io, const char *settings_json, settings &s, int refresh, playlist **pl,
+                  char *msg);

@@ -1,0 +1,81 @@
+// The validator store and the transport counters.
+#include "source_client/validators.h"
+
+#include <cstring>
+
+#include "common/alloc.h"
+
+vqp::Lock g_tlock;
+transport_stats g_tstats;
+
+namespace {
+constexpr int kEntries = 8;
+
+validator g_val[kEntries];
+uint64_t g_ttick;
+
+void clear(validator &v) {
+    vq_free(v.url);
+    vq_free(v.etag);
+    vq_free(v.last_modified);
+    vq_free(v.body);
+    v = validator{};
+}
+
+// The first free entry, else the least recently used one (emptied).
+validator &take_slot() {
+    validator *oldest = &g_val[0];
+    for (auto &v : g_val) {
+        if (!v.url) return v;
+        if (v.used < oldest->used) oldest = &v;
+    }
+    clear(*oldest);
+    return *oldest;
+}
+
+char *copy_bytes(const char *p, size_t n) {
+    auto *d = static_cast<char *>(vq_malloc(n + 1));
+    if (!d) return nullptr;
+    std::memcpy(d, p, n);
+    d[n] = '\0';
+    return d;
+}
+}  // namespace
+
+validator *store_find(const char *url) {
+    for (auto &v : g_val)
+        if (v.url && std::strcmp(v.url, url) == 0) return &v;
+    return nullptr;
+}
+
+void store_touch(validator *v) { v->used = ++g_ttick; }
+
+void store_update(const char *url, const char *etag, const char *last_modified, const char *body,
+                  size_t body_len) {
+    if (validator *old = store_find(url)) clear(*old);
+    if (!etag && !last_modified) return;
+    validator &v = take_slot();
+    v.url = vq_strdup(url);
+    v.etag = vq_strdup(etag);
+    v.last_modified = vq_strdup(last_modified);
+    v.body = copy_bytes(body, body_len);
+    v.body_len = body_len;
+    if (!v.url || (etag && !v.etag) || (last_modified && !v.last_modified) || !v.body) {
+        clear(v);
+        return;
+    }
+    store_touch(&v);
+    ++g_tstats.validators_stored;
+}
+
+void vqiptv_curl_stats(transport_stats *out) {
+    vqp::Guard g(g_tlock);
+    *out = g_tstats;
+}
+
+void vqiptv_curl_reset() {
+    vqp::Guard g(g_tlock);
+    for (auto &v : g_val) clear(v);
+    g_tstats = transport_stats{};
+    g_ttick = 0;
+}

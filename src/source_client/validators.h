@@ -1,0 +1,32 @@
+// The fetch's memory between requests: for up to 8 URLs the validators and the
+// body of their last successful answer, so that a 304 can be answered from it;
+// and the transport counters. All of it is guarded by g_tlock.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/platform.h"
+#include "source_client/cache.h"
+
+// Taken after g_lock, never before it.
+extern vqp::Lock g_tlock;
+extern transport_stats g_tstats;
+
+struct validator {
+    char *url;  // the URL as the caller passed it; null marks a free entry
+    char *etag;
+    char *last_modified;
+    char *body;  // every byte of the stored answer, NUL bytes included
+    size_t body_len;
+    uint64_t used;
+};
+
+// The entry of url (exact comparison), or null. Caller holds g_tlock.
+validator *store_find(const char *url);
+// Marks v as just used (a 304 was answered from it). Caller holds g_tlock.
+void store_touch(validator *v);
+// Records the answer of url after a 2xx: replaces its entry, or drops it when
+// the answer carried neither validator. A copy that fails leaves no entry.
+// Caller holds g_tlock.
+void store_update(const char *url, const char *etag, const char *last_modified, const char *body,
+                  size_t body_len);
