@@ -1,5 +1,15 @@
 # Third-party pieces: RapidJSON (header-only), libcurl on Linux, iconv from the C library.
-find_path(RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
+if(CMAKE_CROSSCOMPILING)
+  # The build machine's /usr/include must never reach the cross compiler: the
+  # header-only RapidJSON is exposed through a folder of its own.
+  find_path(QVX_RAPIDJSON_HOST_DIR rapidjson/document.h PATHS /usr/include
+    NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  set(RAPIDJSON_INCLUDE_DIR ${CMAKE_BINARY_DIR}/cross-include)
+  file(MAKE_DIRECTORY ${RAPIDJSON_INCLUDE_DIR})
+  file(CREATE_LINK ${QVX_RAPIDJSON_HOST_DIR}/rapidjson ${RAPIDJSON_INCLUDE_DIR}/rapidjson SYMBOLIC)
+else()
+  find_path(RAPIDJSON_INCLUDE_DIR rapidjson/document.h REQUIRED)
+endif()
 add_library(qvx_rapidjson INTERFACE)
 target_include_directories(qvx_rapidjson SYSTEM INTERFACE ${RAPIDJSON_INCLUDE_DIR})
 

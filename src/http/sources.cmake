@@ -13,6 +13,6 @@ set(QVX_HTTP_SOURCES
 if(QVX_PLATFORM STREQUAL posix)
   list(APPEND QVX_HTTP_SOURCES http/curl_transport.cpp http/no_winhttp.cpp)
 else()
-  list(APPEND QVX_HTTP_SOURCES http/winhttp_transport.cpp http/no_curl.cpp)
+  list(APPEND QVX_HTTP_SOURCES http/winhttp_transport.cpp http/winhttp_text.cpp http/no_curl.cpp)
 endif()
 qvx_subsystem(qvx_http ${QVX_HTTP_SOURCES})

@@ -1,0 +1,149 @@
+// The Windows conversion backend. Windows ships no iconv: the legacy code pages
+// go through MultiByteToWideChar (refusing invalid input) and back out through
+// WideCharToMultiByte as UTF-8; UTF-16 is decoded here directly so that an
+// unpaired surrogate or an odd byte count is refused as iconv refuses them.
+#include <windows.h>
+
+#include <climits>
+#include <cstdint>
+
+#include "common/alloc.h"
+#include "playlist_parser/charset.h"
+
+namespace {
+
+enum : UINT { kUtf16Le = 1, kUtf16Be = 2 };
+
+struct charset_name {
+    const char *name;
+    UINT code;  // a Windows code page, or one of the UTF-16 markers above
+};
+
+const charset_name kNames[] = {
+    {"UTF-16LE", kUtf16Le}, {"UTF-16BE", kUtf16Be}, {"GBK", 936},          {"CP936", 936},
+    {"BIG5", 950},          {"CP950", 950},         {"CP1252", 1252},      {"WINDOWS-1252", 1252},
+    {"ISO-8859-1", 28591},  {"LATIN1", 28591},
+};
+
+bool same_name(const char *a, const char *b) {
+    for (; *a && *b; ++a, ++b) {
+        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
+        if (x != *b) return false;
+    }
+    return *a == *b;
+}
+
+UINT lookup(const char *name) {
+    for (const charset_name &n : kNames)
+        if (same_name(name, n.name)) return n.code;
+    return 0;
+}
+
+int hand_out(char *text, size_t len, char **out, size_t *out_len) {
+    text[len] = '\0';
+    *out = text;
+    *out_len = len;
+    return VQPLP_CHARSET_OK;
+}
+
+size_t put_utf8(uint32_t cp, char *dst) {
+    auto *d = reinterpret_cast<unsigned char *>(dst);
+    if (cp < 0x80) {
+        d[0] = static_cast<unsigned char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        d[0] = static_cast<unsigned char>(0xC0 | (cp >> 6));
+        d[1] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        d[0] = static_cast<unsigned char>(0xE0 | (cp >> 12));
+        d[1] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+        d[2] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    d[0] = static_cast<unsigned char>(0xF0 | (cp >> 18));
+    d[1] = static_cast<unsigned char>(0x80 | ((cp >> 12) & 0x3F));
+    d[2] = static_cast<unsigned char>(0x80 | ((cp >> 6) & 0x3F));
+    d[3] = static_cast<unsigned char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+// Next code point of UTF-16 input at unit index *i, or UINT32_MAX for an
+// unpaired surrogate.
+uint32_t next_unit(const unsigned char *in, size_t units, size_t *i, bool big_endian) {
+    auto unit = [&](size_t k) -> uint32_t {
+        return big_endian ? (uint32_t{in[2 * k]} << 8 | in[2 * k + 1]) : (uint32_t{in[2 * k + 1]} << 8 | in[2 * k]);
+    };
+    uint32_t u = unit((*i)++);
+    if (u < 0xD800 || u > 0xDFFF) return u;
+    if (u > 0xDBFF || *i >= units) return UINT32_MAX;
+    uint32_t low = unit(*i);
+    if (low < 0xDC00 || low > 0xDFFF) return UINT32_MAX;
+    ++*i;
+    return 0x10000 + ((u - 0xD800) << 10) + (low - 0xDC00);
+}
+
+int from_utf16(const unsigned char *in, size_t len, bool big_endian, char **out, size_t *out_len) {
+    if (len % 2 != 0) return VQPLP_CHARSET_FAIL;
+    size_t units = len / 2;
+    // At most three UTF-8 bytes per unit (a surrogate pair gives four for two).
+    if (units > (SIZE_MAX - 1) / 3) return VQPLP_CHARSET_NOMEM;
+    char *buf = static_cast<char *>(vq_malloc(3 * units + 1));
+    if (!buf) return VQPLP_CHARSET_NOMEM;
+    size_t used = 0;
+    for (size_t i = 0; i < units;) {
+        uint32_t cp = next_unit(in, units, &i, big_endian);
+        if (cp == UINT32_MAX) {
+            vq_free(buf);
+            return VQPLP_CHARSET_FAIL;
+        }
+        used += put_utf8(cp, buf + used);
+    }
+    return hand_out(buf, used, out, out_len);
+}
+
+int wide_to_utf8(const wchar_t *wide, int units, char **out, size_t *out_len) {
+    int need = WideCharToMultiByte(CP_UTF8, 0, wide, units, nullptr, 0, nullptr, nullptr);
+    if (need <= 0) return VQPLP_CHARSET_FAIL;
+    char *buf = static_cast<char *>(vq_malloc(static_cast<size_t>(need) + 1));
+    if (!buf) return VQPLP_CHARSET_NOMEM;
+    if (WideCharToMultiByte(CP_UTF8, 0, wide, units, buf, need, nullptr, nullptr) != need) {
+        vq_free(buf);
+        return VQPLP_CHARSET_FAIL;
+    }
+    return hand_out(buf, static_cast<size_t>(need), out, out_len);
+}
+
+int from_code_page(UINT cp, const unsigned char *in, size_t len, char **out, size_t *out_len) {
+    if (len > INT_MAX) return VQPLP_CHARSET_NOMEM;
+    auto src = reinterpret_cast<const char *>(in);
+    int n = static_cast<int>(len);
+    int units = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, src, n, nullptr, 0);
+    if (units <= 0) return VQPLP_CHARSET_FAIL;
+    auto *wide = static_cast<wchar_t *>(vq_malloc(static_cast<size_t>(units) * sizeof(wchar_t)));
+    if (!wide) return VQPLP_CHARSET_NOMEM;
+    int rc = VQPLP_CHARSET_FAIL;
+    if (MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, src, n, wide, units) == units)
+        rc = wide_to_utf8(wide, units, out, out_len);
+    vq_free(wide);
+    return rc;
+}
+
+}  // namespace
+
+int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out,
+                          size_t *out_len) {
+    *out = nullptr;
+    *out_len = 0;
+    UINT code = source_name ? lookup(source_name) : 0;
+    if (code == 0) return VQPLP_CHARSET_FAIL;
+    if (len == 0) {
+        // The code-page calls refuse empty input; an empty text converts to itself.
+        char *empty = static_cast<char *>(vq_malloc(1));
+        return empty ? hand_out(empty, 0, out, out_len) : VQPLP_CHARSET_NOMEM;
+    }
+    if (code == kUtf16Le || code == kUtf16Be) return from_utf16(in, len, code == kUtf16Be, out, out_len);
+    return from_code_page(code, in, len, out, out_len);
+}
