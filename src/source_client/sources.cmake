@@ -8,4 +8,8 @@ qvx_subsystem(qvx_client
   source_client/settings.cpp
   source_client/browse.cpp
   source_client/stream.cpp
+  source_client/fetch.cpp
+  source_client/redirect.cpp
+  source_client/scrub.cpp
+  source_client/validators.cpp
   source_client/cache.cpp)
