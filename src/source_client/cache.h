@@ -24,6 +24,10 @@ void vqiptv_count_vlcopt_mismatch();
 int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg);
 
 void vqiptv_cache_stats_get(cache_stats *out);
+// The counters with the number of occupied slots as entries, and the maximum
+// age in seconds: the statistics read them while holding g_lock.
+void cache_counters(cache_stats *out);
+int32_t cache_max_age_s();
 void vqiptv_curl_stats(transport_stats *out);
 void vqiptv_curl_reset();
 // Converts a playlist text without network or cache and lists its channels as

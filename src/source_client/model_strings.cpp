@@ -1,0 +1,111 @@
+// Strings of the channel model: the arena every playlist string lives in, the
+// folder-path segment form of a name, and the case-blind name comparison.
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "common/alloc.h"
+#include "source_client/channel_model.h"
+#include "source_client/results.h"
+
+namespace {
+constexpr uint64_t kArenaFirstCap = 4096;
+// Offsets are 32-bit and 0xFFFFFFFF means failure, so the arena stays below it.
+constexpr uint64_t kArenaMaxCap = 0xFFFFFFF0u;
+constexpr char kReplacement[] = "\xEF\xBF\xBD";   // U+FFFD
+constexpr char kDivisionSlash[] = "\xE2\x88\x95";  // U+2215
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+bool arena_reserve(playlist *p, uint64_t extra) {
+    uint64_t need = p->arena_len + extra;
+    if (need <= p->arena_cap) return true;
+    uint64_t cap = p->arena_cap ? p->arena_cap : kArenaFirstCap;
+    while (cap < need) cap *= 2;
+    if (cap > kArenaMaxCap) return false;
+    char *grown = static_cast<char *>(vq_realloc(p->arena, cap));
+    if (!grown) return false;
+    p->arena = grown;
+    p->arena_cap = cap;
+    return true;
+}
+
+// Length of the run of ASCII bytes at the start of s; names and URLs are
+// mostly ASCII, so they are copied in bulk rather than sequence by sequence.
+size_t ascii_run(const unsigned char *s, size_t n) {
+    size_t i = 0;
+    for (uint64_t w; i + 8 <= n; i += 8) {
+        std::memcpy(&w, s + i, 8);
+        if (w & kHighBits) break;
+    }
+    while (i < n && s[i] < 0x80) i++;
+    return i;
+}
+
+// Copies n bytes to out with U+FFFD in place of every byte that begins no
+// well-formed UTF-8 sequence; answers the bytes written (at most 3 * n).
+size_t copy_repaired(char *out, const unsigned char *s, size_t n) {
+    size_t o = 0;
+    for (size_t i = 0; i < n;) {
+        size_t run = ascii_run(s + i, n - i);
+        std::memcpy(out + o, s + i, run);
+        o += run;
+        i += run;
+        if (i == n) break;
+        int k = utf8_seq(s + i, n - i);
+        if (k > 0) {
+            std::memcpy(out + o, s + i, static_cast<size_t>(k));
+            o += static_cast<size_t>(k);
+            i += static_cast<size_t>(k);
+        } else {
+            std::memcpy(out + o, kReplacement, 3);
+            o += 3;
+            i++;
+        }
+    }
+    return o;
+}
+
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+}  // namespace
+
+uint32_t arena_add_n(playlist *p, const char *text, size_t len) {
+    // The worst case (every byte replaced) is reserved up front, so the copy
+    // never reallocates midway.
+    if (len > kArenaMaxCap / 3 || !arena_reserve(p, 3 * static_cast<uint64_t>(len) + 1)) return kArenaFull;
+    uint64_t off = p->arena_len;
+    size_t n = copy_repaired(p->arena + off, reinterpret_cast<const unsigned char *>(text), len);
+    p->arena[off + n] = '\0';
+    p->arena_len = off + n + 1;
+    return static_cast<uint32_t>(off);
+}
+
+vqjson::Value seg_str(vqjson::Doc &doc, const char *text) {
+    const unsigned char *s = reinterpret_cast<const unsigned char *>(text ? text : "");
+    size_t n = 0;
+    for (const unsigned char *c = s; *c; c++) n += *c == '/' ? 3 : 1;
+    char scratch[512];
+    std::unique_ptr<char, void (*)(void *)> heap(nullptr, vq_free);
+    char *buf = scratch;
+    if (n >= sizeof scratch) {
+        heap.reset(static_cast<char *>(vq_malloc(n + 1)));
+        if (!heap) throw std::bad_alloc();
+        buf = heap.get();
+    }
+    size_t o = 0;
+    for (const unsigned char *c = s; *c; c++) {
+        if (*c == '/') {
+            std::memcpy(buf + o, kDivisionSlash, 3);
+            o += 3;
+        } else {
+            buf[o++] = *c < 0x20 || *c == 0x7F ? ' ' : static_cast<char>(*c);
+        }
+    }
+    return vqjson::str(buf, o, doc);
+}
+
+int ieq_n(const char *bytes, size_t n, const char *name) {
+    if (std::strlen(name) != n) return 0;
+    for (size_t i = 0; i < n; i++)
+        if (ascii_lower(bytes[i]) != ascii_lower(name[i])) return 0;
+    return 1;
+}
