@@ -1,1 +1,168 @@
-// Placeholder until the parser engine lands.
+// The parser state: reset, the string arena and the writers shared by every
+// format parser.
+#include "playlist_parser/state.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "common/alloc.h"
+#include "playlist_parser/vqplp.h"
+
+namespace vqplp {
+
+ParseState g_vq;
+
+namespace {
+
+constexpr size_t kArenaFirst = 64 * 1024;
+constexpr size_t kArenaLimit = 0xFFFFFFF0u;  // offsets are 32-bit
+
+bool arena_fit(size_t extra) {
+    Arena &a = g_vq.arena;
+    if (a.cap - a.len >= extra) return true;
+    size_t used = a.data ? a.len : 2;
+    if (extra > kArenaLimit - used) return false;
+    size_t cap = a.cap ? a.cap + a.cap / 2 : kArenaFirst;
+    if (cap < used + extra) cap = used + extra;
+    if (cap > kArenaLimit) cap = kArenaLimit;
+    char *p = static_cast<char *>(vq_realloc(a.data, cap));
+    if (!p) return false;
+    if (!a.data) {
+        p[0] = p[1] = '\0';  // offset 0 stands for no string, 1 is the shared ""
+        a.len = 2;
+    }
+    a.data = p;
+    a.cap = cap;
+    return true;
+}
+
+uint32_t key_hash(std::string_view k) {
+    return (static_cast<uint32_t>(k.size()) * 131u + static_cast<unsigned char>(k.front()) * 7u +
+            static_cast<unsigned char>(k.back())) & 255u;
+}
+
+void vformat(char *dst, const char *format, va_list ap) {
+    vsnprintf(dst, kTextCap, format, ap);
+}
+
+}  // namespace
+
+uint32_t arena_put(std::string_view s) {
+    if (!arena_fit(s.size() + 1)) return kNoString;
+    if (s.empty()) return kEmptyString;
+    Arena &a = g_vq.arena;
+    uint32_t off = static_cast<uint32_t>(a.len);
+    std::memcpy(a.data + off, s.data(), s.size());
+    a.data[off + s.size()] = '\0';
+    a.len += s.size() + 1;
+    return off;
+}
+
+uint32_t arena_put_key(std::string_view key) {
+    if (key.empty()) return arena_put(key);
+    uint32_t *slots = g_vq.keys.slot;
+    for (uint32_t i = 0, h = key_hash(key); i < 8; ++i) {
+        uint32_t &slot = slots[(h + i) & 255u];
+        if (slot == kNoString) return slot = arena_put(key);
+        const char *k = g_vq.arena.data + slot;
+        if (std::strncmp(k, key.data(), key.size()) == 0 && k[key.size()] == '\0') return slot;
+    }
+    return arena_put(key);
+}
+
+const char *arena_str(uint32_t off) { return off == kNoString ? nullptr : g_vq.arena.data + off; }
+
+void arena_reserve(size_t bytes) { arena_fit(bytes); }
+
+void arena_shrink() {
+    Arena &a = g_vq.arena;
+    if (!a.data || a.len == a.cap) return;
+    void *p = vq_realloc(a.data, a.len);
+    if (!p) return;
+    a.data = static_cast<char *>(p);
+    a.cap = a.len;
+}
+
+bool grow_array(void **data, uint32_t *cap, uint32_t count, uint32_t first, size_t elem) {
+    if (count < *cap) return true;
+    if (*cap > 0x3FFFFFFFu) return false;
+    uint32_t ncap = *cap ? *cap * 2 : first;
+    void *p = vq_realloc(*data, static_cast<size_t>(ncap) * elem);
+    if (!p) return false;
+    *data = p;
+    *cap = ncap;
+    return true;
+}
+
+int item_add_refs(uint32_t location, uint32_t title, int32_t duration_ms, int32_t duration_raw) {
+    if (g_vq.item_count == INT32_MAX) return VQPLP_E_NOMEM;
+    void *items = g_vq.items;
+    if (!grow_array(&items, &g_vq.item_cap, static_cast<uint32_t>(g_vq.item_count), 64, sizeof(Item)))
+        return VQPLP_E_NOMEM;
+    g_vq.items = static_cast<Item *>(items);
+    g_vq.items[g_vq.item_count++] = Item{location, title, duration_ms, duration_raw, 0, g_vq.attr_count, 0};
+    return VQPLP_OK;
+}
+
+int item_add(std::string_view location, std::string_view title, int32_t duration_ms, int32_t duration_raw) {
+    size_t mark = g_vq.arena.len;
+    uint32_t loc = arena_put(location);
+    uint32_t tit = arena_put(title);
+    if (loc == kNoString || tit == kNoString ||
+        item_add_refs(loc, tit, duration_ms, duration_raw) != VQPLP_OK) {
+        if (g_vq.arena.len > mark) g_vq.arena.len = mark;  // the strings of a failed item
+        return VQPLP_E_NOMEM;
+    }
+    return VQPLP_OK;
+}
+
+int attr_add(std::string_view key, std::string_view value) {
+    void *attrs = g_vq.attrs;
+    if (!grow_array(&attrs, &g_vq.attr_cap, g_vq.attr_count, 256, sizeof(Attr))) return VQPLP_E_NOMEM;
+    g_vq.attrs = static_cast<Attr *>(attrs);
+    uint32_t k = arena_put_key(key);
+    uint32_t v = arena_put(value);
+    if (k == kNoString || v == kNoString) return VQPLP_E_NOMEM;
+    g_vq.attrs[g_vq.attr_count++] = Attr{k, v};
+    ++g_vq.items[g_vq.item_count - 1].attr_count;
+    return VQPLP_OK;
+}
+
+void warnf(const char *format, ...) {
+    if (g_vq.warning_count >= kMaxWarnings) return;
+    char text[kTextCap];
+    va_list ap;
+    va_start(ap, format);
+    vformat(text, format, ap);
+    va_end(ap);
+    // A warning whose copy fails stays as a null entry: it was raised all the same.
+    g_vq.warnings[g_vq.warning_count++] = vq_strdup(text);
+}
+
+void set_error(const char *format, ...) {
+    va_list ap;
+    va_start(ap, format);
+    vformat(g_vq.error, format, ap);
+    va_end(ap);
+}
+
+int64_t total_frames(const CueTime &t) {
+    return int64_t{t.minutes} * 4500 + int64_t{t.seconds} * 75 + t.frames;
+}
+
+}  // namespace vqplp
+
+using vqplp::g_vq;
+
+void vqplp_clear() {
+    vq_free(g_vq.items);
+    vq_free(g_vq.attrs);
+    vq_free(g_vq.tracks);
+    vq_free(g_vq.indices);
+    for (int i = 0; i < g_vq.warning_count; ++i) vq_free(g_vq.warnings[i]);
+    vq_free(g_vq.result_json);
+    vq_free(g_vq.decoded_text);
+    vq_free(g_vq.arena.data);
+    std::memset(&g_vq, 0, sizeof g_vq);
+}

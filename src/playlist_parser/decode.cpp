@@ -1,0 +1,134 @@
+#include "playlist_parser/decode.h"
+
+#include <cstring>
+
+#include "common/alloc.h"
+#include "playlist_parser/charset.h"
+#include "playlist_parser/state.h"
+#include "playlist_parser/text.h"
+#include "playlist_parser/vqplp.h"
+
+namespace vqplp {
+
+namespace {
+
+struct Alias {
+    const char *name;
+    const char *source;
+};
+
+// Caller names and the converter name each stands for; other names pass through.
+constexpr Alias kAliases[] = {
+    {"utf-8", "UTF-8"},        {"utf8", "UTF-8"},          {"utf-16le", "UTF-16LE"},
+    {"utf16le", "UTF-16LE"},   {"utf-16be", "UTF-16BE"},   {"utf16be", "UTF-16BE"},
+    {"gbk", "GBK"},            {"cp936", "GBK"},           {"gb2312", "GBK"},
+    {"gb18030", "GBK"},        {"big5", "BIG5"},           {"cp1252", "CP1252"},
+    {"windows-1252", "CP1252"}, {"latin1", "ISO-8859-1"},  {"iso-8859-1", "ISO-8859-1"},
+};
+
+struct Fallback {
+    const char *source;
+    const char *warning;
+};
+
+constexpr Fallback kFallbacks[] = {
+    {"GBK", "encoding: GBK fallback"},
+    {"CP1252", "encoding: CP1252 fallback"},
+    {"ISO-8859-1", "encoding: latin1 fallback"},
+};
+
+const char *source_name(const char *name) {
+    if (!name || !*name) return nullptr;
+    for (const Alias &a : kAliases)
+        if (str_ieq(name, a.name)) return a.source;
+    return name;
+}
+
+void keep(char *text, size_t len) {
+    g_vq.decoded_text = text;
+    g_vq.decoded_len = len;
+    g_vq.decoded_has_nul = std::memchr(text, '\0', len) != nullptr;
+}
+
+// 0, VQPLP_CHARSET_FAIL or VQPLP_CHARSET_NOMEM.
+int convert(const char *source, const unsigned char *bytes, size_t len) {
+    char *out = nullptr;
+    size_t out_len = 0;
+    int rc = vqplp_charset_to_utf8(source, bytes, len, &out, &out_len);
+    if (rc == VQPLP_CHARSET_OK) keep(out, out_len);
+    return rc;
+}
+
+// The byte-order mark of UTF-16 input comes out of the converter as U+FEFF; it
+// said how to read the bytes and is no part of the text, and left in place it
+// would hide an "#EXTM3U" header from detection.
+void drop_converted_mark() {
+    char *t = g_vq.decoded_text;
+    if (g_vq.decoded_len < 3 || std::memcmp(t, "\xEF\xBB\xBF", 3) != 0) return;
+    g_vq.decoded_len -= 3;
+    std::memmove(t, t + 3, g_vq.decoded_len + 1);
+}
+
+int decode_utf16(const char *source, const unsigned char *bytes, size_t len, const char *error) {
+    int rc = convert(source, bytes, len);
+    if (rc == VQPLP_CHARSET_NOMEM) return VQPLP_E_NOMEM;
+    if (rc != VQPLP_CHARSET_OK) {
+        set_error("%s", error);
+        return VQPLP_E_DECODE;
+    }
+    drop_converted_mark();
+    return VQPLP_OK;
+}
+
+int copy_bytes(const unsigned char *bytes, size_t len, bool has_nul) {
+    char *text = static_cast<char *>(vq_malloc(len + 1));
+    if (!text) return VQPLP_E_NOMEM;
+    std::memcpy(text, bytes, len);
+    text[len] = '\0';
+    g_vq.decoded_text = text;
+    g_vq.decoded_len = len;
+    g_vq.decoded_has_nul = has_nul;
+    return VQPLP_OK;
+}
+
+// Bytes that are not UTF-8: the first legacy character set that takes them.
+int decode_fallback(const unsigned char *bytes, size_t len) {
+    for (const Fallback &f : kFallbacks) {
+        int rc = convert(f.source, bytes, len);
+        if (rc == VQPLP_CHARSET_NOMEM) return VQPLP_E_NOMEM;
+        if (rc == VQPLP_CHARSET_OK) {
+            warnf("%s", f.warning);
+            return VQPLP_OK;
+        }
+    }
+    warnf("encoding: copied bytes as-is");
+    return copy_bytes(bytes, len, std::memchr(bytes, '\0', len) != nullptr);
+}
+
+}  // namespace
+
+int decode_empty() { return copy_bytes(reinterpret_cast<const unsigned char *>(""), 0, false); }
+
+int decode_to_utf8(const unsigned char *bytes, size_t len, const char *name) {
+    if (len >= 3 && std::memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
+        bytes += 3;
+        len -= 3;
+    } else if (len >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        return decode_utf16("UTF-16LE", bytes, len, "utf16le fail");
+    } else if (len >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        return decode_utf16("UTF-16BE", bytes, len, "utf16be fail");
+    }
+    const char *source = source_name(name);
+    if (source && std::strcmp(source, "UTF-8") != 0) {
+        int rc = convert(source, bytes, len);
+        if (rc == VQPLP_CHARSET_NOMEM) return VQPLP_E_NOMEM;
+        if (rc == VQPLP_CHARSET_OK) return VQPLP_OK;
+        set_error("iconv %s fail", source);
+        return VQPLP_E_DECODE;
+    }
+    bool has_nul = false;
+    if (utf8_wellformed(bytes, len, &has_nul)) return copy_bytes(bytes, len, has_nul);
+    return decode_fallback(bytes, len);
+}
+
+}  // namespace vqplp

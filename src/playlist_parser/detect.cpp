@@ -1,0 +1,87 @@
+// Format detection and the plain streaming-list parser.
+#include <cstring>
+#include <string_view>
+
+#include "playlist_parser/parsers.h"
+#include "playlist_parser/state.h"
+#include "playlist_parser/text.h"
+#include "playlist_parser/vqplp.h"
+
+namespace vqplp {
+
+namespace {
+
+constexpr std::string_view kHlsTags[] = {"TARGETDURATION", "STREAM-INF", "MEDIA-SEQUENCE",
+                                         "ENDLIST",        "KEY:",       "MAP:"};
+
+bool contains(std::string_view hay, std::string_view needle) { return hay.find(needle) != hay.npos; }
+
+bool looks_cue(std::string_view w) {
+    return (contains(w, "FILE \"") || contains(w, "\nFILE ")) && contains(w, "TRACK ") && contains(w, "INDEX ");
+}
+
+// Offset of the first separator (',' or U+FF0C), stepping over whole UTF-8
+// sequences; npos when none. Returns the separator's length in *sep_len.
+size_t find_separator(std::string_view s, size_t *sep_len) {
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c == ',') return *sep_len = 1, i;
+        if (c == 0xEF && s.substr(i, 3) == "\xEF\xBC\x8C") return *sep_len = 3, i;
+        size_t step = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+        i += step < s.size() - i ? step : s.size() - i;
+    }
+    return std::string_view::npos;
+}
+
+int stream_line(std::string_view line) {
+    std::string_view name = line, url = line;
+    size_t sep_len = 0;
+    size_t sep = find_separator(line, &sep_len);
+    if (sep != std::string_view::npos) {
+        name = trimmed(line.substr(0, sep));
+        url = trimmed(line.substr(sep + sep_len));
+    }
+    if (!has_stream_scheme(url)) {
+        warnf("streaming: dropped non-http URL");
+        return VQPLP_OK;
+    }
+    return item_add(url, name.empty() ? url : name, -1, -1);
+}
+
+}  // namespace
+
+int looks_hls(const char *text, size_t len) {
+    std::string_view w = head_window(text, len, 65536);
+    for (size_t at = w.find("#EXT-X-"); at != w.npos; at = w.find("#EXT-X-", at + 1)) {
+        std::string_view tag = w.substr(at + 7);
+        for (std::string_view t : kHlsTags)
+            if (tag.substr(0, t.size()) == t) return 1;
+    }
+    return 0;
+}
+
+int32_t sniff(const char *text, size_t len) {
+    if (!text) return VQPLP_FMT_UNKNOWN;
+    size_t i = 0;
+    while (i < len && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
+    if (len - i >= 7 && std::memcmp(text + i, "#EXTM3U", 7) == 0)
+        return looks_hls(text, len) ? VQPLP_FMT_HLS : VQPLP_FMT_M3U;
+    if (looks_cue(head_window(text, len, 8192))) return VQPLP_FMT_CUE;
+    if (has_stream_scheme(head_window(text, len, 4096))) return VQPLP_FMT_STREAMING_LIST;
+    return VQPLP_FMT_UNKNOWN;
+}
+
+int parse_streaming_list(const char *text, size_t len, bool has_nul) {
+    LineCursor cur = lines_begin(text, len, has_nul);
+    std::string_view line;
+    while (lines_next(cur, line)) {
+        trim_inplace(line);
+        if (line.empty()) continue;
+        if (stream_line(line) != VQPLP_OK) return VQPLP_E_NOMEM;
+    }
+    g_vq.detected_format = VQPLP_FMT_STREAMING_LIST;
+    return VQPLP_OK;
+}
+
+}  // namespace vqplp

@@ -1,0 +1,228 @@
+// M3U and extended-M3U parser: one item per location line, with the duration,
+// attributes and title of the "#EXTINF" line before it and a pending
+// "#EXTGRP:" group. Pending values are views into the decoded text; only a
+// finished item is copied into the arena.
+#include <string_view>
+
+#include "playlist_parser/parsers.h"
+#include "playlist_parser/state.h"
+#include "playlist_parser/text.h"
+#include "playlist_parser/vqplp.h"
+
+namespace vqplp {
+
+namespace {
+
+struct Pair {
+    std::string_view key, value;
+};
+
+struct M3uState {
+    bool header_seen = false;
+    bool extinf_pending = false;
+    bool group_pending = false;
+    int32_t duration = -1;
+    std::string_view title;
+    std::string_view group;
+    int attr_count = 0;
+    Pair attrs[kMaxAttrs];
+};
+
+enum class Tag { kExtinf, kGroup, kIgnored, kUnknown };
+
+struct TagPrefix {
+    std::string_view prefix;
+    Tag tag;
+};
+
+constexpr TagPrefix kTags[] = {
+    {"#EXTINF", Tag::kExtinf},     {"#EXTGRP:", Tag::kGroup},  {"#PLAYLIST:", Tag::kIgnored},
+    {"#EXTVLCOPT", Tag::kIgnored}, {"#EXTIMG", Tag::kIgnored}, {"#EXT-X-", Tag::kIgnored},
+};
+
+Tag classify(std::string_view line) {
+    for (const TagPrefix &t : kTags)
+        if (istarts_with(line, t.prefix)) return t.tag;
+    return Tag::kUnknown;
+}
+
+// The last comma outside double quotes, or npos. Quoted stretches are jumped
+// over whole; a quote left open hides every comma after it.
+size_t title_comma(std::string_view s) {
+    size_t last = std::string_view::npos;
+    size_t pos = 0;
+    while (pos < s.size()) {
+        size_t q = s.find('"', pos);
+        size_t c = s.substr(pos, q == s.npos ? s.npos : q - pos).rfind(',');
+        if (c != s.npos) last = pos + c;
+        if (q == s.npos) break;
+        size_t close = s.find('"', q + 1);
+        if (close == s.npos) break;
+        pos = close + 1;
+    }
+    return last;
+}
+
+size_t token_end(std::string_view s, size_t i, bool stop_at_eq) {
+    while (i < s.size() && !is_ws(s[i]) && !(stop_at_eq && s[i] == '=')) ++i;
+    return i;
+}
+
+// Reads the value after "=" at s[i]; i moves past it (and a closing quote).
+std::string_view read_value(std::string_view s, size_t *i) {
+    if (*i < s.size() && s[*i] == '"') {
+        size_t close = s.find('"', *i + 1);
+        size_t end = close == s.npos ? s.size() : close;
+        std::string_view v = s.substr(*i + 1, end - *i - 1);
+        *i = close == s.npos ? s.size() : close + 1;
+        return v;
+    }
+    size_t end = token_end(s, *i, false);
+    std::string_view v = s.substr(*i, end - *i);
+    *i = end;
+    return v;
+}
+
+void read_attrs(M3uState &st, std::string_view region) {
+    size_t i = 0;
+    while (st.attr_count < kMaxAttrs) {
+        skip_ws(region, &i);
+        if (i >= region.size()) return;
+        size_t key_end = token_end(region, i, true);
+        if (key_end >= region.size()) return;  // a last word without "="
+        if (key_end == i || region[key_end] != '=') {
+            i = token_end(region, i, false);  // not a pair: drop the token
+            continue;
+        }
+        std::string_view key = region.substr(i, key_end - i);
+        i = key_end + 1;
+        st.attrs[st.attr_count++] = Pair{key, read_value(region, &i)};
+    }
+}
+
+bool has_group_title(const M3uState &st) {
+    for (int i = 0; i < st.attr_count; ++i)
+        if (ieq(st.attrs[i].key, "group-title")) return true;
+    return false;
+}
+
+void apply_group(M3uState &st) {
+    if (!st.group_pending) return;
+    if (st.attr_count < kMaxAttrs && !has_group_title(st)) st.attrs[st.attr_count++] = Pair{"group-title", st.group};
+    st.group_pending = false;
+}
+
+// Duration, attributes and title of the text after the colon.
+void read_extinf_body(M3uState &st, std::string_view s) {
+    size_t i = 0;
+    skip_ws(s, &i);
+    bool negative = i < s.size() && s[i] == '-';
+    if (negative) ++i;
+    int32_t value = read_number(s, &i);
+    st.duration = value < 0 ? -1 : negative ? -value : value;
+    skip_ws(s, &i);
+    std::string_view rest = s.substr(i);
+    size_t comma = title_comma(rest);
+    if (comma != rest.npos) st.title = trimmed(rest.substr(comma + 1));
+    read_attrs(st, rest.substr(0, comma));
+}
+
+void parse_extinf(M3uState &st, std::string_view line) {
+    st.title = {};
+    st.attr_count = 0;
+    st.duration = -1;
+    size_t colon = line.find(':');
+    if (colon == line.npos)
+        warnf("m3u: invalid EXTINF");
+    else
+        read_extinf_body(st, line.substr(colon + 1));
+    apply_group(st);
+    st.extinf_pending = true;
+}
+
+int32_t duration_ms(int32_t d) {
+    if (d < 0) return -1;
+    return d > INT32_MAX / 1000 ? d : d * 1000;
+}
+
+int add_entry(M3uState &st, std::string_view location) {
+    if (!st.extinf_pending) {
+        warnf("m3u: bare path accepted");
+        return item_add(location, {}, -1, -1);
+    }
+    st.extinf_pending = false;
+    if (item_add(location, st.title, duration_ms(st.duration), st.duration) != VQPLP_OK) return VQPLP_E_NOMEM;
+    for (int i = 0; i < st.attr_count; ++i)
+        if (attr_add(st.attrs[i].key, st.attrs[i].value) != VQPLP_OK) return VQPLP_E_NOMEM;
+    return VQPLP_OK;
+}
+
+int handle_line(M3uState &st, std::string_view raw) {
+    std::string_view line = trimmed(raw);
+    if (line.empty()) return VQPLP_OK;
+    if (!st.header_seen) {
+        if (!istarts_with(line, "#EXTM3U")) return VQPLP_E_FORMAT;
+        st.header_seen = true;
+        return VQPLP_OK;
+    }
+    if (line.front() != '#') {
+        if (line.size() != raw.size()) warnf("m3u: location trimmed");
+        return add_entry(st, line);
+    }
+    switch (classify(line)) {
+        case Tag::kExtinf:
+            parse_extinf(st, line);
+            break;
+        case Tag::kGroup:
+            st.group = trimmed(line.substr(8));
+            st.group_pending = true;
+            break;
+        case Tag::kIgnored:
+            warnf("m3u: ignored tag");
+            break;
+        case Tag::kUnknown:
+            warnf("m3u: unknown tag");
+            break;
+    }
+    return VQPLP_OK;
+}
+
+bool is_imdb_item(const Item &it) {
+    const char *t = arena_str(it.title);
+    return t && t[0] == 't' && t[1] == 't' && it.duration_raw >= 1;
+}
+
+void mark_imdb_dates() {
+    if (g_vq.item_count == 0) return;
+    for (int32_t i = 0; i < g_vq.item_count; ++i)
+        if (!is_imdb_item(g_vq.items[i])) return;
+    g_vq.imdb_date_playlist = 1;
+    for (int32_t i = 0; i < g_vq.item_count; ++i) g_vq.items[i].release_date = g_vq.items[i].duration_raw;
+}
+
+}  // namespace
+
+int parse_m3u(const char *text, size_t len, bool has_nul) {
+    if (looks_hls(text, len)) {
+        g_vq.detected_format = VQPLP_FMT_HLS;
+        set_error("HLS manifest detected; not parsed as playlist items");
+        return VQPLP_E_FORMAT;
+    }
+    M3uState st;
+    LineCursor cur = lines_begin(text, len, has_nul);
+    std::string_view line;
+    while (lines_next(cur, line)) {
+        int rc = handle_line(st, line);
+        if (rc == VQPLP_E_FORMAT) break;
+        if (rc != VQPLP_OK) return rc;
+    }
+    if (!st.header_seen) {
+        set_error("Not a valid M3U file. Missing header.");
+        return VQPLP_E_FORMAT;
+    }
+    g_vq.detected_format = VQPLP_FMT_M3U;
+    mark_imdb_dates();
+    return VQPLP_OK;
+}
+
+}  // namespace vqplp

@@ -1,0 +1,148 @@
+#include "playlist_parser/text.h"
+
+#include <cstring>
+
+namespace vqplp {
+
+LineCursor lines_begin(const char *text, size_t len, bool has_nul) {
+    return LineCursor{text, text + len, nullptr, has_nul};
+}
+
+bool lines_next(LineCursor &cur, std::string_view &line) {
+    if (cur.pos >= cur.end) return false;
+    // The next line feed is remembered: with lines ended by CR alone, searching
+    // for it anew on every line would read the rest of the text each time.
+    if (!cur.next_lf || cur.next_lf < cur.pos) {
+        size_t left = static_cast<size_t>(cur.end - cur.pos);
+        const char *nl = static_cast<const char *>(std::memchr(cur.pos, '\n', left));
+        cur.next_lf = nl ? nl : cur.end;
+    }
+    const char *stop = cur.next_lf;
+    const char *cr = static_cast<const char *>(std::memchr(cur.pos, '\r', static_cast<size_t>(stop - cur.pos)));
+    if (cr) stop = cr;
+    size_t n = static_cast<size_t>(stop - cur.pos);
+    if (cur.has_nul) {
+        const char *z = static_cast<const char *>(std::memchr(cur.pos, '\0', n));
+        if (z) n = static_cast<size_t>(z - cur.pos);
+    }
+    line = std::string_view(cur.pos, n);
+    cur.pos = stop;
+    if (stop < cur.end) {
+        bool crlf = *stop == '\r' && stop + 1 < cur.end && stop[1] == '\n';
+        cur.pos += crlf ? 2 : 1;
+    }
+    return true;
+}
+
+void trim_inplace(std::string_view &s) {
+    size_t b = 0;
+    while (b < s.size() && is_ws(s[b])) ++b;
+    size_t e = s.size();
+    while (e > b && is_ws(s[e - 1])) --e;
+    s = s.substr(b, e - b);
+}
+
+std::string_view trimmed(std::string_view s) {
+    trim_inplace(s);
+    return s;
+}
+
+std::string_view strip_quotes(std::string_view s) {
+    if (s.empty() || s.front() != '"') return s;
+    size_t last = s.rfind('"');
+    if (last == 0) return s.substr(1);
+    return s.substr(1, last - 1);
+}
+
+int str_ieq(const char *a, const char *b) {
+    if (!a || !b) return a == b;
+    for (; lower(*a) == lower(*b); ++a, ++b)
+        if (!*a) return 1;
+    return 0;
+}
+
+bool ieq(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && istarts_with(a, b);
+}
+
+bool istarts_with(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (lower(s[i]) != lower(prefix[i])) return false;
+    return true;
+}
+
+bool icontains(std::string_view s, std::string_view needle) {
+    for (size_t i = 0; i + needle.size() <= s.size(); ++i)
+        if (lower(s[i]) == needle[0] && istarts_with(s.substr(i), needle)) return true;
+    return false;
+}
+
+bool has_stream_scheme(std::string_view s) {
+    return icontains(s, "http://") || icontains(s, "https://") || icontains(s, "rtsp://");
+}
+
+int32_t read_number(std::string_view s, size_t *i) {
+    if (*i >= s.size() || !is_digit(s[*i])) return -1;
+    int32_t v = 0;
+    for (; *i < s.size() && is_digit(s[*i]); ++*i)
+        if (v <= 99999999) v = v * 10 + (s[*i] - '0');
+    return v;
+}
+
+void skip_ws(std::string_view s, size_t *i) {
+    while (*i < s.size() && is_ws(s[*i])) ++*i;
+}
+
+std::string_view head_window(const char *text, size_t len, size_t n) {
+    if (!text) return {};
+    if (len > n) len = n;
+    const char *z = static_cast<const char *>(std::memchr(text, '\0', len));
+    return std::string_view(text, z ? static_cast<size_t>(z - text) : len);
+}
+
+namespace {
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// Length of the sequence a lead byte starts, 0 for a byte that cannot lead.
+size_t seq_len(unsigned char c) {
+    if (c < 0x80) return 1;
+    if ((c & 0xE0) == 0xC0) return 2;
+    if ((c & 0xF0) == 0xE0) return 3;
+    if ((c & 0xF8) == 0xF0) return 4;
+    return 0;
+}
+
+bool continuation_ok(const unsigned char *p, size_t k) {
+    for (size_t j = 1; j < k; ++j)
+        if ((p[j] & 0xC0) != 0x80) return false;
+    return true;
+}
+
+}  // namespace
+
+bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul) {
+    bool nul = false;
+    size_t i = 0;
+    while (i < n) {
+        // ASCII fast path, eight bytes at a time.
+        while (i + 8 <= n) {
+            uint64_t v;
+            std::memcpy(&v, p + i, 8);
+            if (v & kHighs) break;
+            nul |= ((v - kOnes) & ~v & kHighs) != 0;
+            i += 8;
+        }
+        if (i >= n) break;
+        size_t k = seq_len(p[i]);
+        if (k == 0 || k > n - i || !continuation_ok(p + i, k)) return false;
+        nul |= p[i] == 0;
+        i += k;
+    }
+    *has_nul = nul;
+    return true;
+}
+
+}  // namespace vqplp

@@ -1,0 +1,54 @@
+// Text helpers shared by the format parsers. They work on views into the
+// decoded text; nothing here allocates or writes into the text.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace vqplp {
+
+// Space, tab, line feed, vertical tab, form feed, carriage return; never a
+// byte from 0x80 up.
+inline bool is_ws(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+inline char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+inline char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Walks the lines of a text: a line ends at LF, CR or CR LF; a text ending
+// with a line break has no empty last line; an embedded NUL ends the line's
+// content early (the rest of that line is skipped).
+struct LineCursor {
+    const char *pos;
+    const char *end;
+    const char *next_lf;  // the next line feed at or after pos, or end
+    bool has_nul;
+};
+LineCursor lines_begin(const char *text, size_t len, bool has_nul);
+bool lines_next(LineCursor &cur, std::string_view &line);
+
+void trim_inplace(std::string_view &s);
+std::string_view trimmed(std::string_view s);
+// "" for empty; unchanged without a leading quote; otherwise the text between
+// the first and the last quote (or after the only one).
+std::string_view strip_quotes(std::string_view s);
+// 1 when equal ignoring ASCII case (two nulls are equal), else 0.
+int str_ieq(const char *a, const char *b);
+bool ieq(std::string_view a, std::string_view b);
+bool istarts_with(std::string_view s, std::string_view prefix);
+// Whether s, lowered, contains needle (given in lower case).
+bool icontains(std::string_view s, std::string_view needle);
+bool has_stream_scheme(std::string_view s);  // http://, https:// or rtsp://, any case
+
+// Reads up to 9 significant decimal digits at s[*i] (further digits are
+// skipped); *i moves past every digit. Returns -1 when there is no digit.
+int32_t read_number(std::string_view s, size_t *i);
+void skip_ws(std::string_view s, size_t *i);
+
+// The first n bytes of text (fewer when shorter), cut at an embedded NUL.
+std::string_view head_window(const char *text, size_t len, size_t n);
+
+// Structural UTF-8 check (lead and continuation bytes only); reports whether
+// a NUL byte occurs.
+bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul);
+
+}  // namespace vqplp

@@ -1,0 +1,125 @@
+// Decoding playlist bytes to UTF-8: byte-order marks, named character sets and
+// the fallbacks for bytes that are not UTF-8.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "parser_test_util.h"
+
+using namespace ptest;
+
+namespace {
+
+// UTF-16 bytes of a text of code units, with an optional byte-order mark.
+std::string utf16(const std::u16string &s, bool little, bool mark) {
+    std::string out;
+    auto put = [&](char16_t u) {
+        char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
+        out += little ? lo : hi;
+        out += little ? hi : lo;
+    };
+    if (mark) put(0xFEFF);
+    for (char16_t u : s) put(u);
+    return out;
+}
+
+struct DecodeCase {
+    const char *what;
+    std::string input;
+    const char *charset;
+    std::string text;     // decoded text expected
+    const char *warning;  // the one warning expected, or null for none
+};
+
+}  // namespace
+
+TEST(ParserDecode, DecodesToUtf8) {
+    const DecodeCase cases[] = {
+        {"ascii", "abc", nullptr, "abc", nullptr},
+        {"utf-8 mark dropped", "\xEF\xBB\xBF" "abc", nullptr, "abc", nullptr},
+        {"mark then bad bytes", "\xEF\xBB\xBF\xE9t\xE9 ", nullptr, "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
+        {"western single-byte", "\xE9t\xE9 ", nullptr, "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
+        {"gbk without name", "\xD6\xD0\xCE\xC4", nullptr, "\xE4\xB8\xAD\xE6\x96\x87", "encoding: GBK fallback"},
+        {"latin1 last resort", "a\x81", nullptr, "a\xC2\x81", "encoding: latin1 fallback"},
+        {"cut-off sequence", "abc\xC3", nullptr, "abc\xC3\x83", "encoding: CP1252 fallback"},
+        {"stray continuation", "a\x80", nullptr, "a\xE2\x82\xAC", "encoding: GBK fallback"},
+        {"named utf-8 still falls back", "\xE9t\xE9 ", "UtF-8", "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
+        {"big5 named", "\xA4\xA4\xA4\xE5", "big5", "\xE4\xB8\xAD\xE6\x96\x87", nullptr},
+        {"gb18030 is gbk", "\xD6\xD0", "GB18030", "\xE4\xB8\xAD", nullptr},
+        {"cp1252 named", "\x80", "windows-1252", "\xE2\x82\xAC", nullptr},
+        {"latin1 named", "\x80", "latin1", "\xC2\x80", nullptr},
+        {"koi8-r passed through", "\xC1", "KOI8-R", "\xD0\xB0", nullptr},
+        {"empty name is automatic", "abc", "", "abc", nullptr},
+        {"overlong form passes", "\xC0\x80", nullptr, std::string("\xC0\x80", 2), nullptr},
+        {"utf-16 without mark copied", std::string("a\0b\0", 4), nullptr, std::string("a\0b\0", 4), nullptr},
+        {"utf-16le named", utf16(u"hi", true, false), "utf16le", "hi", nullptr},
+        {"utf-16le mark", utf16(u"h\u00e9", true, true), nullptr, "h\xC3\xA9", nullptr},
+        {"utf-16be mark beats name", utf16(u"h\u00e9", false, true), "gbk", "h\xC3\xA9", nullptr},
+        {"mark alone", "\xFF\xFE", nullptr, "", nullptr},
+    };
+    for (const DecodeCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(parse(c.input, VQPLP_FMT_STREAMING_LIST, c.charset), 0);
+        EXPECT_EQ(decoded(), c.text);
+        EXPECT_EQ(vqplp_decoded_text()[vqplp_decoded_len()], '\0');
+        std::vector<std::string> w = warnings();
+        if (c.warning) {
+            ASSERT_FALSE(w.empty());
+            EXPECT_EQ(w[0], c.warning);
+        } else {
+            EXPECT_TRUE(w.empty() || w[0].rfind("encoding:", 0) != 0) << w[0];
+        }
+    }
+}
+
+TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
+    const struct {
+        std::string input;
+        const char *charset;
+        const char *error;
+    } cases[] = {
+        {"abc", "NO-SUCH-CHARSET-42", "iconv NO-SUCH-CHARSET-42 fail"},
+        {"\xFF", "utf-16be", "iconv UTF-16BE fail"},
+        {"\x81", "GBK", "iconv GBK fail"},
+        {"\xFF\xFE" "a", nullptr, "utf16le fail"},
+        {"\xFE\xFF" "a", nullptr, "utf16be fail"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(parse(c.input, VQPLP_FMT_AUTO, c.charset), VQPLP_E_DECODE) << c.error;
+        EXPECT_STREQ(vqplp_last_error(), c.error);
+        EXPECT_EQ(vqplp_decoded_text(), nullptr);
+        EXPECT_EQ(vqplp_detected_format(), 0);
+    }
+}
+
+// A UTF-16 playlist with a byte-order mark reads exactly like its UTF-8 twin.
+TEST(ParserDecode, Utf16PlaylistParsesLikeUtf8) {
+    const std::u16string text = u"#EXTM3U\r\n#EXTINF:-1 tvg-id=\"a.b\" group-title=\"Nouvelles\",Cha\u00eene 1\r\n"
+                                u"http://example.com/1.m3u8\r\n";
+    const std::string utf8 = "#EXTM3U\r\n#EXTINF:-1 tvg-id=\"a.b\" group-title=\"Nouvelles\",Cha\xC3\xAEne 1\r\n"
+                             "http://example.com/1.m3u8\r\n";
+    ASSERT_EQ(parse(utf8), 0);
+    std::string want = vqplp_result_json();
+    for (bool little : {true, false}) {
+        SCOPED_TRACE(little ? "LE" : "BE");
+        ASSERT_EQ(parse(utf16(text, little, true)), 0);
+        EXPECT_EQ(vqplp_detected_format(), VQPLP_FMT_M3U);
+        EXPECT_EQ(decoded(), utf8);
+        EXPECT_EQ(vqplp_result_json(), want);
+    }
+}
+
+TEST(ParserDecode, DetectionAlone) {
+    vqplp_clear();
+    EXPECT_EQ(vqplp_detect(nullptr, 3), VQPLP_FMT_UNKNOWN);
+    EXPECT_EQ(vqplp_detect("", 0), VQPLP_FMT_UNKNOWN);
+    EXPECT_EQ(decoded(), "");
+    std::string gbk_m3u = "#EXTM3U\n#EXTINF:-1,\xD6\xD0\xCE\xC4\nhttp://a/\n";
+    EXPECT_EQ(vqplp_detect(gbk_m3u.data(), gbk_m3u.size()), VQPLP_FMT_M3U);
+    EXPECT_EQ(vqplp_warning_count(), 1);
+    EXPECT_EQ(vqplp_detect("\xFF\xFE" "a", 3), VQPLP_FMT_UNKNOWN);
+    EXPECT_STREQ(vqplp_last_error(), "utf16le fail");
+    std::string le = utf16(u"#EXTM3U\n", true, true);
+    EXPECT_EQ(vqplp_detect(le.data(), le.size()), VQPLP_FMT_M3U);
+    EXPECT_EQ(vqplp_item_count(), 0);
+}

@@ -1,0 +1,165 @@
+// The M3U and extended-M3U parser.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "parser_test_util.h"
+
+using namespace ptest;
+
+namespace {
+
+int parse_m3u(const std::string &body) { return parse("#EXTM3U\n" + body, VQPLP_FMT_M3U); }
+
+using Attrs = std::vector<std::pair<std::string, std::string>>;
+
+Attrs attrs(int i) {
+    Attrs out;
+    for (int a = 0; a < vqplp_item_attr_count(i); ++a) {
+        const char *k = vqplp_item_attr_key(i, a);
+        out.emplace_back(k, vqplp_item_attr(i, k));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(ParserM3u, ExtinfWithAttributes) {
+    ASSERT_EQ(parse_m3u("#EXTINF:-1 tvg-id=\"a.b\" group-title=\"News\",Channel One\nhttp://a/1\n"), 0);
+    ASSERT_EQ(vqplp_item_count(), 1);
+    EXPECT_STREQ(vqplp_item_title(0), "Channel One");
+    EXPECT_STREQ(vqplp_item_location(0), "http://a/1");
+    EXPECT_EQ(vqplp_item_duration_ms(0), -1);
+    EXPECT_EQ(attrs(0), (Attrs{{"tvg-id", "a.b"}, {"group-title", "News"}}));
+    EXPECT_EQ(vqplp_warning_count(), 0);
+    EXPECT_EQ(vqplp_detected_format(), VQPLP_FMT_M3U);
+}
+
+// Title, duration and attributes read from one #EXTINF line.
+TEST(ParserM3u, ExtinfLines) {
+    const struct {
+        const char *line;
+        const char *title;
+        int32_t ms;
+        Attrs attrs;
+    } cases[] = {
+        {"#EXTINF:10.5,Ten", "Ten", 10000, {}},
+        {"#EXTINF:-1,Title, with comma", "with comma", -1, {}},
+        {"#EXTINF:-1 tvg-name=\"A, B\" x=1,T", "T", -1, {{"tvg-name", "A, B"}, {"x", "1"}}},
+        {"#EXTINF:12345678901,Long", "Long", 123456789, {}},
+        {"#EXTINF:3000000,Big", "Big", 3000000, {}},
+        {"#EXTINF:2147483,Edge", "Edge", 2147483000, {}},
+        {"#EXTINF:-0,Zero", "Zero", 0, {}},
+        {"#EXTINF:-,Minus", "Minus", -1, {}},
+        {"#EXTINF:", "", -1, {}},
+        {"#EXTINF:  7   ", "", 7000, {}},
+        {"#extinf:5 a=1 b= c=\"q\"d=2 lone,T", "T", 5000, {{"a", "1"}, {"b", ""}, {"c", "q"}, {"d", "2"}}},
+        {"#EXTINF:1 =x k v=1 w=2,T", "T", 1000, {{"v", "1"}, {"w", "2"}}},
+        {"#EXTINF:1 k=\"open, no close", "", 1000, {{"k", "open, no close"}}},
+        {"#EXTINF:1 trailing", "", 1000, {}},
+        {"#EXTINF:1 end=", "", 1000, {{"end", ""}}},
+        {"#EXTINF:1 a=\"x\" , spaced title ", "spaced title", 1000, {{"a", "x"}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.line);
+        ASSERT_EQ(parse_m3u(std::string(c.line) + "\nhttp://a/\n"), 0);
+        ASSERT_EQ(vqplp_item_count(), 1);
+        EXPECT_STREQ(vqplp_item_title(0), c.title);
+        EXPECT_EQ(vqplp_item_duration_ms(0), c.ms);
+        EXPECT_EQ(attrs(0), c.attrs);
+    }
+}
+
+TEST(ParserM3u, SecondExtinfReplacesFirst) {
+    ASSERT_EQ(parse_m3u("#EXTINF:1 a=1,First\n#EXTINF:2 b=2,Second\nhttp://a/\n"), 0);
+    ASSERT_EQ(vqplp_item_count(), 1);
+    EXPECT_STREQ(vqplp_item_title(0), "Second");
+    EXPECT_EQ(vqplp_item_duration_ms(0), 2000);
+    EXPECT_EQ(attrs(0), (Attrs{{"b", "2"}}));
+    EXPECT_EQ(vqplp_warning_count(), 0);
+}
+
+TEST(ParserM3u, GroupsFromExtgrp) {
+    ASSERT_EQ(parse_m3u("#EXTGRP: Sports \n#EXTINF:-1,A\nhttp://a/\n"
+                        "#EXTGRP:Movies\n#EXTINF:-1 group-title=\"Own\",B\nhttp://b/\n"
+                        "#EXTINF:-1,C\n#EXTGRP:Late\nhttp://c/\n#EXTINF:-1,D\nhttp://d/\n"),
+              0);
+    ASSERT_EQ(vqplp_item_count(), 4);
+    EXPECT_STREQ(vqplp_item_attr(0, "group-title"), "Sports");
+    EXPECT_EQ(attrs(1), (Attrs{{"group-title", "Own"}}));
+    EXPECT_EQ(vqplp_item_attr(2, "group-title"), nullptr);
+    EXPECT_STREQ(vqplp_item_attr(3, "group-title"), "Late");
+}
+
+TEST(ParserM3u, AttributeLimit) {
+    std::string line = "#EXTINF:-1";
+    for (int i = 0; i < 70; ++i) line += " k" + std::to_string(i) + "=\"v" + std::to_string(i) + "\"";
+    ASSERT_EQ(parse_m3u("#EXTGRP:G\n" + line + ",T\nhttp://a/\n"), 0);
+    ASSERT_EQ(vqplp_item_attr_count(0), 64);
+    EXPECT_STREQ(vqplp_item_attr_key(0, 63), "k63");
+    EXPECT_STREQ(vqplp_item_attr(0, "k63"), "v63");
+    EXPECT_EQ(vqplp_item_attr(0, "group-title"), nullptr);  // no room left for the group
+    EXPECT_STREQ(vqplp_item_title(0), "T");
+}
+
+TEST(ParserM3u, WarningsAndBarePaths) {
+    ASSERT_EQ(parse("\n#extm3u url-tvg=\"http://g/\"\r\n#EXTM3U\r# comment\r\n#EXT-X-VERSION:3\n#EXTVLCOPT:x=1\n"
+                    "#PLAYLIST:p\n#EXTIMG:i\n#EXTINF no colon\nhttp://a/\n\tpath/b.ts\n#EXTINF:1,dangling\n",
+                    VQPLP_FMT_M3U),
+              0);
+    EXPECT_EQ(warnings(), (std::vector<std::string>{"m3u: unknown tag", "m3u: unknown tag", "m3u: ignored tag",
+                                                    "m3u: ignored tag", "m3u: ignored tag", "m3u: ignored tag",
+                                                    "m3u: invalid EXTINF", "m3u: location trimmed",
+                                                    "m3u: bare path accepted"}));
+    ASSERT_EQ(vqplp_item_count(), 2);
+    EXPECT_STREQ(vqplp_item_title(0), "");
+    EXPECT_EQ(vqplp_item_duration_ms(0), -1);
+    EXPECT_STREQ(vqplp_item_location(1), "path/b.ts");
+    EXPECT_EQ(vqplp_item_attr_count(1), 0);
+}
+
+TEST(ParserM3u, LineEndsMayMix) {
+    ASSERT_EQ(parse("#EXTM3U\r#EXTINF:1,A\r\nhttp://a/\nhttp://b/\rhttp://c/\n\rhttp://d/", VQPLP_FMT_M3U), 0);
+    ASSERT_EQ(vqplp_item_count(), 4);
+    EXPECT_STREQ(vqplp_item_title(0), "A");
+    EXPECT_STREQ(vqplp_item_location(3), "http://d/");
+}
+
+TEST(ParserM3u, NulEndsTheLine) {
+    static const char text[] = "#EXTM3U\nhttp://a/\0junk\nhttp://b/\n";
+    ASSERT_EQ(parse(std::string(text, sizeof text - 1), VQPLP_FMT_M3U), 0);
+    ASSERT_EQ(vqplp_item_count(), 2);
+    EXPECT_STREQ(vqplp_item_location(0), "http://a/");
+}
+
+TEST(ParserM3u, MissingHeader) {
+    for (const char *text : {"http://a/\n#EXTM3U\n", "   \n\t\n", "#EXTM3"}) {
+        EXPECT_EQ(parse(text, VQPLP_FMT_M3U), VQPLP_E_FORMAT) << text;
+        EXPECT_STREQ(vqplp_last_error(), "Not a valid M3U file. Missing header.");
+        EXPECT_EQ(vqplp_item_count(), 0);
+    }
+}
+
+TEST(ParserM3u, ImdbDatePlaylists) {
+    const std::string dated = "#EXTINF:20240115,tt0111161\nhttp://a/\n#EXTINF:19990101,tt0133093\nhttp://b/\n";
+    ASSERT_EQ(parse_m3u(dated), 0);
+    EXPECT_EQ(vqplp_m3u_is_imdb_date_playlist(), 1);
+    EXPECT_EQ(vqplp_item_release_date(0), 20240115);
+    EXPECT_EQ(vqplp_item_release_date(1), 19990101);
+    EXPECT_EQ(vqplp_item_duration_ms(0), 20240115);
+    for (const char *odd : {"#EXTINF:20240115,TT1\nhttp://c/\n", "#EXTINF:-1,tt1\nhttp://c/\n", "http://c/\n"}) {
+        ASSERT_EQ(parse_m3u(dated + odd), 0);
+        EXPECT_EQ(vqplp_m3u_is_imdb_date_playlist(), 0) << odd;
+        EXPECT_EQ(vqplp_item_release_date(0), 0);
+    }
+    ASSERT_EQ(parse_m3u(""), 0);
+    EXPECT_EQ(vqplp_m3u_is_imdb_date_playlist(), 0);
+}
+
+TEST(ParserM3u, LongLines) {
+    const std::string url = "http://example.com/" + std::string(2200, 'u');
+    const std::string header = "#EXTM3U x-tvg-url=\"" + std::string(6000, 'g') + "\"\n";
+    ASSERT_EQ(parse(header + "#EXTINF:-1 tvg-logo=\"" + url + "\",T\n" + url + "\n"), 0);
+    EXPECT_EQ(vqplp_item_location(0), url);
+    EXPECT_EQ(vqplp_item_attr(0, "tvg-logo"), url);
+}
