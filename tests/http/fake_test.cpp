@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/alloc.h"
@@ -345,6 +347,38 @@ TEST_F(Fake, DripStopsWhenTheSinkDoes) {
     EXPECT_TRUE(empty.pieces.empty());
 }
 
+// The copies a request takes are its last allocations: the body's, before it
+// the header text's (not for a file route, whose header text needs none).
+TEST_F(Fake, FailedCopiesDropTheBodyNeverTheAnswer) {
+    const std::string body(150, 'c');
+    struct row {
+        int kind;  // 0 canned, 1 drip, 2 file
+        long from_end;
+        size_t headers;
+        bool has_body;
+    };
+    const row rows[] = {{0, 0, 3, false}, {0, 1, 1, false}, {1, 0, 2, false},
+                        {1, 1, 1, false}, {2, 0, 3, false}, {2, 1, 3, true}};
+    for (const row &r : rows) {
+        quorvex_fake_reset();
+        int scripted = r.kind == 0   ? quorvex_fake_set("GET", kUrl, 200, "A: 1\nB: 2\n", body.data(), body.size())
+                       : r.kind == 1 ? quorvex_fake_drip(kUrl, 200, body.data(), body.size(), 0)
+                                     : quorvex_fake_file(kUrl, body.data(), body.size(), 1);
+        ASSERT_EQ(scripted, 0);
+        int status = 0;
+        long before = vq_alloc_count();
+        run("GET", kUrl, nullptr, &status);
+        long used = vq_alloc_count() - before;
+        recorder rec;
+        vq_alloc_fail_nth(used - r.from_end);
+        EXPECT_EQ(run("GET", kUrl, &rec, &status), 0);
+        vq_alloc_disarm();
+        EXPECT_EQ(status, 200);
+        EXPECT_EQ(rec.headers.size(), r.headers) << r.kind << "/" << r.from_end;
+        EXPECT_EQ(rec.body(), r.has_body ? body : "") << r.kind << "/" << r.from_end;
+    }
+}
+
 TEST_F(Fake, DescribesTheLastRequest) {
     quorvex_http_req req = make_req("GET", kUrl, nullptr);
     int status = 0;
@@ -371,5 +405,49 @@ TEST_F(Fake, WriteMethodsAreCounted) {
     for (const char *m : reads) run(m, kUrl, nullptr, &status);
     EXPECT_EQ(quorvex_fake_writes_sent(), 9);
     EXPECT_EQ(quorvex_fake_calls(nullptr, kUrl), 14);
+}
+// Delivery runs without the lock, so a sink may script and count.
+TEST_F(Fake, SinksMayCallTheFake) {
+    ASSERT_EQ(quorvex_fake_set("GET", kUrl, 200, "A: 1\n", "x", 1), 0);
+    auto rescript = [](void *, const char *, const char *) {
+        quorvex_fake_calls("GET", kUrl);
+        return quorvex_fake_set("GET", kUrl, 500, nullptr, nullptr, 0);
+    };
+    quorvex_http_req req = make_req("GET", kUrl, nullptr);
+    req.on_header = rescript;
+    int status = 0;
+    ASSERT_EQ(fake_run(req, &status), 0);
+    EXPECT_EQ(status, 200);
+    ASSERT_EQ(fake_run(req, &status), 0);
+    EXPECT_EQ(status, 500);
+}
+
+// Requests on several threads while the route is re-scripted: each sees one
+// version of the answer whole.
+TEST_F(Fake, ConcurrentRequestsSeeWholeAnswers) {
+    const std::string a(1000, 'a'), b(70000, 'b');
+    ASSERT_EQ(quorvex_fake_set("GET", kUrl, 200, "V: a\n", a.data(), a.size()), 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0}, done{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            while (!stop) {
+                recorder rec;
+                int status = 0;
+                run("GET", kUrl, &rec, &status);
+                std::string v = rec.header("V"), body = rec.body();
+                if (!((v == "a" && body == a) || (v == "b" && body == b))) ++torn;
+                ++done;
+            }
+        });
+    for (int i = 0; i < 300 || done < 30; ++i) {
+        const std::string &next = i % 2 ? a : b;
+        quorvex_fake_set("GET", kUrl, 200, i % 2 ? "V: a\n" : "V: b\n", next.data(), next.size());
+    }
+    stop = true;
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(quorvex_fake_calls("GET", kUrl), done.load());
 }
 }  // namespace
