@@ -56,8 +56,8 @@ public:
             return;
         }
         t_->playlists++;
-        if (!expect(root.status == QVX_OK && root.doc.IsArray(), "root: " + root.error)) return;
-        for (const auto &entry : root.doc.GetArray()) entry["folder"].GetBool() ? group(entry) : channel(entry);
+        if (!expect(root.status == QVX_OK && root.doc().IsArray(), "root: " + root.error)) return;
+        for (const auto &entry : root.doc().GetArray()) entry["folder"].GetBool() ? group(entry) : channel(entry);
     }
 
 private:
@@ -65,16 +65,16 @@ private:
         t_->groups++;
         std::string path = folder["path"].GetString();
         answer members = list_folder(settings_, path.c_str());
-        if (!expect(members.status == QVX_OK && members.doc.IsArray(), path + ": " + members.error)) return;
-        expect(static_cast<int64_t>(members.doc.Size()) == folder["count"].GetInt64(), path + ": count");
-        for (const auto &entry : members.doc.GetArray()) channel(entry);
+        if (!expect(members.status == QVX_OK && members.doc().IsArray(), path + ": " + members.error)) return;
+        expect(static_cast<int64_t>(members.doc().Size()) == folder["count"].GetInt64(), path + ": count");
+        for (const auto &entry : members.doc().GetArray()) channel(entry);
     }
 
     void channel(const rapidjson::Value &entry) {
         t_->channels++;
         answer stream = resolve(settings_, to_json(entry));
         std::string want = entry["stream_url"].GetString();
-        expect(stream.status == QVX_OK && stream.doc.IsObject() && stream.doc["url"].GetString() == want,
+        expect(stream.status == QVX_OK && stream.doc().IsObject() && stream.doc()["url"].GetString() == want,
                std::string(entry["id"].GetString()) + ": " + stream.error);
     }
 

@@ -19,8 +19,9 @@ struct converted {
     ~converted() { playlist_free(p); }
 };
 
-// Runs parse_body over a heap copy of bytes, as the fetch would hand it over.
-inline void convert_bytes(const std::string &bytes, converted *c, size_t err_size = kMsgSize) {
+// Runs parse_body over a heap copy of bytes, as the fetch would hand it over;
+// fail_nth > 0 makes that allocation of the conversion fail.
+inline void convert_bytes(const std::string &bytes, converted *c, size_t err_size = kMsgSize, long fail_nth = 0) {
     char *body = static_cast<char *>(vq_malloc(bytes.size() + 1));
     if (body) {
         bytes.copy(body, bytes.size());
@@ -28,6 +29,7 @@ inline void convert_bytes(const std::string &bytes, converted *c, size_t err_siz
     }
     std::string err(err_size, '\0');
     vqp::Guard hold(g_lock);
+    if (fail_nth) vq_alloc_fail_nth(fail_nth);
     c->status = parse_body(nullptr, "http://host/list.m3u", body, body ? bytes.size() : 0,
                            vqiptv_fnv1a(bytes.data(), bytes.size(), kFnvOffsetBasis), &c->p, err.data(),
                            err.size());
