@@ -80,6 +80,7 @@ void expect_document(const std::string &got, const rapidjson::Value &want, const
 }
 
 void HostTest::SetUp() {
+    server.clear();
     vqiptv_set_io(server.io());
     vqiptv_cache_clear();
     vqiptv_cache_set_max_age(21600);

@@ -24,8 +24,13 @@ scripted_answer ok_body(std::string body, std::vector<std::pair<std::string, std
 
 script_server::script_server()
     : http_{32, 1, this, &script_server::request, free_text},
-      ctx_{QVX_HTTP_CTX_MAGIC, 24, &http_, nullptr},
-      io_{&ctx_, unused_get, nullptr, free_text} {}
+      ctx_{QVX_HTTP_CTX_MAGIC, 24, &http_, this},
+      io_{&ctx_, unused_get, nullptr, &script_server::io_free} {}
+
+void script_server::io_free(void *ctx, void *buf) {
+    ++static_cast<script_server *>(static_cast<quorvex_http_ctx *>(ctx)->opaque)->io_frees_;
+    std::free(buf);
+}
 
 void script_server::on(const std::string &url, scripted_answer answer) {
     std::lock_guard<std::mutex> g(mu_);

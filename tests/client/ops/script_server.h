@@ -2,6 +2,7 @@
 // a status, header pairs and body pieces, or fails like a broken connection.
 // Every request is recorded (URL and header lines) for the checks.
 #pragma once
+#include <atomic>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -40,9 +41,13 @@ public:
     const quorvex_http *http() const { return &http_; }
     // A host's I/O record: ctx is a quorvex_http_ctx over this server.
     const quorvex_io *io() const { return &io_; }
+    // Calls of the I/O record's free_buf (the library must release its own
+    // bodies itself).
+    int io_frees() const { return io_frees_; }
 
 private:
     static int request(void *ctx, const quorvex_http_req *req, int *status, char **err);
+    static void io_free(void *ctx, void *buf);
     int answer(const quorvex_http_req *req, int *status, char **err);
 
     std::mutex mu_;
@@ -51,4 +56,5 @@ private:
     quorvex_http http_;
     quorvex_http_ctx ctx_;
     quorvex_io io_;
+    std::atomic<int> io_frees_{0};
 };
