@@ -17,4 +17,8 @@ void sleep_ms(uint32_t ms);
 // Fills buf with n bytes from the OS's secure random source; 0, or -1 on failure
 // (the buffer is then left as it was).
 int secure_random(void *buf, size_t n);
+// Hints that a large heap block about to be filled be backed by huge pages, so
+// that filling it takes a few page faults instead of one per 4 KiB page. Only a
+// hint: where it is refused or unsupported nothing changes.
+void advise_huge_pages(void *p, size_t n);
 }  // namespace vqp

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <sys/mman.h>
 #include <sys/random.h>
 #include <time.h>
 
@@ -31,6 +32,19 @@ int secure_random(void *buf, size_t n) {
         got += static_cast<size_t>(r);
     }
     return 0;
+}
+
+void advise_huge_pages(void *p, size_t n) {
+#ifdef MADV_HUGEPAGE
+    constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+    if (n < 2 * kHuge) return;
+    uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(kHuge - 1);
+    if (end > begin) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)p;
+    (void)n;
+#endif
 }
 
 }  // namespace vqp

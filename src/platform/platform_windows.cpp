@@ -26,4 +26,6 @@ int secure_random(void *buf, size_t n) {
     return 0;
 }
 
+void advise_huge_pages(void *, size_t) {}
+
 }  // namespace vqp

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/alloc.h"
+#include "platform/platform.h"
 #include "playlist_parser/charset.h"
 
 namespace {
@@ -34,6 +35,7 @@ int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size
         iconv_close(cd);
         return VQPLP_CHARSET_NOMEM;
     }
+    vqp::advise_huge_pages(buf, cap);
     char *src = const_cast<char *>(reinterpret_cast<const char *>(in));
     size_t src_left = len;
     char *dst = buf;

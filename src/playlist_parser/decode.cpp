@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "platform/platform.h"
 #include "playlist_parser/charset.h"
 #include "playlist_parser/state.h"
 #include "playlist_parser/text.h"
@@ -83,6 +84,7 @@ int decode_utf16(const char *source, const unsigned char *bytes, size_t len, con
 int copy_bytes(const unsigned char *bytes, size_t len, bool has_nul) {
     char *text = static_cast<char *>(vq_malloc(len + 1));
     if (!text) return VQPLP_E_NOMEM;
+    vqp::advise_huge_pages(text, len + 1);
     std::memcpy(text, bytes, len);
     text[len] = '\0';
     g_vq.decoded_text = text;

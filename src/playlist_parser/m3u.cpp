@@ -2,6 +2,7 @@
 // attributes and title of the "#EXTINF" line before it and a pending
 // "#EXTGRP:" group. Pending values are views into the decoded text; only a
 // finished item is copied into the arena.
+#include <initializer_list>
 #include <string_view>
 
 #include "playlist_parser/parsers.h"
@@ -46,9 +47,9 @@ Tag classify(std::string_view line) {
     return Tag::kUnknown;
 }
 
-// The last comma outside double quotes, or npos. Quoted stretches are jumped
-// over whole; a quote left open hides every comma after it.
-size_t title_comma(std::string_view s) {
+// The last comma outside double quotes, or npos, by a forward walk: quoted
+// stretches are jumped over whole; a quote left open hides every comma after it.
+size_t title_comma_walk(std::string_view s) {
     size_t last = std::string_view::npos;
     size_t pos = 0;
     while (pos < s.size()) {
@@ -63,8 +64,31 @@ size_t title_comma(std::string_view s) {
     return last;
 }
 
+// The title comma is nearly always the last comma of the line, and it lies
+// outside quotes exactly when an even number of quotes comes before it; only
+// when that test fails is the line walked from the start.
+size_t title_comma(std::string_view s) {
+    size_t c = s.rfind(',');
+    if (c == s.npos) return c;
+    size_t quotes = 0;
+    for (size_t i = 0; i < c; ++i) quotes += s[i] == '"';
+    return quotes % 2 == 0 ? c : title_comma_walk(s);
+}
+
+// Bytes that end a key (white space, "=") or an unquoted value (white space).
+constexpr unsigned char kEndsValue = 1, kEndsKey = 2;
+constexpr auto kStops = [] {
+    struct Table {
+        unsigned char t[256]{};
+    } tab;
+    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) tab.t[c] = kEndsValue | kEndsKey;
+    tab.t[static_cast<unsigned char>('=')] = kEndsKey;
+    return tab;
+}();
+
 size_t token_end(std::string_view s, size_t i, bool stop_at_eq) {
-    while (i < s.size() && !is_ws(s[i]) && !(stop_at_eq && s[i] == '=')) ++i;
+    const unsigned char mask = stop_at_eq ? kEndsKey : kEndsValue;
+    while (i < s.size() && !(kStops.t[static_cast<unsigned char>(s[i])] & mask)) ++i;
     return i;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "platform/platform.h"
 #include "playlist_parser/vqplp.h"
 
 namespace vqplp {
@@ -28,6 +29,7 @@ bool arena_fit(size_t extra) {
     if (cap > kArenaLimit) cap = kArenaLimit;
     char *p = static_cast<char *>(vq_realloc(a.data, cap));
     if (!p) return false;
+    vqp::advise_huge_pages(p, cap);
     if (!a.data) {
         p[0] = p[1] = '\0';  // offset 0 stands for no string, 1 is the shared ""
         a.len = 2;
@@ -60,13 +62,17 @@ uint32_t arena_put(std::string_view s) {
 }
 
 uint32_t arena_put_key(std::string_view key) {
-    if (key.empty()) return arena_put(key);
-    uint32_t *slots = g_vq.keys.slot;
+    if (key.empty() || key.size() > 0xFFFF) return arena_put(key);
+    KeyCache &kc = g_vq.keys;
     for (uint32_t i = 0, h = key_hash(key); i < 8; ++i) {
-        uint32_t &slot = slots[(h + i) & 255u];
-        if (slot == kNoString) return slot = arena_put(key);
-        const char *k = g_vq.arena.data + slot;
-        if (std::strncmp(k, key.data(), key.size()) == 0 && k[key.size()] == '\0') return slot;
+        uint32_t at = (h + i) & 255u;
+        if (kc.slot[at] == kNoString) {
+            kc.slot[at] = arena_put(key);
+            kc.len[at] = static_cast<uint16_t>(key.size());
+            return kc.slot[at];
+        }
+        if (kc.len[at] == key.size() && std::memcmp(g_vq.arena.data + kc.slot[at], key.data(), key.size()) == 0)
+            return kc.slot[at];
     }
     return arena_put(key);
 }
@@ -90,6 +96,7 @@ bool grow_array(void **data, uint32_t *cap, uint32_t count, uint32_t first, size
     uint32_t ncap = *cap ? *cap * 2 : first;
     void *p = vq_realloc(*data, static_cast<size_t>(ncap) * elem);
     if (!p) return false;
+    vqp::advise_huge_pages(p, static_cast<size_t>(ncap) * elem);
     *data = p;
     *cap = ncap;
     return true;

@@ -55,6 +55,7 @@ struct Arena {
 // are kept once instead of once per item.
 struct KeyCache {
     uint32_t slot[256];
+    uint16_t len[256];
 };
 
 struct ParseState {

@@ -32,8 +32,11 @@ void fail_each_allocation(const Input &in) {
         bool fired = vq_alloc_fault_hit();
         vq_alloc_disarm();
         ASSERT_TRUE(rc == VQPLP_OK || rc == VQPLP_E_NOMEM) << rc;
-        if (rc == VQPLP_E_NOMEM) EXPECT_STREQ(vqplp_last_error(), "");
-        if (rc == VQPLP_OK) EXPECT_EQ(vqplp_item_count(), items);
+        if (rc == VQPLP_E_NOMEM) {
+            EXPECT_STREQ(vqplp_last_error(), "");
+        } else {
+            EXPECT_EQ(vqplp_item_count(), items);
+        }
         if (!fired) {
             EXPECT_EQ(doc, json);
             break;
