@@ -1,0 +1,133 @@
+#include <array>
+#include <string_view>
+
+#include "options.h"
+
+namespace vqt {
+namespace {
+
+// Which options a command accepts.
+enum Accepts : unsigned { kSource = 1, kPlayer = 2, kParse = 4 };
+
+struct CommandSpec {
+    std::string_view name;
+    Command command;
+    size_t operands;
+    unsigned accepts;
+};
+
+constexpr std::array kCommands = {
+    CommandSpec{"groups", Command::groups, 0, kSource},
+    CommandSpec{"channels", Command::channels, 1, kSource},
+    CommandSpec{"resolve", Command::resolve, 1, kSource | kPlayer},
+    CommandSpec{"validate", Command::validate, 0, kSource},
+    CommandSpec{"inspect", Command::inspect, 1, kParse},
+    CommandSpec{"stats", Command::stats, 0, kSource},
+    CommandSpec{"help", Command::help, 0, 0},
+    CommandSpec{"version", Command::version, 0, 0},
+};
+
+constexpr std::array<std::string_view, 3> kPlayers = {"mpv", "ffplay", "vlc"};
+constexpr std::array<std::string_view, 5> kFormats = {"auto", "m3u", "m3u8-hls", "streaming-list", "cue"};
+
+template <size_t N>
+bool one_of(const std::array<std::string_view, N> &names, const std::string &s) {
+    for (std::string_view n : names)
+        if (n == s) return true;
+    return false;
+}
+
+// Walks argv once; options may stand before or after the operands.
+class Parser {
+public:
+    Parser(int argc, const char *const *argv, Options &opts) : argc_(argc), argv_(argv), opts_(opts) {}
+
+    std::string run() {
+        std::vector<std::string> words;
+        for (i_ = 1; i_ < argc_; ++i_) {
+            std::string arg = argv_[i_];
+            std::string msg = arg.size() > 1 && arg[0] == '-' ? option(arg) : (words.push_back(arg), "");
+            if (!msg.empty()) return msg;
+        }
+        if (help_) return opts_.command = Command::help, "";
+        return command(words);
+    }
+
+private:
+    int argc_;
+    const char *const *argv_;
+    Options &opts_;
+    int i_ = 1;
+    bool help_ = false;
+    unsigned used_ = 0;
+
+    std::string option(const std::string &arg) {
+        std::string name = arg, value;
+        bool inline_value = false;
+        if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = arg.substr(0, eq), value = arg.substr(eq + 1), inline_value = true;
+        }
+        if (name == "--help" || name == "-h") return help_ = true, "";
+        if (name == "--version") return opts_.command = Command::version, "";
+        if (name == "--json") return opts_.json = true, "";
+        if (!inline_value && !next_value(value)) return "option " + name + " needs a value";
+        return valued(name, value);
+    }
+
+    bool next_value(std::string &value) {
+        if (i_ + 1 >= argc_) return false;
+        value = argv_[++i_];
+        return true;
+    }
+
+    std::string valued(const std::string &name, const std::string &value) {
+        if (name == "--url") return source(SourceKind::url, value);
+        if (name == "--file") return source(SourceKind::file, value);
+        if (name == "--settings") return source(SourceKind::settings, value);
+        if (name == "--player") {
+            used_ |= kPlayer;
+            opts_.player = value;
+            return one_of(kPlayers, value) ? "" : "unknown player '" + value + "' (mpv, ffplay or vlc)";
+        }
+        if (name == "--charset") return used_ |= kParse, opts_.charset = value, "";
+        if (name == "--format") {
+            used_ |= kParse;
+            opts_.format = value;
+            return one_of(kFormats, value) ? "" : "unknown format '" + value + "'";
+        }
+        return "unknown option " + name;
+    }
+
+    std::string source(SourceKind kind, const std::string &value) {
+        if (opts_.source != SourceKind::standard) return "give one source: --url, --file or --settings";
+        used_ |= kSource;
+        opts_.source = kind;
+        opts_.source_value = value;
+        return "";
+    }
+
+    std::string command(const std::vector<std::string> &words) {
+        if (words.empty()) return opts_.command == Command::version ? "" : "no command given";
+        for (const CommandSpec &spec : kCommands)
+            if (spec.name == words[0]) return check(spec, words);
+        return "unknown command '" + words[0] + "'";
+    }
+
+    std::string check(const CommandSpec &spec, const std::vector<std::string> &words) {
+        std::string name(spec.name);
+        if (words.size() - 1 != spec.operands)
+            return name + " takes " + std::to_string(spec.operands) + " argument(s), " +
+                   std::to_string(words.size() - 1) + " given";
+        if (used_ & ~spec.accepts) return "option not accepted by " + name;
+        if (opts_.json && !opts_.player.empty()) return "--json and --player exclude each other";
+        opts_.command = spec.command;
+        opts_.operands.assign(words.begin() + 1, words.end());
+        return "";
+    }
+};
+
+}  // namespace
+
+std::string parse_args(int argc, const char *const *argv, Options &opts) { return Parser(argc, argv, opts).run(); }
+
+}  // namespace vqt

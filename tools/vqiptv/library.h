@@ -1,0 +1,49 @@
+// The library's operations as the tool calls them: buffers sized through the
+// library's "buffer too small" answer, statuses mapped to exit statuses.
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace vqt {
+
+// Exit statuses of the tool, one per failure class.
+enum Exit : int {
+    kExitOk = 0,
+    kExitFailure = 1,      // anything not classified below
+    kExitUsage = 2,        // bad command line
+    kExitNotFound = 3,     // no such playlist, group, channel or file
+    kExitNetwork = 4,      // transport failure, timeout, server error
+    kExitContent = 5,      // not a usable playlist
+    kExitRefused = 6,      // access refused (401/403) or file not readable
+    kExitRateLimited = 7,  // HTTP 429
+    kExitInvalid = 8,      // bad settings or argument
+    kExitUnsupported = 9,  // no transport in this build
+};
+
+// One operation's outcome: its status, the document it produced (result or
+// error document) and the library's message.
+struct Answer {
+    int32_t status = 0;
+    std::string doc;
+    std::string error;
+    bool ok() const { return status == 0; }
+};
+
+// An operation writing into (out, out_len), as the exports do.
+using Operation = std::function<int32_t(char *out, int32_t out_len)>;
+
+// Runs op with a buffer of `first` bytes, then once more with the size the
+// library asks for when the buffer was too small.
+Answer call_sized(const Operation &op, int32_t first = 16384);
+
+Answer lib_validate(const std::string &settings);
+Answer lib_list(const std::string &settings, const std::string &path);
+Answer lib_stream_url(const std::string &settings, const std::string &entry);
+
+// The size a "need %lu bytes" message states, or 0.
+int32_t stated_size(const std::string &message);
+
+int exit_for_status(int32_t status);
+
+}  // namespace vqt

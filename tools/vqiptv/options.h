@@ -1,0 +1,31 @@
+// The command line of vqiptv, parsed into one record.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace vqt {
+
+enum class Command { groups, channels, resolve, validate, inspect, stats, help, version };
+
+// Where the playlist comes from: the library's default, a URL, a local file
+// served through the fake transport, or a settings text handed over as it is.
+enum class SourceKind { standard, url, file, settings };
+
+struct Options {
+    Command command = Command::help;
+    std::vector<std::string> operands; // GROUP, ID or FILE
+    SourceKind source = SourceKind::standard;
+    std::string source_value;          // the URL, path or settings text
+    bool json = false;
+    std::string player;                // mpv, ffplay or vlc (resolve)
+    std::string charset;               // inspect
+    std::string format = "auto";       // inspect
+};
+
+// Fills opts from argv; answers "" or a message for the user.
+std::string parse_args(int argc, const char *const *argv, Options &opts);
+
+// The --help text.
+const char *usage_text();
+
+}  // namespace vqt

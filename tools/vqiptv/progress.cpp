@@ -1,0 +1,141 @@
+#include "progress.h"
+
+#include <chrono>
+
+#include "common/alloc.h"
+#include "http/http.h"
+
+namespace vqt {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
+
+struct Meter {
+    const quorvex_http *inner = nullptr;
+    FILE *out = nullptr;
+    uint64_t total = 0;  // since metered_io
+    uint64_t bytes = 0;  // this exchange
+    Clock::time_point start, drawn;
+    bool shown = false;
+
+    void begin() {
+        bytes = 0;
+        shown = false;
+        start = Clock::now();
+    }
+
+    void count(size_t n) {
+        bytes += n;
+        total += n;
+        auto now = Clock::now();
+        if (!out || (shown && now - drawn < kRedrawEvery)) return;
+        draw("receiving", now, "");
+    }
+
+    void end() {
+        if (out && shown) draw("received", Clock::now(), "\n");
+    }
+
+    void draw(const char *what, Clock::time_point now, const char *tail) {
+        double secs = std::chrono::duration<double>(now - start).count();
+        std::string rate = secs > 0.001 ? human_bytes(static_cast<double>(bytes) / secs) + "/s" : "-";
+        std::fprintf(out, "\r\033[K%s %s in %.1f s (%s)%s", what, human_bytes(static_cast<double>(bytes)).c_str(),
+                     secs, rate.c_str(), tail);
+        std::fflush(out);
+        shown = true;
+        drawn = now;
+    }
+};
+
+Meter g_meter;
+
+// The sinks see the caller's request as their user and pass every piece on.
+int relay_header(void *user, const char *name, const char *value) {
+    auto *req = static_cast<const quorvex_http_req *>(user);
+    return req->on_header ? req->on_header(req->user, name, value) : 0;
+}
+
+int relay_body(void *user, const void *data, size_t len) {
+    auto *req = static_cast<const quorvex_http_req *>(user);
+    g_meter.count(len);
+    return req->on_body ? req->on_body(req->user, data, len) : 0;
+}
+
+int metered_request(void *ctx, const quorvex_http_req *req, int *status, char **err) {
+    auto *m = static_cast<Meter *>(ctx);
+    if (!req || req->size < sizeof(quorvex_http_req)) return m->inner->request(m->inner->ctx, req, status, err);
+    quorvex_http_req relay = *req;
+    relay.on_header = relay_header;
+    relay.on_body = relay_body;
+    relay.user = const_cast<quorvex_http_req *>(req);
+    m->begin();
+    int rc = m->inner->request(m->inner->ctx, &relay, status, err);
+    m->end();
+    return rc;
+}
+
+void metered_free(void *ctx, void *buf) {
+    auto *m = static_cast<Meter *>(ctx);
+    if (m->inner->free_buf) m->inner->free_buf(m->inner->ctx, buf);
+}
+
+const quorvex_http g_http = {sizeof(quorvex_http), 1, &g_meter, metered_request, metered_free};
+const quorvex_http_ctx g_ctx = {QVX_HTTP_CTX_MAGIC, sizeof(quorvex_http_ctx), &g_http, nullptr};
+
+int collect(void *user, const void *data, size_t len) {
+    return quorvex_buf_add(static_cast<quorvex_buf *>(user), data, len) == 0 ? 0 : 1;
+}
+
+// Whole-body GET over the metered transport; every text handed out is the
+// tool's own heap copy, released by release().
+int metered_get(void *ctx, const char *url, char **body, int *status, char **err) {
+    const quorvex_http *http = quorvex_http_from_ctx(ctx);
+    quorvex_buf buf{};
+    quorvex_http_req req{};
+    req.size = sizeof req;
+    req.method = "GET";
+    req.url = url;
+    req.on_body = collect;
+    req.user = &buf;
+    char *inner_err = nullptr;
+    *body = nullptr;
+    *err = nullptr;
+    int rc = http->request(http->ctx, &req, status, &inner_err);
+    if (rc == 0 && quorvex_buf_addc(&buf, '\0') != 0) rc = -1;
+    if (rc != 0) {
+        *err = quorvex_strdup(inner_err ? inner_err : "oom");
+        quorvex_buf_free(&buf);
+    } else {
+        *body = buf.data;
+    }
+    if (inner_err) http->free_buf(http->ctx, inner_err);
+    return rc == 0 ? 0 : -1;
+}
+
+void release(void *, void *buf) { vq_free(buf); }
+
+// The source client only ever fetches, so the record offers no post.
+const quorvex_io g_io = {const_cast<quorvex_http_ctx *>(&g_ctx), metered_get, nullptr, release};
+
+}  // namespace
+
+const quorvex_io *metered_io(const quorvex_http *inner, FILE *out) {
+    g_meter = Meter{};
+    g_meter.inner = inner;
+    g_meter.out = out;
+    return &g_io;
+}
+
+uint64_t metered_bytes() { return g_meter.total; }
+
+std::string human_bytes(double n) {
+    static const char *const units[] = {"B", "KiB", "MiB", "GiB"};
+    int u = 0;
+    while (n >= 1024 && u < 3) n /= 1024, ++u;
+    char text[32];
+    std::snprintf(text, sizeof text, u == 0 ? "%.0f %s" : "%.1f %s", n, units[u]);
+    return text;
+}
+
+}  // namespace vqt

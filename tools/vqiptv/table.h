@@ -1,0 +1,37 @@
+// Aligned tables for people: columns sized to their content, shrunk to the
+// terminal's width by shortening cells with an ellipsis, never wrapped.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace vqt {
+
+enum class Cut { none, end, middle };
+
+struct Column {
+    std::string title;
+    bool right = false;  // numbers align right
+    Cut cut = Cut::end;  // how a cell too wide for the column is shortened
+};
+
+class Table {
+public:
+    explicit Table(std::vector<Column> columns) : columns_(std::move(columns)) {}
+    void add(std::vector<std::string> row) { rows_.push_back(std::move(row)); }
+    size_t size() const { return rows_.size(); }
+    // The header and the rows, one line each, at most `limit` cells wide
+    // (0: no limit) as far as the columns can shrink.
+    std::string render(size_t limit) const;
+
+private:
+    std::vector<Column> columns_;
+    std::vector<std::vector<std::string>> rows_;
+
+    std::vector<size_t> widths(size_t limit) const;
+    std::string line(const std::vector<std::string> &cells, const std::vector<size_t> &widths) const;
+};
+
+// Cells per line of the terminal on stdout, else $COLUMNS, else 0 (no limit).
+size_t terminal_width();
+
+}  // namespace vqt
