@@ -17,13 +17,14 @@ struct writer {
     // (0x7F and non-ASCII included) as it is.
     void escaped(const char *s) {
         while (ok && *s) {
-            size_t run = std::strcspn(s, "\"\\\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d\x0e\x0f"
-                                         "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f");
-            raw(s, run);
-            s += run;
+            const char *run = s;
+            while (plain(static_cast<unsigned char>(*s))) ++s;
+            raw(run, static_cast<size_t>(s - run));
             if (*s) escape_one(static_cast<unsigned char>(*s++));
         }
     }
+
+    static bool plain(unsigned char c) { return c >= 0x20 && c != '"' && c != '\\'; }
 
     void escape_one(unsigned char c) {
         char e[8];
