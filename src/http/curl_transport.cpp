@@ -1,4 +1,190 @@
-#include "http/http.h"
+// The network transport on platforms without WinHTTP, built on libcurl and
+// keeping the same rules: one synchronous exchange per request on the
+// caller's thread with an easy handle of its own, redirects delivered rather
+// than followed, one 401 answered with the request's credentials (Digest
+// before Basic), only http and https spoken, and every failure reported as a
+// text naming the failed stage and libcurl's error, never the URL.
+#include <cstdio>
+#include <cstring>
 
-// Placeholder until the libcurl transport lands.
-const quorvex_http *quorvex_http_curl() { return nullptr; }
+#include "common/alloc.h"
+#include "http/curl_work.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int k_default_connect_ms = 15000;
+constexpr const char *k_agent = "quorvex-http/1.0";
+constexpr const char *k_protocols = "http,https";
+
+vqp::Lock g_init_lock;
+bool g_init_done;
+
+// libcurl's own allocations go through the allocation seam too, so the
+// fault-injection tests reach its out-of-memory paths. A failed start is
+// tried again by the next request.
+CURLcode global_init() {
+    vqp::Guard guard(g_init_lock);
+    if (g_init_done) return CURLE_OK;
+    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, vq_malloc, vq_free, vq_realloc, vq_strdup, vq_calloc);
+    g_init_done = rc == CURLE_OK;
+    return rc;
+}
+
+int fail(char **err, const char *text) {
+    *err = vq_strdup(text);
+    return -1;
+}
+
+struct stage_of_code {
+    CURLcode code;
+    const char *stage;
+};
+
+constexpr stage_of_code k_stages[] = {
+    {CURLE_UNSUPPORTED_PROTOCOL, "url"},          {CURLE_URL_MALFORMAT, "url"},
+    {CURLE_COULDNT_RESOLVE_PROXY, "resolve"},     {CURLE_COULDNT_RESOLVE_HOST, "resolve"},
+    {CURLE_COULDNT_CONNECT, "connect"},           {CURLE_SEND_ERROR, "send"},
+    {CURLE_SSL_CONNECT_ERROR, "tls"},             {CURLE_PEER_FAILED_VERIFICATION, "tls"},
+    {CURLE_SSL_CERTPROBLEM, "tls"},               {CURLE_SSL_CIPHER, "tls"},
+    {CURLE_SSL_CACERT_BADFILE, "tls"},            {CURLE_SSL_ISSUER_ERROR, "tls"},
+    {CURLE_SSL_PINNEDPUBKEYNOTMATCH, "tls"},      {CURLE_SSL_INVALIDCERTSTATUS, "tls"},
+};
+
+// Where the exchange broke: before a connection was up it was connecting,
+// afterwards it was waiting for or reading the response.
+const char *stage(const curl_work &w, CURLcode rc) {
+    if (w.idle_stage) return w.idle_stage;
+    for (const stage_of_code &s : k_stages)
+        if (s.code == rc) return s.stage;
+    return w.connected ? "receive" : "connect";
+}
+
+// libcurl's texts carry neither the URL nor its credentials.
+int fail_curl(char **err, const char *stage, CURLcode rc) {
+    if (rc == CURLE_OUT_OF_MEMORY) return fail(err, "oom");
+    char text[160];
+    std::snprintf(text, sizeof text, "%s failed: %s (%d)", stage, curl_easy_strerror(rc), static_cast<int>(rc));
+    return fail(err, text);
+}
+
+// User information written into the URL is never sent: only the request's
+// own user name and password are credentials.
+int set_url(curl_work &w, char **err) {
+    if (!(w.url = curl_url())) return fail(err, "oom");
+    CURLUcode rc = curl_url_set(w.url, CURLUPART_URL, w.req->url, CURLU_PATH_AS_IS);
+    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
+        if (rc == CURLUE_OK) rc = curl_url_set(w.url, part, nullptr, 0);
+    if (rc == CURLUE_OK) return 0;
+    if (rc == CURLUE_OUT_OF_MEMORY) return fail(err, "oom");
+    char text[160];
+    std::snprintf(text, sizeof text, "url failed: %s (%d)", curl_url_strerror(rc), static_cast<int>(rc));
+    return fail(err, text);
+}
+
+// Collects the first failure of a run of curl_easy_setopt calls.
+struct options {
+    CURL *easy;
+    CURLcode rc = CURLE_OK;
+    template <class T>
+    options &set(CURLoption opt, T value) {
+        if (rc == CURLE_OK) rc = curl_easy_setopt(easy, opt, value);
+        return *this;
+    }
+};
+
+void set_wire(options &o, const curl_work &w) {
+    const quorvex_http_req *req = w.req;
+    o.set(CURLOPT_CURLU, w.url)
+        .set(CURLOPT_PROTOCOLS_STR, k_protocols)
+        .set(CURLOPT_REDIR_PROTOCOLS_STR, k_protocols)
+        .set(CURLOPT_FOLLOWLOCATION, 0L)
+        .set(CURLOPT_NOSIGNAL, 1L)
+        .set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1))
+        .set(CURLOPT_USERAGENT, k_agent)
+        .set(CURLOPT_HTTPHEADER, w.headers)
+        .set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(req->connect_timeout_ms > 0 ? req->connect_timeout_ms
+                                                                                       : k_default_connect_ms));
+    if (req->flags & QVX_HTTP_FLAG_COMPRESSION)
+        o.set(CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    else
+        o.set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
+}
+
+// A HEAD is sent as libcurl's own so that it does not wait for a body; it
+// carries none either (its Content-Length would announce bytes never sent).
+void set_method(options &o, const quorvex_http_req *req) {
+    if (std::strcmp(req->method, "HEAD") == 0) {
+        o.set(CURLOPT_NOBODY, 1L);
+        return;
+    }
+    o.set(CURLOPT_CUSTOMREQUEST, req->method);
+    if (req->body)
+        o.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(req->body_len)).set(CURLOPT_POSTFIELDS, req->body);
+}
+
+void set_auth(options &o, const quorvex_http_req *req) {
+    if (!req->username) return;
+    o.set(CURLOPT_USERNAME, req->username)
+        .set(CURLOPT_PASSWORD, req->password ? req->password : "")
+        .set(CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_DIGEST | CURLAUTH_BASIC));
+}
+
+void set_sinks(options &o, curl_work &w) {
+    o.set(CURLOPT_HEADERFUNCTION, quorvex_curl_on_header)
+        .set(CURLOPT_HEADERDATA, &w)
+        .set(CURLOPT_WRITEFUNCTION, quorvex_curl_on_body)
+        .set(CURLOPT_WRITEDATA, &w);
+}
+
+int prepare(curl_work &w, char **err) {
+    if (!(w.easy = curl_easy_init())) return fail(err, "oom");
+    if (set_url(w, err) != 0) return -1;
+    if (quorvex_curl_headers(&w) != 0) return fail(err, "oom");
+    options o{w.easy};
+    set_wire(o, w);
+    set_method(o, w.req);
+    set_auth(o, w.req);
+    set_sinks(o, w);
+    return o.rc == CURLE_OK ? 0 : fail_curl(err, "setup", o.rc);
+}
+
+int exchange(curl_work &w, int *status, char **err) {
+    if (prepare(w, err) != 0) return -1;
+    CURLcode rc = quorvex_curl_pump(&w);
+    if (w.oom) return fail(err, "oom");
+    if (rc != CURLE_OK && !w.stopped) return fail_curl(err, stage(w, rc), rc);
+    quorvex_curl_flush(&w);
+    *status = static_cast<int>(w.status);
+    return 0;
+}
+
+void release(curl_work &w) {
+    if (w.easy) curl_easy_cleanup(w.easy);
+    curl_url_cleanup(w.url);
+    curl_slist_free_all(w.headers);
+    quorvex_buf_free(&w.pairs);
+}
+
+int curl_request(void *, const quorvex_http_req *req, int *status, char **err) {
+    if (!status || !err) return -1;
+    *status = 0;
+    *err = nullptr;
+    if (!req || req->size < sizeof(quorvex_http_req) || !req->method || !req->url) return fail(err, "bad request");
+    if (!quorvex_method_ok(req->method)) return fail(err, "bad method");
+    CURLcode rc = global_init();
+    if (rc != CURLE_OK) return fail_curl(err, "init", rc);
+    curl_work w{};
+    w.req = req;
+    int result = exchange(w, status, err);
+    release(w);
+    return result;
+}
+
+void curl_free_buf(void *, void *buf) { vq_free(buf); }
+
+constexpr quorvex_http g_curl = {32, 1, nullptr, curl_request, curl_free_buf};
+
+}  // namespace
+
+const quorvex_http *quorvex_http_curl() { return &g_curl; }

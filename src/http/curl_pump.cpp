@@ -1,0 +1,100 @@
+// The transfer loop of the libcurl transport. libcurl has no idle timeout
+// finer than a second (CURLOPT_LOW_SPEED_*), so the loop drives the easy
+// handle through a multi handle of its own and wakes exactly when the send
+// or receive limit would run out: a limit counts from the last byte moved,
+// as a socket's send and receive timeouts do.
+#include <algorithm>
+
+#include "http/curl_work.h"
+#include "platform/platform.h"
+
+namespace {
+
+constexpr int k_default_idle_ms = 60000;
+constexpr int k_poll_max_ms = 1000;
+
+int or_default(int32_t ms) { return ms > 0 ? ms : k_default_idle_ms; }
+
+// The idle limits start once a connection is up (connecting has its own
+// timeout) and again for every connection the exchange opens.
+int on_connected(void *user, char *, char *, int, int) {
+    auto *w = static_cast<curl_work *>(user);
+    w->connected = true;
+    w->last_ms = vqp::now_ms();
+    return CURL_PREREQFUNC_OK;
+}
+
+curl_off_t info_off(CURL *easy, CURLINFO what) {
+    curl_off_t v = 0;
+    curl_easy_getinfo(easy, what, &v);
+    return v;
+}
+
+curl_off_t bytes_moved(CURL *easy) {
+    long head = 0;
+    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &head);
+    return info_off(easy, CURLINFO_SIZE_UPLOAD_T) + info_off(easy, CURLINFO_SIZE_DOWNLOAD_T) + head;
+}
+
+bool sending(const curl_work &w) {
+    const quorvex_http_req *req = w.req;
+    return req->body && info_off(w.easy, CURLINFO_SIZE_UPLOAD_T) < static_cast<curl_off_t>(req->body_len);
+}
+
+int receive_limit(const quorvex_http_req *req) {
+    bool keep = req->flags & QVX_HTTP_FLAG_NO_READ_TIMEOUT;
+    return or_default(keep ? req->timeout_ms : req->read_timeout_ms);
+}
+
+// Milliseconds until the idle limit runs out; at most 0 once it has.
+int64_t idle_left(curl_work &w) {
+    if (!w.connected) return k_poll_max_ms;
+    uint64_t now = vqp::now_ms();
+    curl_off_t moved = bytes_moved(w.easy);
+    if (moved != w.moved) {
+        w.moved = moved;
+        w.last_ms = now;
+    }
+    bool up = sending(w);
+    int limit = up ? or_default(w.req->timeout_ms) : receive_limit(w.req);
+    int64_t left = static_cast<int64_t>(w.last_ms + static_cast<uint64_t>(limit)) - static_cast<int64_t>(now);
+    if (left <= 0) w.idle_stage = up ? "send" : "receive";
+    return left;
+}
+
+CURLcode from_multi(CURLMcode mc) { return mc == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_FAILED_INIT; }
+
+CURLcode outcome(CURLM *multi) {
+    int queued = 0;
+    while (CURLMsg *msg = curl_multi_info_read(multi, &queued))
+        if (msg->msg == CURLMSG_DONE) return msg->data.result;
+    return CURLE_FAILED_INIT;
+}
+
+CURLcode drive(CURLM *multi, curl_work &w) {
+    for (;;) {
+        int running = 0;
+        CURLMcode mc = curl_multi_perform(multi, &running);
+        if (mc != CURLM_OK) return from_multi(mc);
+        if (running == 0) return outcome(multi);
+        int64_t left = idle_left(w);
+        if (left <= 0) return CURLE_OPERATION_TIMEDOUT;
+        mc = curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<int64_t>(left, k_poll_max_ms)), nullptr);
+        if (mc != CURLM_OK) return from_multi(mc);
+    }
+}
+
+}  // namespace
+
+CURLcode quorvex_curl_pump(curl_work *w) {
+    CURLcode rc = curl_easy_setopt(w->easy, CURLOPT_PREREQFUNCTION, on_connected);
+    if (rc == CURLE_OK) rc = curl_easy_setopt(w->easy, CURLOPT_PREREQDATA, w);
+    if (rc != CURLE_OK) return rc;
+    CURLM *multi = curl_multi_init();
+    if (!multi) return CURLE_OUT_OF_MEMORY;
+    CURLMcode mc = curl_multi_add_handle(multi, w->easy);
+    rc = mc == CURLM_OK ? drive(multi, *w) : from_multi(mc);
+    curl_multi_remove_handle(multi, w->easy);
+    curl_multi_cleanup(multi);
+    return rc;
+}

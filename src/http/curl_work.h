@@ -1,0 +1,38 @@
+// Per-request state of the libcurl transport, shared by its three units:
+// curl_transport.cpp (set-up and failure texts), curl_headers.cpp (header
+// lines out and in, delivery to the sinks) and curl_pump.cpp (the transfer
+// loop with its idle timeouts).
+#pragma once
+#include <curl/curl.h>
+
+#include <cstdint>
+
+#include "http/http.h"
+
+struct curl_work {
+    const quorvex_http_req *req;
+    CURL *easy;
+    CURLU *url;
+    curl_slist *headers;  // the lines handed to libcurl
+    quorvex_buf pairs;    // headers of the response being read (header-pairs list)
+    long status;          // status of the response being read
+    bool in_head;         // between that response's status line and its blank line
+    bool delivered;       // ":status" and the headers went to on_header
+    bool stopped;         // a sink asked to stop: the exchange still succeeds
+    bool oom;             // a response header could not be kept
+    bool connected;       // a connection is up, so the idle timeouts run
+    const char *idle_stage; // "send" or "receive" once an idle timeout fired
+    uint64_t last_ms;     // when bytes last moved
+    curl_off_t moved;     // bytes moved so far, both ways, headers included
+};
+
+// Builds w->headers from the request; 0, or -1 when memory is short.
+int quorvex_curl_headers(curl_work *w);
+// libcurl's header and write callbacks; user is the curl_work.
+size_t quorvex_curl_on_header(char *line, size_t size, size_t n, void *user);
+size_t quorvex_curl_on_body(char *data, size_t size, size_t n, void *user);
+// Hands ":status" and the held headers to on_header, once; -1 when a sink stopped.
+int quorvex_curl_flush(curl_work *w);
+// Runs the transfer; the result of libcurl, or CURLE_OPERATION_TIMEDOUT with
+// w->idle_stage set when no byte moved for longer than the idle limit.
+CURLcode quorvex_curl_pump(curl_work *w);
