@@ -58,7 +58,8 @@ span file_span(const qvf::fake_route &r, const quorvex_http_req *req) {
 }
 
 void file_headers(const span &s, uint64_t size, qvf::answer *a) {
-    auto len = static_cast<long long>(s.end - s.first + 1);
+    // Wrapping arithmetic: a hostile end far below first must not overflow.
+    auto len = static_cast<long long>(static_cast<uint64_t>(s.end) - static_cast<uint64_t>(s.first) + 1);
     auto total = static_cast<unsigned long>(size);
     if (!s.ok)
         std::snprintf(a->fixed, sizeof a->fixed, "Content-Range: bytes */%lu\n", total);

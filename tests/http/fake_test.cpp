@@ -291,6 +291,20 @@ TEST_F(Fake, FileRouteEdges) {
     EXPECT_EQ(status, 206);
     EXPECT_EQ(head.header("Content-Range"), "bytes 10-19/100");
     EXPECT_TRUE(head.pieces.empty());
+    struct backwards {
+        const char *line, *range, *length;
+    };
+    const backwards rows[] = {{"Range: bytes=5-3", "bytes 5-3/100", "-1"},
+                              {"Range: bytes=5--9223372036854775808", "bytes 5--9223372036854775808/100",
+                               "9223372036854775804"}};  // wrapped, not undefined
+    for (const backwards &r : rows) {
+        recorder rec;
+        ASSERT_EQ(run("GET", kUrl, &rec, &status, {r.line}), 0);
+        EXPECT_EQ(status, 206);
+        EXPECT_EQ(rec.header("Content-Range"), r.range);
+        EXPECT_EQ(rec.header("Content-Length"), r.length);
+        EXPECT_TRUE(rec.pieces.empty());
+    }
     ASSERT_EQ(quorvex_fake_file("http://fake.test/empty", nullptr, 0, 1), 0);
     for (const char *line : {"Range: bytes=0-", "Range: bytes=-5"}) {
         recorder rec;
