@@ -41,23 +41,25 @@ struct stage_of_code {
     const char *stage;
 };
 
-constexpr stage_of_code k_stages[] = {
+// Failures before a connection is up, by libcurl's code.
+constexpr stage_of_code k_early[] = {
     {CURLE_UNSUPPORTED_PROTOCOL, "url"},          {CURLE_URL_MALFORMAT, "url"},
     {CURLE_COULDNT_RESOLVE_PROXY, "resolve"},     {CURLE_COULDNT_RESOLVE_HOST, "resolve"},
-    {CURLE_COULDNT_CONNECT, "connect"},           {CURLE_SEND_ERROR, "send"},
     {CURLE_SSL_CONNECT_ERROR, "tls"},             {CURLE_PEER_FAILED_VERIFICATION, "tls"},
     {CURLE_SSL_CERTPROBLEM, "tls"},               {CURLE_SSL_CIPHER, "tls"},
     {CURLE_SSL_CACERT_BADFILE, "tls"},            {CURLE_SSL_ISSUER_ERROR, "tls"},
     {CURLE_SSL_PINNEDPUBKEYNOTMATCH, "tls"},      {CURLE_SSL_INVALIDCERTSTATUS, "tls"},
 };
 
-// Where the exchange broke: before a connection was up it was connecting,
-// afterwards it was waiting for or reading the response.
+// Where the exchange broke: the idle timeouts know their stage; before a
+// connection was up it was naming, connecting or securing it; afterwards it
+// was sending the request or waiting for and reading the response.
 const char *stage(const curl_work &w, CURLcode rc) {
     if (w.idle_stage) return w.idle_stage;
-    for (const stage_of_code &s : k_stages)
+    if (w.connected) return rc == CURLE_SEND_ERROR ? "send" : "receive";
+    for (const stage_of_code &s : k_early)
         if (s.code == rc) return s.stage;
-    return w.connected ? "receive" : "connect";
+    return "connect";
 }
 
 // libcurl's texts carry neither the URL nor its credentials.
