@@ -2,11 +2,17 @@
 // moved and kept to well under a second; read_timeout_ms is the receive limit
 // unless flags bit 1 says timeout_ms. Bounds are generous: the checks are
 // about which limit fires and that an idle limit is not a total one.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "exchange.h"
 #include "wire_server.h"
@@ -94,6 +100,52 @@ TEST(CurlTimeout, IdleNotTotal) {
     outcome out = perform(c);
     EXPECT_EQ(out.result, 0) << out.err;
     EXPECT_EQ(out.body, std::string(pieces, 'x'));
+}
+
+// A listener whose accept queue is full and never drained: the kernel drops
+// further connection attempts, so a connect waits until its own limit.
+class full_listener {
+public:
+    full_listener() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ::bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(fd_, 0);
+        ::getsockname(fd_, reinterpret_cast<sockaddr *>(&a), &len);
+        port_ = ntohs(a.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            int c = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a);
+            fillers_.push_back(c);
+        }
+    }
+    ~full_listener() {
+        for (int c : fillers_) ::close(c);
+        ::close(fd_);
+    }
+    int port() const { return port_; }
+
+private:
+    int fd_, port_ = 0;
+    std::vector<int> fillers_;
+};
+
+TEST(CurlTimeout, ConnectLimit) {
+    full_listener full;
+    call c;
+    c.url = "http://127.0.0.1:" + std::to_string(full.port()) + "/never";
+    c.connect_timeout_ms = k_short_ms;
+    auto start = clock_type::now();
+    outcome out = perform(c);
+    long took = elapsed_ms(start);
+    EXPECT_EQ(out.result, -1);
+    EXPECT_EQ(out.status, 0);
+    EXPECT_EQ(out.err, "connect failed: Timeout was reached (28)");
+    EXPECT_GE(took, k_short_ms - 10);
+    EXPECT_LT(took, k_short_ms + k_slack_ms);
 }
 
 }  // namespace
