@@ -7,22 +7,26 @@
 
 int32_t vqiptv_validate(const char *settings_json, char *out, int32_t out_len) {
     auto op = vqrch_get()->validate;
-    return op(vqiptv_io_current(), settings_json, out, out_len);
+    quorvex_io io;
+    return op(vqiptv_io_current_copy(&io), settings_json, out, out_len);
 }
 
 int32_t vqiptv_list(const char *settings_json, const char *path, char *out, int32_t out_len) {
     auto op = vqrch_get()->list;
-    return op(vqiptv_io_current(), settings_json, path, out, out_len);
+    quorvex_io io;
+    return op(vqiptv_io_current_copy(&io), settings_json, path, out, out_len);
 }
 
 int32_t vqiptv_stream_url(const char *settings_json, const char *entry_json, char *out, int32_t out_len) {
     auto op = vqrch_get()->stream_url;
-    return op(vqiptv_io_current(), settings_json, entry_json, out, out_len);
+    quorvex_io io;
+    return op(vqiptv_io_current_copy(&io), settings_json, entry_json, out, out_len);
 }
 
 int32_t vqiptv_download(const char *a, const char *b, char *out, int32_t out_len) {
     auto op = vqrch_get()->download;
-    return op(vqiptv_io_current(), a, b, out, out_len);
+    quorvex_io io;
+    return op(vqiptv_io_current_copy(&io), a, b, out, out_len);
 }
 
 const char *vqiptv_last_error(void) { return last_error_text(); }

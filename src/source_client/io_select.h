@@ -11,6 +11,9 @@ extern vqp::Lock g_tl;
 
 // g_io when set, else the default network I/O record (not stored); may be null.
 const quorvex_io *vqiptv_io_current();
+// The same record copied into `into` under the selection lock (null when there
+// is none), so that a later vqiptv_set_io never rewrites a record in use.
+const quorvex_io *vqiptv_io_current_copy(quorvex_io *into);
 // The shared adapter bound to the network transport, or null when there is none.
 const quorvex_io *vqiptv_io_curl();
 // The shared adapter bound to the fake transport.

@@ -5,6 +5,7 @@
 #include <regex>
 #include <string>
 
+#include "common/alloc.h"
 #include "host.h"
 #include "quorvex_iptv.h"
 
@@ -157,6 +158,43 @@ TEST_F(StreamUrl, AChannelGoneFromTheRefreshedPlaylistIsNotFound) {
     outcome o = host_stream_url("{}", "{\"id\":\"aaff56b77de9edd9\"}");
     EXPECT_EQ(o.rc, -2);
     EXPECT_EQ(o.error, "entry id not found");
+}
+
+}  // namespace
+
+namespace {
+
+using OutOfMemory = HostTest;
+
+// Fails the k-th allocation for k = 1, 2, ... until an operation runs through
+// untouched: every failure must be a clean -5 "out of memory".
+template <class Op>
+void sweep(const char *what, Op op) {
+    for (long k = 1; k < 400; ++k) {
+        vqiptv_cache_clear();
+        vq_alloc_fail_nth(k);
+        outcome o = op();
+        bool hit = vq_alloc_fault_hit();
+        vq_alloc_disarm();
+        if (!hit) {
+            EXPECT_EQ(o.rc, 0) << what;
+            return;
+        }
+        if (o.rc != 0) {
+            EXPECT_EQ(o.rc, -5) << what << " k=" << k;
+            EXPECT_EQ(o.error.rfind("out of memory", 0), 0u) << what << " k=" << k << ": " << o.error;
+        }
+    }
+    ADD_FAILURE() << what << " never ran through";
+}
+
+TEST_F(OutOfMemory, EveryOperationFailsCleanly) {
+    server.on(kDefaultUrl, ok_body(read_data("grouped.m3u"), {{"ETag", "e"}}));
+    sweep("validate", [] { return host_validate("{\"a\":[1,2],\"ID\":\"\"}"); });
+    sweep("list root", [] { return host_list("{}", "/"); });
+    sweep("list group", [] { return host_list("{}", "/News"); });
+    sweep("stream by id", [] { return host_stream_url("{}", "{\"id\":\"aaff56b77de9edd9\"}"); });
+    sweep("stream direct", [] { return host_stream_url("{}", "{\"stream_url\":\"rtmp://s/a\"}"); });
 }
 
 }  // namespace
