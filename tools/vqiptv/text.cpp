@@ -1,5 +1,6 @@
 #include "text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -7,6 +8,8 @@ namespace vqt {
 namespace {
 
 constexpr const char *kEllipsis = "\xE2\x80\xA6";
+// Cells a shortened URL keeps of its end at least: the file name, mostly.
+constexpr size_t kKeepAtEnd = 8;
 
 struct Glyph {
     std::string bytes;
@@ -121,10 +124,13 @@ std::string cut_end(const std::string &s, size_t width) {
 
 std::string cut_middle(const std::string &s, size_t width) {
     if (display_width(s) <= width) return printable(s);
-    if (width < 8) return cut_end(s, width);
+    if (width < 2 * kKeepAtEnd) return cut_end(s, width);
     std::vector<Glyph> g = glyphs(s);
-    size_t tail = (width - 1) / 3, used = 0;
-    std::string head = take(g, 0, g.size(), width - 1 - tail, used);
+    // The head reaches to the end of the host where that leaves room for a tail.
+    size_t host = display_width(s.substr(0, s.find('/', s.find("://") + 3)));
+    size_t head_budget = std::max((width - 1) * 2 / 3, std::min(host, width - 1 - kKeepAtEnd));
+    size_t used = 0;
+    std::string head = take(g, 0, g.size(), head_budget, used);
     return head + kEllipsis + take_tail(g, width - 1 - used);
 }
 

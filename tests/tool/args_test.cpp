@@ -1,0 +1,81 @@
+// Command lines the tool accepts and those it refuses.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "options.h"
+
+namespace {
+
+using vqt::Command;
+using vqt::Options;
+using vqt::SourceKind;
+
+std::string parse(std::vector<const char *> words, Options &opts) {
+    words.insert(words.begin(), "vqiptv");
+    return vqt::parse_args(static_cast<int>(words.size()), words.data(), opts);
+}
+
+TEST(Args, CommandsTakeTheirOperandAndSource) {
+    Options o;
+    ASSERT_EQ(parse({"channels", "News", "--file", "a.m3u", "--json"}, o), "");
+    EXPECT_EQ(o.command, Command::channels);
+    EXPECT_EQ(o.operands, std::vector<std::string>{"News"});
+    EXPECT_EQ(o.source, SourceKind::file);
+    EXPECT_EQ(o.source_value, "a.m3u");
+    EXPECT_TRUE(o.json);
+}
+
+TEST(Args, OptionsMayComeFirstAndTakeInlineValues) {
+    Options o;
+    ASSERT_EQ(parse({"--url=http://h/p.m3u", "--player", "vlc", "resolve", "0123456789abcdef"}, o), "");
+    EXPECT_EQ(o.command, Command::resolve);
+    EXPECT_EQ(o.source, SourceKind::url);
+    EXPECT_EQ(o.source_value, "http://h/p.m3u");
+    EXPECT_EQ(o.player, "vlc");
+}
+
+TEST(Args, InspectTakesCharsetAndFormat) {
+    Options o;
+    ASSERT_EQ(parse({"inspect", "x.cue", "--charset", "cp1252", "--format", "cue"}, o), "");
+    EXPECT_EQ(o.command, Command::inspect);
+    EXPECT_EQ(o.charset, "cp1252");
+    EXPECT_EQ(o.format, "cue");
+}
+
+TEST(Args, HelpWinsAndVersionStandsAlone) {
+    Options help, version;
+    ASSERT_EQ(parse({"-h", "play", "a", "b"}, help), "");
+    EXPECT_EQ(help.command, Command::help);
+    ASSERT_EQ(parse({"--version"}, version), "");
+    EXPECT_EQ(version.command, Command::version);
+}
+
+struct Refused {
+    std::vector<const char *> words;
+    const char *message_part;
+};
+
+class ArgsRefused : public testing::TestWithParam<Refused> {};
+
+TEST_P(ArgsRefused, WithAMessage) {
+    Options o;
+    std::string msg = parse(GetParam().words, o);
+    EXPECT_NE(msg.find(GetParam().message_part), std::string::npos) << msg;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArgsRefused,
+    testing::Values(Refused{{}, "no command"}, Refused{{"play"}, "unknown command 'play'"},
+                    Refused{{"channels"}, "takes 1 argument"}, Refused{{"groups", "extra"}, "takes 0 argument"},
+                    Refused{{"groups", "--url"}, "needs a value"}, Refused{{"groups", "--colour", "x"}, "unknown option"},
+                    Refused{{"groups", "--url", "u", "--file", "f"}, "one source"},
+                    Refused{{"resolve", "x", "--player", "totem"}, "unknown player"},
+                    Refused{{"inspect", "f", "--format", "xspf"}, "unknown format"},
+                    Refused{{"groups", "--player", "mpv"}, "not accepted by groups"},
+                    Refused{{"inspect", "f", "--url", "http://h/"}, "not accepted by inspect"},
+                    Refused{{"validate", "--charset", "gbk"}, "not accepted by validate"},
+                    Refused{{"resolve", "x", "--player", "mpv", "--json"}, "exclude each other"}));
+
+}  // namespace

@@ -1,0 +1,193 @@
+// vqiptv's exit statuses and messages, local files of every kind, corpus
+// playlists, and output that fits the terminal.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "docs.h"
+#include "http/http.h"
+#include "library_docs.h"
+#include "run_tool.h"
+#include "text.h"
+
+namespace {
+
+struct Failure {
+    std::vector<std::string> args;
+    int exit;
+    const char *message_part;
+};
+
+class ToolFailure : public testing::TestWithParam<Failure> {};
+
+TEST_P(ToolFailure, ExitsWithItsClassAndSaysWhy) {
+    const Failure &f = GetParam();
+    std::vector<std::string> args = f.args;
+    for (std::string &a : args)
+        if (a == "SAMPLE") a = sample_path();
+    ToolRun r = run_tool(args);
+    EXPECT_EQ(r.exit, f.exit) << r.err;
+    EXPECT_NE(r.err.find(f.message_part), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("vqiptv: ", 0), 0u) << r.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Usage, ToolFailure,
+    testing::Values(Failure{{}, 2, "no command given\nTry 'vqiptv --help'."},
+                    Failure{{"play"}, 2, "unknown command"},
+                    Failure{{"channels", "--file", "SAMPLE"}, 2, "channels takes 1 argument"},
+                    Failure{{"groups", "--file"}, 2, "needs a value"},
+                    Failure{{"resolve", "x", "--player", "kodi"}, 2, "unknown player"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Library, ToolFailure,
+    testing::Values(Failure{{"channels", "Weather", "--file", "SAMPLE"}, 3, "folder not found"},
+                    Failure{{"channels", "news", "--file", "SAMPLE"}, 3, "folder not found"},
+                    Failure{{"resolve", "ffffffffffffffff", "--file", "SAMPLE"}, 3, "entry id not found"},
+                    Failure{{"resolve", "not-an-id", "--file", "SAMPLE"}, 3, "entry id not found"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ToolFailure,
+    testing::Values(Failure{{"groups", "--file", "/nonexistent/list.m3u"}, 3, "No such file or directory"},
+                    Failure{{"inspect", "/nonexistent/list.m3u"}, 3, "cannot read /nonexistent/list.m3u"},
+                    Failure{{"groups", "--file", "/"}, 1, "Is a directory"}));
+
+TEST(ToolFiles, ANonPlaylistIsUnusableContent) {
+    std::string text = temp_file("notes.txt", "Shopping list\nmilk\nbread\n");
+    ToolRun r = run_tool({"groups", "--file", text});
+    EXPECT_EQ(r.exit, 5) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "vqiptv: " + library_list(text, "/").error + "\n");
+}
+
+TEST(ToolFiles, AnHlsManifestIsRefusedButInspected) {
+    std::string hls = temp_file("media.m3u8", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n"
+                                              "#EXTINF:10.0,\nseg0.ts\n#EXT-X-ENDLIST\n");
+    EXPECT_EQ(run_tool({"groups", "--file", hls}).exit, 5);
+    ToolRun r = run_tool({"inspect", hls});
+    EXPECT_EQ(r.exit, 5) << r.err;
+    EXPECT_EQ(r.out.rfind("Format: m3u8-hls\n", 0), 0u) << r.out;
+}
+
+TEST(ToolFiles, EmptyFileIsUnusableContent) {
+    EXPECT_EQ(run_tool({"groups", "--file", temp_file("empty.m3u", "")}).exit, 5);
+}
+
+std::string utf16(const std::string &utf8, bool little) {
+    std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
+    std::u32string cps;
+    for (size_t i = 0; i < utf8.size();) {
+        auto c = static_cast<unsigned char>(utf8[i]);
+        size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        char32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        cps.push_back(cp);
+        i += n;
+    }
+    for (char32_t cp : cps) {
+        auto unit = static_cast<uint16_t>(cp);  // the sample has no characters beyond the BMP
+        char lo = static_cast<char>(unit & 0xFF), hi = static_cast<char>(unit >> 8);
+        out += little ? std::string{lo, hi} : std::string{hi, lo};
+    }
+    return out;
+}
+
+TEST(ToolFiles, Utf16PlaylistsBrowseLikeTheirUtf8Original) {
+    std::string original = read_all(sample_path());
+    ToolRun expected = run_tool({"channels", "News", "--file", sample_path()});
+    for (bool little : {true, false}) {
+        std::string path = temp_file(little ? "le.m3u" : "be.m3u", utf16(original, little));
+        ToolRun r = run_tool({"channels", "News", "--file", path});
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(r.out, expected.out) << (little ? "UTF-16LE" : "UTF-16BE");
+    }
+}
+
+TEST(ToolFiles, InspectDecodesACharsetOnRequest) {
+    std::string latin1 = temp_file("latin1.m3u", "#EXTM3U\n#EXTINF:-1,Caf\xE9 T\xE9l\xE9\nhttp://h.example/c.m3u8\n");
+    ToolRun r = run_tool({"inspect", latin1, "--charset", "latin1", "--json"});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_NE(r.out.find("\"title\":\"Caf\xC3\xA9 T\xC3\xA9l\xC3\xA9\""), std::string::npos) << r.out;
+}
+
+TEST(ToolFiles, InspectSummarisesWarningsByKind) {
+    std::string odd = corpus_path("oddities/1e0d6d0977/unsorted.m3u");
+    ToolRun r = run_tool({"inspect", odd});
+    EXPECT_EQ(r.exit, 0) << r.err;
+    size_t at = r.out.find("\nWarnings: ");
+    ASSERT_NE(at, std::string::npos) << r.out.substr(0, 400);
+    EXPECT_NE(r.out.find("m3u: ", at), std::string::npos) << r.out.substr(at);
+}
+
+// Corpus playlists browsed end to end: root, first group, first channel.
+class ToolCorpus : public testing::TestWithParam<const char *> {};
+
+TEST_P(ToolCorpus, BrowsesAndResolvesLikeTheLibrary) {
+    std::string path = corpus_path(GetParam());
+    ToolRun root = run_tool({"groups", "--file", path, "--json"});
+    ASSERT_EQ(root.exit, 0) << root.err;
+    vqt::Answer doc = library_list(path, "/");
+    EXPECT_EQ(root.out, doc.doc + "\n");
+    std::vector<vqt::Entry> entries;
+    ASSERT_TRUE(vqt::read_listing(doc.doc, entries));
+    ASSERT_FALSE(entries.empty());
+    ToolRun people = run_tool({"groups", "--file", path});
+    std::string count = std::to_string(entries.size()) + (entries[0].folder ? " group" : " channel");
+    EXPECT_NE(people.out.find("\n" + count), std::string::npos) << count;
+    if (entries[0].folder) {
+        std::string group = entries[0].path;
+        ToolRun channels = run_tool({"channels", group.substr(1), "--file", path, "--json"});
+        EXPECT_EQ(channels.exit, 0) << channels.err;
+        entries.clear();
+        ASSERT_TRUE(vqt::read_listing(channels.out, entries));
+    }
+    ToolRun stream = run_tool({"resolve", entries[0].id, "--file", path});
+    EXPECT_EQ(stream.exit, 0) << stream.err;
+    EXPECT_EQ(stream.out.rfind("URL:        " + vqt::printable(entries[0].stream_url) + "\n", 0), 0u) << stream.out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Playlists, ToolCorpus,
+                         testing::Values("pages-2023-01/index.category.m3u", "streams-2023-01/fr_euronews.m3u",
+                                         "channels-2019-05/de.m3u", "channels-2021-06/jp.m3u",
+                                         "oddities/e21f4dfc8d/us.m3u", "oddities/ce0a5ad6d5/gt.m3u"));
+
+TEST(ToolOutput, TablesFitTheTerminalWidth) {
+    for (size_t width : {40u, 60u, 100u}) {
+        ToolRun r = run_tool({"channels", "News", "--file", sample_path()}, {"COLUMNS=" + std::to_string(width)});
+        ASSERT_EQ(r.exit, 0) << r.err;
+        std::istringstream lines(r.out);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(vqt::display_width(line), width) << line;
+        EXPECT_NE(r.out.find("\xE2\x80\xA6"), std::string::npos) << "long URLs are shortened";
+    }
+}
+
+TEST(ToolOutput, WithoutATerminalNothingIsShortened) {
+    ToolRun r = run_tool({"channels", "News", "--file", sample_path()});
+    EXPECT_EQ(r.out.find("\xE2\x80\xA6"), std::string::npos);
+    EXPECT_NE(r.out.find("https://securecontributions.sechls01.visionip.tv/live/securecontributions-"
+                         "securecontributions-92_news-hsslive-25f-16x9-SD/chunklist.m3u8"),
+              std::string::npos);
+}
+
+TEST(ToolOutput, HelpDocumentsCommandsAndExitStatuses) {
+    ToolRun r = run_tool({"--help"});
+    EXPECT_EQ(r.exit, 0);
+    for (const char *part : {"groups", "channels GROUP", "resolve ID", "--player mpv|ffplay|vlc", "inspect FILE",
+                             "Exit status:", "3  not found", "4  network failure"})
+        EXPECT_NE(r.out.find(part), std::string::npos) << part;
+    EXPECT_EQ(run_tool({"--version"}).out, "vqiptv 1.1.0\n");
+}
+
+TEST(ToolNetwork, BadSettingsAreInvalid) {
+    if (!quorvex_http_curl()) GTEST_SKIP() << "no network transport in this build";
+    ToolRun array = run_tool({"groups", "--settings", "[]"});
+    EXPECT_EQ(array.exit, 8);
+    EXPECT_EQ(array.err, "vqiptv: settings_json is not a JSON object\n");
+    ToolRun ftp = run_tool({"groups", "--url", "ftp://files.example/list.m3u"});
+    EXPECT_EQ(ftp.exit, 8);
+    EXPECT_NE(ftp.err.find("URL is not an absolute http(s) URL"), std::string::npos) << ftp.err;
+}
+
+}  // namespace

@@ -1,0 +1,55 @@
+#include "run_tool.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "player.h"
+
+std::string read_all(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string temp_file(const std::string &name, const std::string &bytes) {
+    std::string path = testing::TempDir() + name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+namespace {
+
+// Appends one shell word to cmd.
+void add_word(std::string &cmd, const std::string &word) {
+    cmd += ' ';
+    cmd += vqt::shell_quote(word);
+}
+
+}  // namespace
+
+ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+    std::string out = testing::TempDir() + "vqiptv.out", err = testing::TempDir() + "vqiptv.err";
+    // A pipe is no terminal: the tool must neither size tables nor show progress.
+    std::string cmd = "env -u COLUMNS";
+    for (const std::string &e : env) add_word(cmd, e);
+    add_word(cmd, VQIPTV_BIN);
+    for (const std::string &a : args) add_word(cmd, a);
+    cmd += " >";
+    cmd += vqt::shell_quote(out);
+    cmd += " 2>";
+    cmd += vqt::shell_quote(err);
+    cmd += " </dev/null";
+    int status = std::system(cmd.c_str());
+    ToolRun r;
+    r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.out = read_all(out);
+    r.err = read_all(err);
+    return r;
+}
+
+std::string sample_path() { return QVX_SAMPLES_DIR "/sample.m3u"; }
+
+std::string corpus_path(const std::string &relative) { return QVX_CORPUS_DIR "/" + relative; }

@@ -1,0 +1,20 @@
+// Runs the vqiptv binary as a user would, capturing its output and exit status.
+#pragma once
+#include <string>
+#include <vector>
+
+struct ToolRun {
+    int exit = -1;
+    std::string out, err;
+};
+
+// args are passed as separate words; env is a list of NAME=VALUE settings.
+ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env = {});
+
+// The sample playlist of the repository, and a corpus file.
+std::string sample_path();
+std::string corpus_path(const std::string &relative);
+
+// A file in the test's temporary folder holding bytes.
+std::string temp_file(const std::string &name, const std::string &bytes);
+std::string read_all(const std::string &path);
