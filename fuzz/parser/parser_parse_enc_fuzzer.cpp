@@ -7,8 +7,8 @@
 
 namespace {
 
-const char *const kCharsets[] = {nullptr,  "",       "utf-8",  "UTF-16LE", "utf16be", "gbk",         "big5",
-                                 "cp1252", "latin1", "KOI8-R", "GB18030",  "bogus",   "UTF-32",      "SHIFT_JIS"};
+const char *const kCharsets[] = {nullptr,  "",       "utf-8",  "UTF-16LE", "utf16be", "gbk",    "big5",
+                                 "cp1252", "latin1", "KOI8-R", "GB18030",  "bogus",   "UTF-32", "SHIFT_JIS"};
 constexpr size_t kCharsetCount = sizeof kCharsets / sizeof kCharsets[0];
 
 // Reads everything back so that stored offsets and counts are exercised too.

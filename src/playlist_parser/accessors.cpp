@@ -25,8 +25,8 @@ struct Named {
 };
 
 constexpr Named kTrackFields[] = {
-    {"TITLE", &CueTrack::title}, {"PERFORMER", &CueTrack::performer}, {"SONGWRITER", &CueTrack::songwriter},
-    {"ISRC", &CueTrack::isrc},   {"FILE", &CueTrack::file},           {"FLAGS", &CueTrack::flags},
+    {"TITLE", &CueTrack::title},       {"PERFORMER", &CueTrack::performer}, {"SONGWRITER", &CueTrack::songwriter},
+    {"ISRC", &CueTrack::isrc},         {"FILE", &CueTrack::file},           {"FLAGS", &CueTrack::flags},
     {"DATATYPE", &CueTrack::datatype},
 };
 

@@ -13,5 +13,4 @@ enum { VQPLP_CHARSET_OK = 0, VQPLP_CHARSET_FAIL = 1, VQPLP_CHARSET_NOMEM = 2 };
 // set, VQPLP_CHARSET_NOMEM when memory runs out; *out is null then, so a
 // half-converted text is never handed out. Byte-order marks are converted like
 // any other character (UTF-16 FF FE gives U+FEFF).
-int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out,
-                          size_t *out_len);
+int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out, size_t *out_len);

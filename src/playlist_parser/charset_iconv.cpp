@@ -18,8 +18,7 @@ char *shrink(char *buf, size_t used) {
 
 }  // namespace
 
-int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out,
-                          size_t *out_len) {
+int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out, size_t *out_len) {
     *out = nullptr;
     *out_len = 0;
     // glibc takes "" as the locale's own character set; a caller never means that.

@@ -11,12 +11,26 @@ namespace vqplp {
 
 namespace {
 
-enum Keyword { kFile, kTrack, kIndex, kPregap, kPostgap, kTitle, kPerformer, kSongwriter,
-               kCatalog, kCdTextFile, kIsrc, kFlags, kRem, kGarbage };
+enum Keyword {
+    kFile,
+    kTrack,
+    kIndex,
+    kPregap,
+    kPostgap,
+    kTitle,
+    kPerformer,
+    kSongwriter,
+    kCatalog,
+    kCdTextFile,
+    kIsrc,
+    kFlags,
+    kRem,
+    kGarbage
+};
 
-constexpr std::string_view kKeywords[] = {"FILE",      "TRACK",      "INDEX",   "PREGAP", "POSTGAP",
-                                          "TITLE",     "PERFORMER",  "SONGWRITER", "CATALOG",
-                                          "CDTEXTFILE", "ISRC",      "FLAGS",   "REM"};
+constexpr std::string_view kKeywords[] = {"FILE",  "TRACK",     "INDEX",      "PREGAP",  "POSTGAP",
+                                          "TITLE", "PERFORMER", "SONGWRITER", "CATALOG", "CDTEXTFILE",
+                                          "ISRC",  "FLAGS",     "REM"};
 
 // The FILE line in force; its strings are stored once and shared by the
 // tracks that begin under it.
@@ -125,13 +139,20 @@ void read_gap(CueTrack &track, Keyword kw, std::string_view arg) {
 // Where a quoted value of this keyword goes; null when it is ignored.
 uint32_t *value_slot(CueTrack *track, Keyword kw) {
     switch (kw) {
-        case kTitle: return track ? &track->title : &g_vq.cue_meta[kCueTitle];
-        case kPerformer: return track ? &track->performer : &g_vq.cue_meta[kCuePerformer];
-        case kSongwriter: return track ? &track->songwriter : &g_vq.cue_meta[kCueSongwriter];
-        case kCatalog: return track ? nullptr : &g_vq.cue_meta[kCueCatalog];
-        case kCdTextFile: return track ? nullptr : &g_vq.cue_meta[kCueCdTextFile];
-        case kIsrc: return track ? &track->isrc : nullptr;
-        default: return nullptr;
+        case kTitle:
+            return track ? &track->title : &g_vq.cue_meta[kCueTitle];
+        case kPerformer:
+            return track ? &track->performer : &g_vq.cue_meta[kCuePerformer];
+        case kSongwriter:
+            return track ? &track->songwriter : &g_vq.cue_meta[kCueSongwriter];
+        case kCatalog:
+            return track ? nullptr : &g_vq.cue_meta[kCueCatalog];
+        case kCdTextFile:
+            return track ? nullptr : &g_vq.cue_meta[kCueCdTextFile];
+        case kIsrc:
+            return track ? &track->isrc : nullptr;
+        default:
+            return nullptr;
     }
 }
 
@@ -166,6 +187,9 @@ int timed_line(CueTrack *track, Keyword kw, std::string_view arg) {
     return VQPLP_OK;
 }
 
+// Length to hand to "%.*s": a warning keeps 511 bytes at most anyway.
+int printable_len(std::string_view s) { return static_cast<int>(s.size() < kTextCap ? s.size() : kTextCap); }
+
 int handle_line(CueState &st, std::string_view line) {
     size_t space = line.find(' ');
     std::string_view word = line.substr(0, space);
@@ -173,15 +197,24 @@ int handle_line(CueState &st, std::string_view line) {
     Keyword kw = keyword_of(word);
     CueTrack *track = current(st);
     switch (kw) {
-        case kFile: return set_file(st, arg);
-        case kTrack: return add_track(st, arg);
-        case kIndex: case kPregap: case kPostgap: return timed_line(track, kw, arg);
-        case kFlags: return set_flags(track, arg);
-        case kRem: warnf("cue: REM %.*s", static_cast<int>(arg.size() > 600 ? 600 : arg.size()), arg.data());
+        case kFile:
+            return set_file(st, arg);
+        case kTrack:
+            return add_track(st, arg);
+        case kIndex:
+        case kPregap:
+        case kPostgap:
+            return timed_line(track, kw, arg);
+        case kFlags:
+            return set_flags(track, arg);
+        case kRem:
+            warnf("cue: REM %.*s", printable_len(arg), arg.data());
             return VQPLP_OK;
-        case kGarbage: warnf("cue: garbage: %.*s", static_cast<int>(line.size() > 600 ? 600 : line.size()), line.data());
+        case kGarbage:
+            warnf("cue: garbage: %.*s", printable_len(line), line.data());
             return VQPLP_OK;
-        default: return set_value(track, kw, arg);
+        default:
+            return set_value(track, kw, arg);
     }
 }
 

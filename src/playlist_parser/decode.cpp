@@ -20,11 +20,21 @@ struct Alias {
 
 // Caller names and the converter name each stands for; other names pass through.
 constexpr Alias kAliases[] = {
-    {"utf-8", "UTF-8"},        {"utf8", "UTF-8"},          {"utf-16le", "UTF-16LE"},
-    {"utf16le", "UTF-16LE"},   {"utf-16be", "UTF-16BE"},   {"utf16be", "UTF-16BE"},
-    {"gbk", "GBK"},            {"cp936", "GBK"},           {"gb2312", "GBK"},
-    {"gb18030", "GBK"},        {"big5", "BIG5"},           {"cp1252", "CP1252"},
-    {"windows-1252", "CP1252"}, {"latin1", "ISO-8859-1"},  {"iso-8859-1", "ISO-8859-1"},
+    {"utf-8", "UTF-8"},
+    {"utf8", "UTF-8"},
+    {"utf-16le", "UTF-16LE"},
+    {"utf16le", "UTF-16LE"},
+    {"utf-16be", "UTF-16BE"},
+    {"utf16be", "UTF-16BE"},
+    {"gbk", "GBK"},
+    {"cp936", "GBK"},
+    {"gb2312", "GBK"},
+    {"gb18030", "GBK"},
+    {"big5", "BIG5"},
+    {"cp1252", "CP1252"},
+    {"windows-1252", "CP1252"},
+    {"latin1", "ISO-8859-1"},
+    {"iso-8859-1", "ISO-8859-1"},
 };
 
 struct Fallback {

@@ -11,8 +11,7 @@ namespace vqplp {
 
 namespace {
 
-constexpr std::string_view kHlsTags[] = {"TARGETDURATION", "STREAM-INF", "MEDIA-SEQUENCE",
-                                         "ENDLIST",        "KEY:",       "MAP:"};
+constexpr std::string_view kHlsTags[] = {"TARGETDURATION", "STREAM-INF", "MEDIA-SEQUENCE", "ENDLIST", "KEY:", "MAP:"};
 
 bool contains(std::string_view hay, std::string_view needle) { return hay.find(needle) != hay.npos; }
 
@@ -20,15 +19,22 @@ bool looks_cue(std::string_view w) {
     return (contains(w, "FILE \"") || contains(w, "\nFILE ")) && contains(w, "TRACK ") && contains(w, "INDEX ");
 }
 
-// Offset of the first separator (',' or U+FF0C), stepping over whole UTF-8
-// sequences; npos when none. Returns the separator's length in *sep_len.
+// Bytes a UTF-8 sequence with this lead byte spans (1 for a stray byte).
+size_t step_of(unsigned char c) {
+    if ((c & 0xE0) == 0xC0) return 2;
+    if ((c & 0xF0) == 0xE0) return 3;
+    if ((c & 0xF8) == 0xF0) return 4;
+    return 1;
+}
+
+// The first separator, "," or U+FF0C, stepping over whole UTF-8 sequences;
+// npos when there is none. *sep_len receives its length in bytes.
 size_t find_separator(std::string_view s, size_t *sep_len) {
-    size_t i = 0;
-    while (i < s.size()) {
+    for (size_t i = 0; i < s.size();) {
         unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == ',') return *sep_len = 1, i;
-        if (c == 0xEF && s.substr(i, 3) == "\xEF\xBC\x8C") return *sep_len = 3, i;
-        size_t step = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+        *sep_len = c == ',' ? 1 : s.substr(i, 3) == "\xEF\xBC\x8C" ? 3 : 0;
+        if (*sep_len) return i;
+        size_t step = step_of(c);
         i += step < s.size() - i ? step : s.size() - i;
     }
     return std::string_view::npos;

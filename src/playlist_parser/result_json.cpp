@@ -77,6 +77,16 @@ Value cue_of(Doc &doc) {
     return obj;
 }
 
+// Warning texts in order; one whose copy failed (null) is skipped.
+Value warnings_of(Doc &doc) {
+    Value list(rapidjson::kArrayType);
+    for (int32_t i = 0; i < g_vq.warning_count; ++i) {
+        const char *w = g_vq.warnings[i];
+        if (w) vqjson::build([&] { list.PushBack(vqjson::str(w, doc), doc.GetAllocator()); });
+    }
+    return list;
+}
+
 void build_root(Doc &doc) {
     doc.SetObject();
     add(doc, "format", vqjson::str(vqplp_format_name(g_vq.detected_format), doc), doc);
@@ -87,12 +97,7 @@ void build_root(Doc &doc) {
     for (int32_t i = 0; i < g_vq.item_count; ++i)
         vqjson::build([&] { items.PushBack(item_of(g_vq.items[i], doc), doc.GetAllocator()); });
     if (g_vq.detected_format == VQPLP_FMT_CUE) vqjson::build([&] { add(doc, "cue", cue_of(doc), doc); });
-    if (g_vq.warning_count > 0) vqjson::build([&] {
-            Value warnings(rapidjson::kArrayType);
-            for (int32_t i = 0; i < g_vq.warning_count; ++i)
-                if (g_vq.warnings[i]) vqjson::build([&] { warnings.PushBack(vqjson::str(g_vq.warnings[i], doc), doc.GetAllocator()); });
-            add(doc, "warnings", std::move(warnings), doc);
-        });
+    if (g_vq.warning_count > 0) vqjson::build([&] { add(doc, "warnings", warnings_of(doc), doc); });
 }
 
 }  // namespace

@@ -41,12 +41,11 @@ bool arena_fit(size_t extra) {
 
 uint32_t key_hash(std::string_view k) {
     return (static_cast<uint32_t>(k.size()) * 131u + static_cast<unsigned char>(k.front()) * 7u +
-            static_cast<unsigned char>(k.back())) & 255u;
+            static_cast<unsigned char>(k.back())) &
+           255u;
 }
 
-void vformat(char *dst, const char *format, va_list ap) {
-    vsnprintf(dst, kTextCap, format, ap);
-}
+void vformat(char *dst, const char *format, va_list ap) { vsnprintf(dst, kTextCap, format, ap); }
 
 }  // namespace
 
@@ -116,8 +115,7 @@ int item_add(std::string_view location, std::string_view title, int32_t duration
     size_t mark = g_vq.arena.len;
     uint32_t loc = arena_put(location);
     uint32_t tit = arena_put(title);
-    if (loc == kNoString || tit == kNoString ||
-        item_add_refs(loc, tit, duration_ms, duration_raw) != VQPLP_OK) {
+    if (loc == kNoString || tit == kNoString || item_add_refs(loc, tit, duration_ms, duration_raw) != VQPLP_OK) {
         if (g_vq.arena.len > mark) g_vq.arena.len = mark;  // the strings of a failed item
         return VQPLP_E_NOMEM;
     }
@@ -154,9 +152,7 @@ void set_error(const char *format, ...) {
     va_end(ap);
 }
 
-int64_t total_frames(const CueTime &t) {
-    return int64_t{t.minutes} * 4500 + int64_t{t.seconds} * 75 + t.frames;
-}
+int64_t total_frames(const CueTime &t) { return int64_t{t.minutes} * 4500 + int64_t{t.seconds} * 75 + t.frames; }
 
 }  // namespace vqplp
 

@@ -61,9 +61,7 @@ int str_ieq(const char *a, const char *b) {
     return 0;
 }
 
-bool ieq(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && istarts_with(a, b);
-}
+bool ieq(std::string_view a, std::string_view b) { return a.size() == b.size() && istarts_with(a, b); }
 
 bool istarts_with(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;

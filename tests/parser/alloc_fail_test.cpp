@@ -54,10 +54,16 @@ TEST(ParserAllocFail, EveryAllocationMayFail) {
                  std::to_string(i) + "\n# note\n";
     const Input inputs[] = {
         {"m3u with attributes", attrs, VQPLP_FMT_AUTO},
-        {"cue", "TITLE \"S\"\nFILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nTITLE T\nINDEX 01 00:00:01\nREM x\n"
-                "TRACK 02 AUDIO\nINDEX 01 00:01:00\n", VQPLP_FMT_AUTO},
+        {"cue",
+         "TITLE \"S\"\nFILE \"a.wav\" WAVE\nTRACK 01 AUDIO\nTITLE T\nINDEX 01 00:00:01\nREM x\n"
+         "TRACK 02 AUDIO\nINDEX 01 00:01:00\n",
+         VQPLP_FMT_AUTO},
         {"gbk fallback", "#EXTM3U\n#EXTINF:-1 group-title=\"\xD6\xD0\",\xCE\xC4\nhttp://a/\n", VQPLP_FMT_AUTO},
-        {"utf-16", std::string("\xFF\xFE#\0E\0X\0T\0M\0""3\0U\0\n\0h\0t\0t\0p\0:\0/\0/\0a\0\n\0", 36), VQPLP_FMT_AUTO},
+        {"utf-16",
+         std::string("\xFF\xFE#\0E\0X\0T\0M\0"
+                     "3\0U\0\n\0h\0t\0t\0p\0:\0/\0/\0a\0\n\0",
+                     36),
+         VQPLP_FMT_AUTO},
         {"streaming", "A, http://a/\nB, http://b/\nftp://c/\n", VQPLP_FMT_AUTO},
     };
     for (const Input &in : inputs) fail_each_allocation(in);

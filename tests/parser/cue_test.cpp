@@ -77,8 +77,8 @@ TEST(ParserCue, Warnings) {
     EXPECT_EQ(warnings(), (std::vector<std::string>{
                               "cue: INDEX before TRACK ignored", "cue: PREGAP before TRACK ignored",
                               "cue: FLAGS before TRACK ignored", "cue: REM GENRE Rock", "cue: empty TITLE value",
-                              "cue: garbage: WHAT is this", "cue: malformed PREGAP time",
-                              "cue: malformed POSTGAP time", "cue: garbage: TITLE\tTab"}));
+                              "cue: garbage: WHAT is this", "cue: malformed PREGAP time", "cue: malformed POSTGAP time",
+                              "cue: garbage: TITLE\tTab"}));
     EXPECT_STREQ(vqplp_cue_meta("TITLE"), "");
     EXPECT_STREQ(vqplp_cue_track_field(0, "ISRC"), "X");
     EXPECT_STREQ(vqplp_cue_track_field(0, "FLAGS"), "\"DCP\" 4CH");
@@ -91,11 +91,9 @@ TEST(ParserCue, FileLines) {
         const char *line;
         const char *file;
     } cases[] = {
-        {"FILE \"a b.wav\" WAVE", "a b.wav"},
-        {"FILE \"a b.wav\"", "a"},  // no type word: split at the last space all the same
-        {"FILE plain.flac", "plain.flac"},
-        {"FILE x", "x"},
-        {"FILE", ""},
+        {"FILE \"a b.wav\" WAVE", "a b.wav"}, {"FILE \"a b.wav\"", "a"},  // no type word: split at the last space all
+                                                                          // the same
+        {"FILE plain.flac", "plain.flac"},    {"FILE x", "x"},           {"FILE", ""},
     };
     for (const auto &c : cases) {
         ASSERT_EQ(parse(std::string(c.line) + "\nTRACK 3\n", VQPLP_FMT_CUE), 0);
@@ -103,8 +101,10 @@ TEST(ParserCue, FileLines) {
         EXPECT_STREQ(vqplp_cue_track_field(0, "DATATYPE"), "");
         EXPECT_EQ(vqplp_result_json(), std::string("{\"format\":\"cue\",\"item_count\":1,\"imdb_date_playlist\":false,"
                                                    "\"items\":[{\"title\":\"\",\"location\":\"") +
-                                           c.file + "\",\"duration_ms\":-1}],\"cue\":{\"tracks\":[{\"number\":3,"
-                                           "\"file\":\"" + c.file + "\",\"indices\":[]}]}}");
+                                           c.file +
+                                           "\",\"duration_ms\":-1}],\"cue\":{\"tracks\":[{\"number\":3,"
+                                           "\"file\":\"" +
+                                           c.file + "\",\"indices\":[]}]}}");
     }
 }
 

@@ -36,7 +36,10 @@ struct DecodeCase {
 TEST(ParserDecode, DecodesToUtf8) {
     const DecodeCase cases[] = {
         {"ascii", "abc", nullptr, "abc", nullptr},
-        {"utf-8 mark dropped", "\xEF\xBB\xBF" "abc", nullptr, "abc", nullptr},
+        {"utf-8 mark dropped",
+         "\xEF\xBB\xBF"
+         "abc",
+         nullptr, "abc", nullptr},
         {"mark then bad bytes", "\xEF\xBB\xBF\xE9t\xE9 ", nullptr, "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
         {"western single-byte", "\xE9t\xE9 ", nullptr, "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
         {"gbk without name", "\xD6\xD0\xCE\xC4", nullptr, "\xE4\xB8\xAD\xE6\x96\x87", "encoding: GBK fallback"},
@@ -81,8 +84,12 @@ TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
         {"abc", "NO-SUCH-CHARSET-42", "iconv NO-SUCH-CHARSET-42 fail"},
         {"\xFF", "utf-16be", "iconv UTF-16BE fail"},
         {"\x81", "GBK", "iconv GBK fail"},
-        {"\xFF\xFE" "a", nullptr, "utf16le fail"},
-        {"\xFE\xFF" "a", nullptr, "utf16be fail"},
+        {"\xFF\xFE"
+         "a",
+         nullptr, "utf16le fail"},
+        {"\xFE\xFF"
+         "a",
+         nullptr, "utf16be fail"},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(parse(c.input, VQPLP_FMT_AUTO, c.charset), VQPLP_E_DECODE) << c.error;
@@ -94,10 +101,12 @@ TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
 
 // A UTF-16 playlist with a byte-order mark reads exactly like its UTF-8 twin.
 TEST(ParserDecode, Utf16PlaylistParsesLikeUtf8) {
-    const std::u16string text = u"#EXTM3U\r\n#EXTINF:-1 tvg-id=\"a.b\" group-title=\"Nouvelles\",Cha\u00eene 1\r\n"
-                                u"http://example.com/1.m3u8\r\n";
-    const std::string utf8 = "#EXTM3U\r\n#EXTINF:-1 tvg-id=\"a.b\" group-title=\"Nouvelles\",Cha\xC3\xAEne 1\r\n"
-                             "http://example.com/1.m3u8\r\n";
+    const std::u16string text =
+        u"#EXTM3U\r\n#EXTINF:-1 tvg-id=\"a.b\" group-title=\"Nouvelles\",Cha\u00eene 1\r\n"
+        u"http://example.com/1.m3u8\r\n";
+    const std::string utf8 =
+        "#EXTM3U\r\n#EXTINF:-1 tvg-id=\"a.b\" group-title=\"Nouvelles\",Cha\xC3\xAEne 1\r\n"
+        "http://example.com/1.m3u8\r\n";
     ASSERT_EQ(parse(utf8), 0);
     std::string want = vqplp_result_json();
     for (bool little : {true, false}) {
@@ -117,7 +126,10 @@ TEST(ParserDecode, DetectionAlone) {
     std::string gbk_m3u = "#EXTM3U\n#EXTINF:-1,\xD6\xD0\xCE\xC4\nhttp://a/\n";
     EXPECT_EQ(vqplp_detect(gbk_m3u.data(), gbk_m3u.size()), VQPLP_FMT_M3U);
     EXPECT_EQ(vqplp_warning_count(), 1);
-    EXPECT_EQ(vqplp_detect("\xFF\xFE" "a", 3), VQPLP_FMT_UNKNOWN);
+    EXPECT_EQ(vqplp_detect("\xFF\xFE"
+                           "a",
+                           3),
+              VQPLP_FMT_UNKNOWN);
     EXPECT_STREQ(vqplp_last_error(), "utf16le fail");
     std::string le = utf16(u"#EXTM3U\n", true, true);
     EXPECT_EQ(vqplp_detect(le.data(), le.size()), VQPLP_FMT_M3U);

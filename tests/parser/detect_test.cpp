@@ -87,8 +87,12 @@ TEST(ParserDetect, StreamingList) {
     ASSERT_EQ(parse(text), 0);
     EXPECT_EQ(vqplp_detected_format(), VQPLP_FMT_STREAMING_LIST);
     const std::pair<const char *, const char *> want[] = {
-        {"http://a/1", "News"},       {"http://a/2", "News"},  {"http://a/3", "http://a/3"},
-        {"http://a/4", "http://a/4"}, {"Word HTTP://A/6", "Word HTTP://A/6"}, {"http://a/7", "\xE4\xB8\xAD"},
+        {"http://a/1", "News"},
+        {"http://a/2", "News"},
+        {"http://a/3", "http://a/3"},
+        {"http://a/4", "http://a/4"},
+        {"Word HTTP://A/6", "Word HTTP://A/6"},
+        {"http://a/7", "\xE4\xB8\xAD"},
     };
     ASSERT_EQ(vqplp_item_count(), 6);
     for (int i = 0; i < 6; ++i) {

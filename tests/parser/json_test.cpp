@@ -18,7 +18,8 @@ TEST(ParserJson, Documents) {
          R"({"format":"m3u","item_count":1,"imdb_date_playlist":false,"items":[{"title":"","location":"http://a/",)"
          R"("duration_ms":-1}],"warnings":["m3u: bare path accepted"]})"},
         {"duplicate attributes", "#EXTM3U\n#EXTINF:5 k=\"1\" k=\"2\",T/\xC3\xA9\nhttp://a/\n", -1,
-         R"({"format":"m3u","item_count":1,"imdb_date_playlist":false,"items":[{"title":"T/)" "\xC3\xA9"
+         R"({"format":"m3u","item_count":1,"imdb_date_playlist":false,"items":[{"title":"T/)"
+         "\xC3\xA9"
          R"(","location":"http://a/","duration_ms":5000,"attrs":{"k":"1","k":"2"}}]})"},
         {"release date", "#EXTM3U\n#EXTINF:20240115,tt1\nhttp://a/\n", -1,
          R"({"format":"m3u","item_count":1,"imdb_date_playlist":true,"items":[{"title":"tt1","location":"http://a/",)"

@@ -107,10 +107,10 @@ TEST(ParserM3u, WarningsAndBarePaths) {
                     "#PLAYLIST:p\n#EXTIMG:i\n#EXTINF no colon\nhttp://a/\n\tpath/b.ts\n#EXTINF:1,dangling\n",
                     VQPLP_FMT_M3U),
               0);
-    EXPECT_EQ(warnings(), (std::vector<std::string>{"m3u: unknown tag", "m3u: unknown tag", "m3u: ignored tag",
-                                                    "m3u: ignored tag", "m3u: ignored tag", "m3u: ignored tag",
-                                                    "m3u: invalid EXTINF", "m3u: location trimmed",
-                                                    "m3u: bare path accepted"}));
+    EXPECT_EQ(warnings(),
+              (std::vector<std::string>{"m3u: unknown tag", "m3u: unknown tag", "m3u: ignored tag", "m3u: ignored tag",
+                                        "m3u: ignored tag", "m3u: ignored tag", "m3u: invalid EXTINF",
+                                        "m3u: location trimmed", "m3u: bare path accepted"}));
     ASSERT_EQ(vqplp_item_count(), 2);
     EXPECT_STREQ(vqplp_item_title(0), "");
     EXPECT_EQ(vqplp_item_duration_ms(0), -1);
