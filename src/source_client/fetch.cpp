@@ -107,8 +107,8 @@ struct exchange {
     char lines[3][512];
     const char *headers[3];
     int header_count;
-    char current[2][kUrlCap];
-    int cur;
+    const char *at;        // the URL of the current request
+    char hops[2][kUrlCap];  // redirect targets, used in turn
     int status;
     char *err;
     fetch_resp resp;
@@ -141,15 +141,14 @@ int exchange_run(exchange &x) {
     req.user = &x.resp;
     for (int hop = 1;; ++hop) {
         resp_clear(x.resp);
-        req.url = x.current[x.cur];
+        req.url = x.at;
         if (int rc = x.http->request(x.http->ctx, &req, &x.status, &x.err)) return rc;
         release_err(x);
         quorvex_buf pairs{x.resp.pairs, x.resp.pairs_len, kPairsCap};
         const char *location = quorvex_hdrs_get(&pairs, "Location");
-        if (!is_redirect(x.status) || hop >= kMaxHops ||
-            !redirect_target(x.current[x.cur], location, x.current[x.cur ^ 1]))
-            return 0;
-        x.cur ^= 1;
+        char *next = x.hops[hop % 2];
+        if (!is_redirect(x.status) || hop >= kMaxHops || !redirect_target(x.at, location, next)) return 0;
+        x.at = next;
     }
 }
 
@@ -176,7 +175,7 @@ int status_of(int http_status) {
 
 int transport_failed(exchange &x) {
     char text[kScrubCap];
-    scrub_failure(x.err, x.current[x.cur], x.shown, text);
+    scrub_failure(x.err, x.at, x.shown, text);
     release_err(x);
     ++g_tstats.transport_errors;
     return report(x, -4, "network: %s (%s)", text, x.shown);
@@ -220,7 +219,7 @@ int run_locked(exchange &x, char **body, size_t *len) {
         add_line(x, "If-Modified-Since", x.stored->last_modified);
     }
     add_line(x, "User-Agent", kUserAgent);
-    std::snprintf(x.current[0], kUrlCap, "%s", x.url);
+    x.at = x.url;  // asked for whole; only redirect targets are bounded
     int rc = exchange_run(x) ? transport_failed(x) : judge(x, body, len);
     resp_clear(x.resp);
     return rc;

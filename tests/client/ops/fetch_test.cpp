@@ -333,3 +333,14 @@ TEST_F(Fetch, NineRequestsAtMostAndValidatorsKeyedByTheFirstUrl) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Fetch, ALongUrlIsAskedForWhole) {
+    const std::string url = "http://h.example/" + std::string(3000, 'p');
+    server.on(url, ok_body("long"));
+    EXPECT_EQ(get(url).body, "long");
+    EXPECT_EQ(server.requests().back().url, url);
+}
+
+}  // namespace
