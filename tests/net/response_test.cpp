@@ -54,6 +54,17 @@ call stopping(int at_header, bool at_body) {
     return c;
 }
 
+// A 200 whose body is sent with the given Content-Encoding.
+scene encoded(const char *name, const std::string &coding, const std::string &bytes, uint32_t flags,
+              std::string body) {
+    std::string length = std::to_string(bytes.size());
+    return {name,
+            "HTTP/1.1 200 OK\r\nContent-Encoding: " + coding + "\r\nContent-Length: " + length + "\r\n\r\n" + bytes,
+            get(flags),
+            {{":status", "200"}, {"Content-Encoding", coding}, {"Content-Length", length}},
+            std::move(body)};
+}
+
 std::vector<scene> scenes() {
     const std::string ok2 = "HTTP/1.1 200 OK\r\nX-A: 1\r\nContent-Length: 2\r\n\r\nok";
     return {
@@ -80,23 +91,9 @@ std::vector<scene> scenes() {
         {"stop on the first header", ok2, stopping(1, false), {{":status", "200"}, {"X-A", "1"}}, ""},
         {"stop on the body", ok2, stopping(-1, true), {{":status", "200"}, {"X-A", "1"}, {"Content-Length", "2"}},
          "ok"},
-        {"gzip not asked for: bytes as sent",
-         "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(k_gzip.size()) +
-             "\r\n\r\n" + k_gzip,
-         get(0), {{":status", "200"}, {"Content-Encoding", "gzip"}, {"Content-Length", std::to_string(k_gzip.size())}},
-         k_gzip},
-        {"gzip asked for: decoded",
-         "HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\nContent-Length: " + std::to_string(k_gzip.size()) +
-             "\r\n\r\n" + k_gzip,
-         get(QVX_HTTP_FLAG_COMPRESSION),
-         {{":status", "200"}, {"Content-Encoding", "gzip"}, {"Content-Length", std::to_string(k_gzip.size())}},
-         k_plain},
-        {"deflate asked for: decoded",
-         "HTTP/1.1 200 OK\r\nContent-Encoding: deflate\r\nContent-Length: " + std::to_string(k_deflate.size()) +
-             "\r\n\r\n" + k_deflate,
-         get(QVX_HTTP_FLAG_COMPRESSION),
-         {{":status", "200"}, {"Content-Encoding", "deflate"}, {"Content-Length", std::to_string(k_deflate.size())}},
-         k_plain},
+        encoded("gzip not asked for: bytes as sent", "gzip", k_gzip, 0, k_gzip),
+        encoded("gzip asked for: decoded", "gzip", k_gzip, QVX_HTTP_FLAG_COMPRESSION, k_plain),
+        encoded("deflate asked for: decoded", "deflate", k_deflate, QVX_HTTP_FLAG_COMPRESSION, k_plain),
     };
 }
 
