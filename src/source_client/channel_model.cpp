@@ -60,9 +60,11 @@ const char *attr(int32_t i, const char *key) {
     return v && *v ? v : nullptr;
 }
 
-// Arena copy of s into *off (0 when s is absent); false when the arena is full.
-bool store(playlist *p, const char *s, uint32_t *off) {
+// Arena copy of s into *off (0 when s is absent) and the length of the copy
+// into *len; false when the arena is full.
+bool store(playlist *p, const char *s, uint32_t *off, size_t *len = nullptr) {
     *off = s ? arena_add_n(p, s, std::strlen(s)) : 0;
+    if (len) *len = *off ? p->arena_len - 1 - *off : 0;
     return *off != kArenaFull;
 }
 
@@ -76,12 +78,10 @@ bool store_http(playlist *p, uint32_t option, const char *value, uint32_t *off) 
 }
 
 // FNV-1a over the stored location, the byte 0x1F and the stored tvg-id.
-uint64_t channel_id(const playlist *p, const channel &c) {
-    const char *loc = pl_str(p, c.location);
-    const char *tvg_id = pl_str(p, c.tvg_id);
-    uint64_t h = vqiptv_fnv1a(loc, std::strlen(loc), kFnvOffsetBasis);
+uint64_t channel_id(const playlist *p, const channel &c, size_t loc_len, size_t tvg_id_len) {
+    uint64_t h = vqiptv_fnv1a(pl_str(p, c.location), loc_len, kFnvOffsetBasis);
     h = vqiptv_fnv1a("\x1f", 1, h);
-    return vqiptv_fnv1a(tvg_id, std::strlen(tvg_id), h);
+    return vqiptv_fnv1a(pl_str(p, c.tvg_id), tvg_id_len, h);
 }
 
 // Appends item i as a channel: 1 added, 0 skipped, -1 out of memory.
@@ -97,14 +97,16 @@ int convert_item(playlist *p, const entry_opts *opts, int32_t i) {
     entry_opts opt = opts ? opts[i] : entry_opts{0, 0};
     const char *referrer = attr(i, "http-referrer");
     channel c{};
-    bool ok = store(p, name, &c.name) && store(p, loc, &c.location) && store(p, attr(i, "tvg-id"), &c.tvg_id) &&
+    size_t loc_len = 0, tvg_id_len = 0;
+    bool ok = store(p, name, &c.name) && store(p, loc, &c.location, &loc_len) &&
+              store(p, attr(i, "tvg-id"), &c.tvg_id, &tvg_id_len) &&
               store(p, tvg_name, &c.tvg_name) && store(p, attr(i, "tvg-logo"), &c.tvg_logo) &&
               store(p, attr(i, "group-title"), &c.group_title) &&
               store_http(p, opt.user_agent, attr(i, "http-user-agent"), &c.user_agent) &&
               store_http(p, opt.referrer, referrer ? referrer : attr(i, "http-referer"), &c.referrer);
     if (!ok) return -1;
     c.group = -1;
-    c.id = channel_id(p, c);
+    c.id = channel_id(p, c, loc_len, tvg_id_len);
     p->channels[p->channel_count++] = c;
     return 1;
 }

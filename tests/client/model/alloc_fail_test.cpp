@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "model_support.h"  // before RapidJSON: it sets the allocation seam
@@ -56,19 +57,19 @@ TEST(AllocFail, ParseBody) {
         converted whole;
         convert_bytes(text, &whole);
         std::string want = whole.p ? describe(whole.p) : whole.err;
-        for (long k = 1;; k++) {
-            converted m;
-            convert_bytes(text, &m, kMsgSize, k);
-            bool fired = vq_alloc_fault_hit();
-            vq_alloc_disarm();
-            if (!fired) break;
-            if (m.p) {
-                EXPECT_EQ(describe(m.p), want) << k;
+        auto attempt = [&](long k) {
+            auto m = std::make_unique<converted>();
+            convert_bytes(text, m.get(), kMsgSize, k);
+            return m;
+        };
+        each_fault(attempt, [&](long k, const std::unique_ptr<converted> &m) {
+            if (m->p) {
+                EXPECT_EQ(describe(m->p), want) << k;
             } else {
-                EXPECT_TRUE(m.err == want || out_of_memory(m.err)) << k << ": " << m.err;
+                EXPECT_TRUE(m->err == want || out_of_memory(m->err)) << k << ": " << m->err;
             }
             EXPECT_EQ(vqplp_item_count(), 0) << k;
-        }
+        });
     }
 }
 
@@ -115,18 +116,16 @@ protected:
     // fault fires; every outcome must be the reference or "out of memory", and
     // the next undisturbed run must give the reference again.
     template <class Op>
-    void each_fault(Op op) {
+    void every_fault(Op op) {
         cold();
         answer want = op();
         ASSERT_EQ(want.status, 0) << want.error;
-        long k = 1;
-        for (;; k++) {
+        auto attempt = [&](long k) {
             cold();
             vq_alloc_fail_nth(k);
-            answer a = op();
-            bool fired = vq_alloc_fault_hit();
-            vq_alloc_disarm();
-            if (!fired) break;
+            return op();
+        };
+        long allocations = each_fault(attempt, [&](long k, answer &a) {
             if (a.status == 0) {
                 EXPECT_EQ(a.json, want.json) << k;
             } else {
@@ -137,21 +136,21 @@ protected:
             vqiptv_cache_stats_get(&cs);
             EXPECT_LE(cs.entries, 1u) << k;
             EXPECT_EQ(op().json, want.json) << "after fault " << k;
-        }
-        EXPECT_GT(k, 10);
+        });
+        EXPECT_GT(allocations, 10);
     }
 
     std::string settings;
 };
 
 TEST_F(AllocFailOps, ColdListing) {
-    each_fault([&] { return list_folder(settings, "/"); });
-    each_fault([&] { return list_folder(settings, "/G1"); });
+    every_fault([&] { return list_folder(settings, "/"); });
+    every_fault([&] { return list_folder(settings, "/G1"); });
 }
 
 TEST_F(AllocFailOps, Validation) {
     std::string with_id = "{\"URL\":\""s + kUrl + "\",\"ID\":\"fixed\",\"Name\":\"x\"}";
-    each_fault([&] { return validate(with_id); });
+    every_fault([&] { return validate(with_id); });
 }
 
 TEST_F(AllocFailOps, StreamResolution) {
@@ -161,7 +160,7 @@ TEST_F(AllocFailOps, StreamResolution) {
     answer stream = resolve(settings, entry);
     ASSERT_EQ(stream.status, 0);
     ASSERT_TRUE(stream.doc()["headers"].HasMember("User-Agent")) << stream.json;
-    each_fault([&] { return resolve(settings, entry); });
+    every_fault([&] { return resolve(settings, entry); });
 }
 
 }  // namespace

@@ -231,19 +231,18 @@ TEST_F(Cache, OracleDumpReportsEveryShortageOfMemory) {
     for (int i = 0; i < 40; i++) text += "#EXTINF:-1,Channel " + std::to_string(i) + "\nhttp://a/" + std::string(40, 'x') + "\n";
     dump_result whole = dump(text.c_str());
     ASSERT_EQ(whole.status, 0);
-    for (long k = 1;; k++) {
+    auto attempt = [&](long k) {
         vq_alloc_fail_nth(k);
-        dump_result d = dump(text.c_str());
-        bool fired = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        if (!fired) break;
+        return dump(text.c_str());
+    };
+    each_fault(attempt, [&](long k, const dump_result &d) {
         if (d.status == 0) {
             EXPECT_EQ(d.text, whole.text) << k;
         } else {
             EXPECT_EQ(d.status, -5) << k;
             EXPECT_TRUE(d.null) << k;
         }
-    }
+    });
 }
 
 }  // namespace

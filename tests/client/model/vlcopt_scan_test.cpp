@@ -99,7 +99,11 @@ TEST(VlcoptScan, OptionsBeyondWordBoundariesAreFound) {
 
 TEST(VlcoptScan, ShortageOfMemoryLeavesNothingBehind) {
     const scan_case &c = kCases[0];
-    for (long k = 1; k < 5; k++) {
+    struct outcome {
+        int rc;
+        bool has_opts;
+    };
+    auto attempt = [&](long k) {
         playlist *p = static_cast<playlist *>(vq_calloc(1, sizeof(playlist)));
         p->arena = static_cast<char *>(vq_malloc(16));  // too small: the first option grows it
         p->arena[0] = '\0';
@@ -109,15 +113,17 @@ TEST(VlcoptScan, ShortageOfMemoryLeavesNothingBehind) {
         bool mismatch = false;
         vq_alloc_fail_nth(k);
         int rc = vlcopt_scan(p, c.text.data(), c.text.size(), c.items, &opts, &mismatch);
-        bool fired = vq_alloc_fault_hit();
         vq_alloc_disarm();
-        EXPECT_EQ(rc, fired ? -1 : 0) << k;
-        if (fired) {
-            EXPECT_EQ(opts, nullptr) << k;
-        }
-        vq_free(rc == 0 ? opts : nullptr);
+        outcome o{rc, opts != nullptr};
+        vq_free(opts);
         playlist_free(p);
-    }
+        return o;
+    };
+    long allocations = each_fault(attempt, [](long k, const outcome &o) {
+        EXPECT_EQ(o.rc, -1) << k;
+        EXPECT_FALSE(o.has_opts) << k;
+    });
+    EXPECT_EQ(allocations, 4) << "two arena growths and the option table";
 }
 
 }  // namespace
