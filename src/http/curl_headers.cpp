@@ -73,10 +73,11 @@ bool append_caller_lines(curl_work *w) {
 
 bool append_length(curl_work *w) {
     const quorvex_http_req *req = w->req;
+    bool body = quorvex_curl_sends_body(req);
     bool empty_put = std::strcmp(req->method, "PUT") == 0 || std::strcmp(req->method, "POST") == 0;
-    if (!req->body && !empty_put) return true;
+    if (!body && !empty_put) return true;
     char line[48];
-    std::snprintf(line, sizeof line, "Content-Length: %" PRIu64, req->body ? req->body_len : uint64_t{0});
+    std::snprintf(line, sizeof line, "Content-Length: %" PRIu64, body ? req->body_len : uint64_t{0});
     return append(&w->headers, line);
 }
 
@@ -123,6 +124,10 @@ int stop(curl_work *w) {
 }
 
 }  // namespace
+
+bool quorvex_curl_sends_body(const quorvex_http_req *req) {
+    return req->body && std::strcmp(req->method, "HEAD") != 0;
+}
 
 int quorvex_curl_headers(curl_work *w) {
     if (!append_caller_lines(w) || !append_length(w)) return -1;

@@ -38,7 +38,8 @@ curl_off_t bytes_moved(CURL *easy) {
 
 bool sending(const curl_work &w) {
     const quorvex_http_req *req = w.req;
-    return req->body && info_off(w.easy, CURLINFO_SIZE_UPLOAD_T) < static_cast<curl_off_t>(req->body_len);
+    curl_off_t total = static_cast<curl_off_t>(req->body_len);
+    return quorvex_curl_sends_body(req) && info_off(w.easy, CURLINFO_SIZE_UPLOAD_T) < total;
 }
 
 int receive_limit(const quorvex_http_req *req) {

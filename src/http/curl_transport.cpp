@@ -113,15 +113,14 @@ void set_wire(options &o, const curl_work &w) {
         o.set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
 }
 
-// A HEAD is sent as libcurl's own so that it does not wait for a body; it
-// carries none either (its Content-Length would announce bytes never sent).
+// A HEAD is sent as libcurl's own so that it does not wait for a body.
 void set_method(options &o, const quorvex_http_req *req) {
     if (std::strcmp(req->method, "HEAD") == 0) {
         o.set(CURLOPT_NOBODY, 1L);
         return;
     }
     o.set(CURLOPT_CUSTOMREQUEST, req->method);
-    if (req->body)
+    if (quorvex_curl_sends_body(req))
         o.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(req->body_len)).set(CURLOPT_POSTFIELDS, req->body);
 }
 

@@ -26,6 +26,9 @@ struct curl_work {
     curl_off_t moved;     // bytes moved so far, both ways, headers included
 };
 
+// Whether the request's body goes on the wire: a HEAD carries none, since
+// libcurl sends it without waiting for a body and so without one of its own.
+bool quorvex_curl_sends_body(const quorvex_http_req *req);
 // Builds w->headers from the request; 0, or -1 when memory is short.
 int quorvex_curl_headers(curl_work *w);
 // libcurl's header and write callbacks; user is the curl_work.
