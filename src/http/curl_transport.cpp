@@ -70,14 +70,7 @@ int fail_curl(char **err, const char *stage, CURLcode rc) {
     return fail(err, text);
 }
 
-// User information written into the URL is never sent: only the request's
-// own user name and password are credentials.
-int set_url(curl_work &w, char **err) {
-    if (!(w.url = curl_url())) return fail(err, "oom");
-    CURLUcode rc = curl_url_set(w.url, CURLUPART_URL, w.req->url, CURLU_PATH_AS_IS);
-    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
-        if (rc == CURLUE_OK) rc = curl_url_set(w.url, part, nullptr, 0);
-    if (rc == CURLUE_OK) return 0;
+int fail_url(char **err, CURLUcode rc) {
     if (rc == CURLUE_OUT_OF_MEMORY) return fail(err, "oom");
     char text[160];
     std::snprintf(text, sizeof text, "url failed: %s (%d)", curl_url_strerror(rc), static_cast<int>(rc));
@@ -140,7 +133,8 @@ void set_sinks(options &o, curl_work &w) {
 
 int prepare(curl_work &w, char **err) {
     if (!(w.easy = curl_easy_init())) return fail(err, "oom");
-    if (set_url(w, err) != 0) return -1;
+    CURLUcode bad = quorvex_curl_url(&w);
+    if (bad != CURLUE_OK) return fail_url(err, bad);
     if (quorvex_curl_headers(&w) != 0) return fail(err, "oom");
     options o{w.easy};
     set_wire(o, w);

@@ -12,7 +12,7 @@ set(QVX_HTTP_SOURCES
   http/md5.cpp)
 if(QVX_PLATFORM STREQUAL posix)
   list(APPEND QVX_HTTP_SOURCES http/curl_transport.cpp http/curl_headers.cpp http/curl_pump.cpp
-    http/no_winhttp.cpp)
+    http/curl_url.cpp http/no_winhttp.cpp)
 else()
   list(APPEND QVX_HTTP_SOURCES http/winhttp_transport.cpp http/winhttp_text.cpp http/no_curl.cpp)
 endif()
@@ -20,4 +20,8 @@ qvx_subsystem(qvx_http ${QVX_HTTP_SOURCES})
 if(QVX_PLATFORM STREQUAL posix)
   # Whatever links the HTTP objects needs libcurl for the network transport.
   target_link_libraries(qvx_http PUBLIC CURL::libcurl)
+endif()
+if(NOT QVX_PLATFORM STREQUAL posix)
+  # Programs that link the HTTP objects directly need the WinHTTP import library.
+  target_link_libraries(qvx_http PUBLIC winhttp)
 endif()

@@ -33,7 +33,8 @@ std::string outcome::header(const std::string &name) const {
 }
 
 int outcome::count(const std::string &name) const {
-    return static_cast<int>(std::count_if(headers.begin(), headers.end(), [&](const auto &h) { return h.first == name; }));
+    auto named = [&](const auto &h) { return h.first == name; };
+    return static_cast<int>(std::count_if(headers.begin(), headers.end(), named));
 }
 
 outcome perform(const call &c, const quorvex_http *http) {

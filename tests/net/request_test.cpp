@@ -43,6 +43,7 @@ TEST(CurlRequestLine, PathAndQueryAsWritten) {
         {"/a/../b/./c", "/a/../b/./c"},
         {"/frag.m3u#top", "/frag.m3u"},
         {"/%41%20b", "/%41%20b"},
+        {"/a b/\xc3\xb1.m3u?q=x y&r=\xc3\xa9", "/a%20b/%C3%B1.m3u?q=x%20y&r=%C3%A9"},
     };
     for (const target_case &t : cases) {
         call c;
@@ -241,12 +242,13 @@ TEST(CurlRefusals, BadRecordsAndMethods) {
     EXPECT_EQ(ok_server().requests().size(), before);
 }
 
-TEST(CurlRefusals, OnlyHttpAndHttpsSpoken) {
+TEST(CurlRefusals, OnlyHttpAndHttpsSpokenOnlyWellFormed) {
     std::string port = std::to_string(ok_server().port());
     const std::string urls[] = {
         "file:///etc/passwd",          "FILE:///etc/hostname",       "ftp://127.0.0.1:" + port + "/x",
         "dict://127.0.0.1:" + port,    "gopher://127.0.0.1:" + port, "telnet://127.0.0.1:" + port,
         "127.0.0.1:" + port + "/x",    "not a url",                  "",
+        "http://127.0.0.1:" + port + "/a\r\nX-Injected: 1", "http://127.0.0.1:" + port + "/tab\there",
     };
     size_t before = ok_server().requests().size();
     for (const std::string &url : urls) {
