@@ -2,7 +2,7 @@
 // against the documents of tests/data/client/ops.
 #include <rapidjson/document.h>
 
-#include <regex>
+#include <cctype>
 #include <string>
 
 #include "common/alloc.h"
@@ -20,10 +20,23 @@ rapidjson::Document load(const char *file) {
     return d;
 }
 
+// A version-4 UUID in lower case: 8-4-4-4-12 digits, "4" and one of "89ab"
+// where the version and the variant stand.
+bool is_uuid(const std::string &t) {
+    if (t.size() != 36 || t[14] != '4' || std::string("89ab").find(t[19]) == std::string::npos) return false;
+    for (size_t i = 0; i < t.size(); ++i) {
+        bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        if (dash ? t[i] != '-' : !std::isxdigit(static_cast<unsigned char>(t[i])) || std::isupper(t[i])) return false;
+    }
+    return true;
+}
+
 // The generated identifier becomes "<uuid>" once its form is checked.
-std::string with_uuid_placeholder(const std::string &doc) {
-    static const std::regex uuid("\"ID\":\"[0-9a-f]{8}-[0-9a-f]{4}-4[0-9a-f]{3}-[89ab][0-9a-f]{3}-[0-9a-f]{12}\"");
-    return std::regex_replace(doc, uuid, "\"ID\":\"<uuid>\"");
+std::string with_uuid_placeholder(std::string doc) {
+    const std::string key = "\"ID\":\"";
+    size_t at = doc.find(key);
+    if (at != std::string::npos && is_uuid(doc.substr(at + key.size(), 36))) doc.replace(at + key.size(), 36, "<uuid>");
+    return doc;
 }
 
 using Listing = HostTest;
