@@ -6,6 +6,7 @@
 // text naming the failed stage and libcurl's error, never the URL.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/alloc.h"
 #include "http/curl_work.h"
@@ -62,19 +63,68 @@ const char *stage(const curl_work &w, CURLcode rc) {
     return "connect";
 }
 
-// libcurl's texts carry neither the URL nor its credentials.
+bool needs_escape(unsigned char c) { return c == ' ' || c >= 0x80; }
+
+// Where path, query or fragment begin: after the authority.
+size_t rest_of(const char *url) {
+    const char *sep = std::strstr(url, "://");
+    if (!sep) return 0;
+    return static_cast<size_t>(sep + 3 - url) + std::strcspn(sep + 3, "/?#");
+}
+
+// The path and query go out as written, with spaces and bytes beyond ASCII
+// escaped as WinHTTP sends them; control characters are left for libcurl
+// to refuse, so no line break can reach the request line.
+char *escaped(const char *url) {
+    static constexpr char hex[] = "0123456789ABCDEF";
+    size_t from = rest_of(url), n = std::strlen(url), size = n + 1;
+    for (size_t i = from; i < n; ++i) size += needs_escape(static_cast<unsigned char>(url[i])) ? 2 : 0;
+    char *out = static_cast<char *>(vq_malloc(size));
+    if (!out) return nullptr;
+    char *o = out;
+    for (size_t i = 0; i < n; ++i) {
+        auto c = static_cast<unsigned char>(url[i]);
+        if (i < from || !needs_escape(c)) {
+            *o++ = url[i];
+            continue;
+        }
+        *o++ = '%';
+        *o++ = hex[c >> 4];
+        *o++ = hex[c & 15];
+    }
+    *o = '\0';
+    return out;
+}
+
+// Parses the URL into w->url. User information written into it is dropped:
+// only the request's own user name and password are credentials.
+CURLUcode parse_url(curl_work *w) {
+    if (!(w->url = curl_url())) return CURLUE_OUT_OF_MEMORY;
+    char *text = escaped(w->req->url);
+    if (!text) return CURLUE_OUT_OF_MEMORY;
+    CURLUcode rc = curl_url_set(w->url, CURLUPART_URL, text, CURLU_PATH_AS_IS);
+    vq_free(text);
+    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
+        if (rc == CURLUE_OK) rc = curl_url_set(w->url, part, nullptr, 0);
+    return rc;
+}
+
+// "<stage> failed: <libcurl's text> (<code>)". libcurl's texts carry neither
+// the URL nor its credentials.
+int fail_stage(char **err, const char *stage, const char *text, int code) {
+    char line[160];
+    std::snprintf(line, sizeof line, "%s failed: %s (%d)", stage, text, code);
+    return fail(err, line);
+}
+
 int fail_curl(char **err, const char *stage, CURLcode rc) {
     if (rc == CURLE_OUT_OF_MEMORY) return fail(err, "oom");
-    char text[160];
-    std::snprintf(text, sizeof text, "%s failed: %s (%d)", stage, curl_easy_strerror(rc), static_cast<int>(rc));
-    return fail(err, text);
+    return fail_stage(err, stage, curl_easy_strerror(rc), static_cast<int>(rc));
 }
 
 int fail_url(char **err, CURLUcode rc) {
     if (rc == CURLUE_OUT_OF_MEMORY) return fail(err, "oom");
-    char text[160];
-    std::snprintf(text, sizeof text, "url failed: %s (%d)", curl_url_strerror(rc), static_cast<int>(rc));
-    return fail(err, text);
+    return fail_stage(err, "url", curl_url_strerror(rc), static_cast<int>(rc));
 }
 
 // Collects the first failure of a run of curl_easy_setopt calls.
@@ -133,7 +183,7 @@ void set_sinks(options &o, curl_work &w) {
 
 int prepare(curl_work &w, char **err) {
     if (!(w.easy = curl_easy_init())) return fail(err, "oom");
-    CURLUcode bad = quorvex_curl_url(&w);
+    CURLUcode bad = parse_url(&w);
     if (bad != CURLUE_OK) return fail_url(err, bad);
     if (quorvex_curl_headers(&w) != 0) return fail(err, "oom");
     options o{w.easy};

@@ -1,7 +1,7 @@
-// Per-request state of the libcurl transport, shared by its units:
-// curl_transport.cpp (set-up and failure texts), curl_url.cpp (the URL),
-// curl_headers.cpp (header lines out and in, delivery to the sinks) and
-// curl_pump.cpp (the transfer loop with its idle timeouts).
+// Per-request state of the libcurl transport, shared by its three units:
+// curl_transport.cpp (set-up and failure texts), curl_headers.cpp (header
+// lines out and in, delivery to the sinks) and curl_pump.cpp (the transfer
+// loop with its idle timeouts).
 #pragma once
 #include <curl/curl.h>
 
@@ -26,8 +26,6 @@ struct curl_work {
     curl_off_t moved;     // bytes moved so far, both ways, headers included
 };
 
-// Parses the request's URL into w->url (curl_url.cpp).
-CURLUcode quorvex_curl_url(curl_work *w);
 // Whether the request's body goes on the wire: a HEAD carries none, since
 // libcurl sends it without waiting for a body and so without one of its own.
 bool quorvex_curl_sends_body(const quorvex_http_req *req);

@@ -12,7 +12,7 @@ set(QVX_HTTP_SOURCES
   http/md5.cpp)
 if(QVX_PLATFORM STREQUAL posix)
   list(APPEND QVX_HTTP_SOURCES http/curl_transport.cpp http/curl_headers.cpp http/curl_pump.cpp
-    http/curl_url.cpp http/no_winhttp.cpp)
+    http/no_winhttp.cpp)
 else()
   list(APPEND QVX_HTTP_SOURCES http/winhttp_transport.cpp http/winhttp_text.cpp http/no_curl.cpp)
 endif()
