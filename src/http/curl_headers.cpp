@@ -88,11 +88,14 @@ std::string_view chomp(std::string_view line) {
     return line;
 }
 
+// The three digits after the version, as libcurl reads them.
 long status_of(std::string_view line) {
     size_t at = line.find(' ');
     long status = 0;
-    for (size_t i = at + 1; at != line.npos && i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i)
+    for (size_t i = at + 1; at != line.npos && i < line.size() && i <= at + 3; ++i) {
+        if (line[i] < '0' || line[i] > '9') break;
         status = status * 10 + (line[i] - '0');
+    }
     return status;
 }
 

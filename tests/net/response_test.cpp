@@ -165,6 +165,8 @@ TEST(CurlFailure, BrokenResponsesFailWithStatusZero) {
          "receive failed: Transferred a partial file (18)"},
         {"closed before answering", "", "receive failed: Server returned nothing (no headers, no data) (52)"},
         {"not http", "SSH-2.0-OpenSSH_9.2\r\n", "receive failed: Unsupported protocol (1)"},
+        {"status of seven digits", "HTTP/1.1 2000000 Odd\r\nContent-Length: 0\r\n\r\n",
+         "receive failed: Unsupported protocol (1)"},
     };
     for (const broken_case &t : cases) {
         wire_server server([&](const wire_request &, wire_conn &c) {
