@@ -1,5 +1,7 @@
-// Every real M3U playlist, served by the fake transport: the root lists, every
-// group lists, and every listed channel resolves by its id to its own stream.
+// The library driven through its exports from a fresh load: the statistics
+// start at zero with the default maximum age; then every real M3U playlist,
+// served by the fake transport: the root lists, every group lists, and every
+// listed channel resolves by its id to its own stream.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -87,6 +89,14 @@ private:
     std::string name_;
     std::string settings_;
 };
+
+// Runs first (and alone under ctest), before anything touched the counters.
+TEST(FreshLibrary, StatisticsStartAtZeroWithTheDefaultAge) {
+    EXPECT_STREQ(vqiptv_stats_json(),
+                 "{\"cache\":{\"hits\":0,\"misses\":0,\"revalidated\":0,\"parses\":0,\"evictions\":0,\"errors\":0,"
+                 "\"entries\":0,\"vlcopt_mismatch\":0,\"max_age_s\":21600},\"http\":{\"requests\":0,\"not_modified\":0,"
+                 "\"validators_stored\":0,\"transport_errors\":0},\"fake\":{\"calls\":0}}");
+}
 
 TEST(RealPlaylists, EveryChannelResolvesToItsOwnStream) {
     std::vector<fs::path> files = corpus_playlists();
