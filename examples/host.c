@@ -114,44 +114,36 @@ static const quorvex_io memory_io = {(void *)&memory_ctx, io_get, NULL, release}
 
 /* ---- driving the library ---- */
 
-/* Runs a table operation into a heap buffer, growing it once to the size
- * the library asks for. */
-typedef int32_t (*operation)(const void *args, char *out, int32_t out_len);
-
-static char *call_sized(const library *lib, operation op, const void *args, int32_t *status) {
-    int32_t size = 256;
-    char *out = malloc((size_t)size);
-    unsigned long need = 0;
-    if (!out) return NULL;
-    *status = op(args, out, size);
-    if (*status == QVX_E_BUFFER_TOO_SMALL && sscanf(strstr(lib->last_error(), "need "), "need %lu", &need) == 1) {
-        free(out);
-        size = (int32_t)need;
-        out = malloc((size_t)size);
-        if (!out) return NULL;
-        *status = op(args, out, size);
-    }
-    return out;
-}
-
-typedef struct {
-    const source_handler *handler;
-    const char *path;
-} list_args;
-
-static int32_t list_op(const void *args, char *out, int32_t out_len) {
-    const list_args *a = args;
-    return a->handler->list(&memory_io, SETTINGS, a->path, out, out_len);
-}
-
+/* One call: the listing of path through the handler table, or, without a
+ * path, the resolution of entry through the exported function (which uses the
+ * installed I/O record). */
 typedef struct {
     const library *lib;
+    const char *path;
     const char *entry;
-} resolve_args;
+} request;
 
-static int32_t resolve_op(const void *args, char *out, int32_t out_len) {
-    const resolve_args *a = args;
-    return a->lib->stream_url(SETTINGS, a->entry, out, out_len);
+static int32_t perform(const request *rq, char *out, int32_t out_len) {
+    if (rq->path) return rq->lib->get_handler()->list(&memory_io, SETTINGS, rq->path, out, out_len);
+    return rq->lib->stream_url(SETTINGS, rq->entry, out, out_len);
+}
+
+/* Runs rq into a heap buffer, once more with the size the library asks for
+ * when the first one was too small. */
+static char *call_sized(const request *rq, int32_t *status) {
+    int32_t size = 256;
+    char *out = malloc((size_t)size);
+    const char *need;
+    if (!out) return NULL;
+    *status = perform(rq, out, size);
+    need = strstr(rq->lib->last_error(), "need ");
+    if (*status == QVX_E_BUFFER_TOO_SMALL && need && (size = (int32_t)strtol(need + 5, NULL, 10)) > 0) {
+        free(out);
+        out = malloc((size_t)size);
+        if (!out) return NULL;
+        *status = perform(rq, out, size);
+    }
+    return out;
 }
 
 /* The first string value of key in a compact JSON text, copied into out. */
@@ -213,19 +205,18 @@ static char *read_playlist(const char *path, size_t *len) {
 }
 
 /* Lists the root, then the first group, then resolves its first channel. */
-static int browse(const library *lib, const source_handler *h) {
+static int browse(const library *lib) {
     char path[512], id[64], entry[128];
-    list_args la = {h, "/"};
-    resolve_args ra = {lib, entry};
+    request rq = {lib, "/", NULL};
     int32_t status;
-    char *doc = call_sized(lib, list_op, &la, &status);
+    char *doc = call_sized(&rq, &status);
     int ok = doc && status == 0;
     printf("list \"/\" -> %d\n%s\n", status, ok ? doc : lib->last_error());
     /* A grouped playlist lists folders at its root; a flat one its channels. */
     if (ok && strstr(doc, "\"folder\":true") && first_string(doc, "path", path, sizeof path)) {
         free(doc);
-        la.path = path;
-        doc = call_sized(lib, list_op, &la, &status);
+        rq.path = path;
+        doc = call_sized(&rq, &status);
         ok = doc && status == 0;
         printf("list \"%s\" -> %d\n%s\n", path, status, ok ? doc : lib->last_error());
     }
@@ -233,7 +224,9 @@ static int browse(const library *lib, const source_handler *h) {
     free(doc);
     if (!ok) return 0;
     snprintf(entry, sizeof entry, "{\"id\":\"%s\"}", id);
-    doc = call_sized(lib, resolve_op, &ra, &status);
+    rq.path = NULL;
+    rq.entry = entry;
+    doc = call_sized(&rq, &status);
     ok = doc && status == 0;
     printf("stream_url %s -> %d\n%s\n", entry, status, ok ? doc : lib->last_error());
     free(doc);
@@ -256,6 +249,7 @@ int main(int argc, char **argv) {
         file = read_playlist(argv[2], &server.len);
         if (!file) {
             fprintf(stderr, "host: cannot read %s\n", argv[2]);
+            dlclose(handle);
             return 1;
         }
         server.body = file;
@@ -264,10 +258,11 @@ int main(int argc, char **argv) {
            (unsigned)lib.get_handler()->caps);
     /* The table's operations take the record per call; the exports use the installed one. */
     lib.set_io(&memory_io);
-    ok = browse(&lib, lib.get_handler());
+    ok = browse(&lib);
     printf("requests served from memory: %d\n", server.requests);
     lib.set_io(NULL);
     free(file);
-    dlclose(handle);
+    /* The library keeps its cache and last result in static state and frees
+     * nothing when unloaded: a host keeps it loaded for the process's life. */
     return ok ? 0 : 1;
 }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "docs.h"
 #include "http/http.h"
+#include "layout.h"
 #include "library_docs.h"
+#include "render.h"
 #include "run_tool.h"
-#include "text.h"
 
 namespace {
 

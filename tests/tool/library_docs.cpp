@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "http/http.h"
+#include "library.h"
 #include "playlist_parser/vqplp.h"
 #include "quorvex_iptv.h"
 #include "run_tool.h"
-#include "source.h"
 
 std::string file_settings(const std::string &path) { return "{\"URL\":" + vqt::json_string(vqt::file_url(path)) + "}"; }
 

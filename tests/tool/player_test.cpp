@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "player.h"
+#include "render.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "player.h"
+#include "render.h"
 
 std::string read_all(const std::string &path) {
     std::ifstream in(path, std::ios::binary);

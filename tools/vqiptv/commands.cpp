@@ -2,13 +2,10 @@
 
 #include <array>
 
-#include "docs.h"
+#include "layout.h"
 #include "library.h"
-#include "player.h"
 #include "quorvex_iptv.h"
 #include "render.h"
-#include "source.h"
-#include "table.h"
 
 namespace vqt {
 namespace {

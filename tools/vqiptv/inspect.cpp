@@ -8,10 +8,9 @@
 #include <string_view>
 
 #include "commands.h"
+#include "layout.h"
 #include "library.h"
 #include "playlist_parser/vqplp.h"
-#include "source.h"
-#include "table.h"
 
 namespace vqt {
 namespace {

@@ -1,10 +1,19 @@
 #include "library.h"
 
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
+#include "http/http.h"
+#include "progress.h"
 #include "quorvex_iptv.h"
 
 namespace vqt {
@@ -58,6 +67,95 @@ int exit_for_status(int32_t status) {
         case QVX_E_INVALID: return kExitInvalid;
         default: return kExitFailure;
     }
+}
+
+namespace {
+
+// The host part no real server answers for, so a --file URL never leaves the process.
+constexpr const char *kFileHost = "http://file.invalid";
+
+bool unreserved(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~' || c == '/';
+}
+
+std::string settings_for(const std::string &url) { return "{\"URL\":" + json_string(url) + "}"; }
+
+Prepared serve_file(const std::string &path) {
+    Prepared p;
+    std::string bytes;
+    p.exit = read_file(path, bytes, p.error);
+    if (p.exit != kExitOk) return p;
+    std::string url = file_url(path);
+    if (quorvex_fake_set("GET", url.c_str(), 200, nullptr, bytes.data(), bytes.size()) != 0)
+        return {kExitFailure, "", "cannot serve " + path + " to the library"};
+    vqiptv_use_fake();
+    p.settings = settings_for(url);
+    return p;
+}
+
+// The network: metered when someone watches stderr, the library's own otherwise.
+int use_network(std::string &error) {
+    const quorvex_http *curl = quorvex_http_curl();
+    if (curl && isatty(STDERR_FILENO)) {
+        vqiptv_set_io(metered_io(curl, stderr));
+        return kExitOk;
+    }
+    if (vqiptv_use_curl() == 0) return kExitOk;
+    error = "this build has no network transport (use --file)";
+    return kExitUnsupported;
+}
+
+}  // namespace
+
+std::string json_string(const std::string &s) {
+    rapidjson::StringBuffer sb;
+    rapidjson::Writer<rapidjson::StringBuffer> w(sb);
+    w.String(s.data(), static_cast<rapidjson::SizeType>(s.size()));
+    return sb.GetString();
+}
+
+std::string file_url(const std::string &path) {
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    std::string url = kFileHost;
+    static const char hex[] = "0123456789ABCDEF";
+    for (unsigned char c : (ec ? path : abs.generic_string())) {
+        if (unreserved(c)) {
+            url += static_cast<char>(c);
+        } else {
+            url += '%';
+            url += hex[c >> 4];
+            url += hex[c & 15];
+        }
+    }
+    return url;
+}
+
+int read_file(const std::string &path, std::string &bytes, std::string &error) {
+    std::error_code ec;
+    int err = std::filesystem::is_directory(path, ec) ? EISDIR : 0;
+    FILE *f = err ? nullptr : std::fopen(path.c_str(), "rb");
+    if (f) {
+        char chunk[65536];
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
+        err = std::ferror(f) ? EIO : 0;
+        std::fclose(f);
+        if (!err) return kExitOk;
+    } else if (!err) {
+        err = errno;
+    }
+    error = "cannot read " + path + ": " + std::strerror(err);
+    return err == ENOENT ? kExitNotFound : err == EACCES ? kExitRefused : kExitFailure;
+}
+
+Prepared prepare_source(const Options &opts) {
+    if (opts.source == SourceKind::file) return serve_file(opts.source_value);
+    Prepared p;
+    p.exit = use_network(p.error);
+    if (opts.source == SourceKind::settings) p.settings = opts.source_value;
+    else p.settings = opts.source == SourceKind::url ? settings_for(opts.source_value) : "{}";
+    return p;
 }
 
 }  // namespace vqt

@@ -1,9 +1,12 @@
-// The library's operations as the tool calls them: buffers sized through the
-// library's "buffer too small" answer, statuses mapped to exit statuses.
+// The tool as a host of the library: the playlist source named on the command
+// line made ready, operations called with buffers sized through the library's
+// "buffer too small" answer, and statuses mapped to exit statuses.
 #pragma once
 #include <cstdint>
 #include <functional>
 #include <string>
+
+#include "options.h"
 
 namespace vqt {
 
@@ -45,5 +48,24 @@ Answer lib_stream_url(const std::string &settings, const std::string &entry);
 int32_t stated_size(const std::string &message);
 
 int exit_for_status(int32_t status);
+
+// The source made ready: the fake transport serving a local file, or the
+// network transport (metered on a terminal).
+struct Prepared {
+    int exit = 0;          // kExitOk, or why the source cannot be used
+    std::string settings;  // the settings text for the operations
+    std::string error;
+};
+
+Prepared prepare_source(const Options &opts);
+
+// The URL under which a local file is served to the library.
+std::string file_url(const std::string &path);
+
+// s as a JSON string literal.
+std::string json_string(const std::string &s);
+
+// Reads a whole file; answers kExitOk or an exit status with a message.
+int read_file(const std::string &path, std::string &bytes, std::string &error);
 
 }  // namespace vqt

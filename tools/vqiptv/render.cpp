@@ -5,12 +5,33 @@
 #include <rapidjson/stringbuffer.h>
 
 #include <algorithm>
+#include <array>
+#include <string_view>
 
-#include "table.h"
-#include "text.h"
+#include "layout.h"
 
 namespace vqt {
 namespace {
+
+std::string text(const rapidjson::Value &obj, const char *key) {
+    auto m = obj.FindMember(key);
+    return m != obj.MemberEnd() && m->value.IsString() ? std::string(m->value.GetString(), m->value.GetStringLength())
+                                                        : std::string();
+}
+
+Entry entry(const rapidjson::Value &v) {
+    Entry e;
+    e.id = text(v, "id");
+    e.name = text(v, "name");
+    e.path = text(v, "path");
+    e.group = text(v, "group");
+    e.stream_url = text(v, "stream_url");
+    auto folder = v.FindMember("folder");
+    e.folder = folder != v.MemberEnd() && folder->value.IsTrue();
+    auto count = v.FindMember("count");
+    if (count != v.MemberEnd() && count->value.IsInt64()) e.count = count->value.GetInt64();
+    return e;
+}
 
 std::string plural(size_t n, const char *one, const char *many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -64,7 +85,55 @@ std::string labelled(const std::string &label, const std::string &value) {
     return head + std::string(head.size() < 12 ? 12 - head.size() : 1, ' ') + printable(value) + "\n";
 }
 
+// How a player is told the two headers: "--flag=value" when joined, else
+// the flag and the value as two words.
+struct PlayerFlags {
+    std::string_view name;
+    std::string_view user_agent;
+    std::string_view referer;
+    bool joined;
+};
+
+constexpr std::array kPlayers = {
+    PlayerFlags{"mpv", "--user-agent=", "--referrer=", true},
+    PlayerFlags{"vlc", "--http-user-agent=", "--http-referrer=", true},
+    PlayerFlags{"ffplay", "-user_agent", "-referer", false},
+};
+
+bool plain(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+}
+
+std::string flag(const PlayerFlags &p, std::string_view name, const std::string &value) {
+    std::string out(name);
+    if (!p.joined) out += ' ';
+    out += shell_quote(value);
+    return out;
+}
+
 }  // namespace
+
+bool read_listing(const std::string &doc, std::vector<Entry> &entries) {
+    rapidjson::Document d;
+    if (d.Parse(doc.c_str(), doc.size()).HasParseError() || !d.IsArray()) return false;
+    for (const auto &v : d.GetArray()) {
+        if (!v.IsObject()) return false;
+        entries.push_back(entry(v));
+    }
+    return true;
+}
+
+bool read_stream(const std::string &doc, Stream &stream) {
+    rapidjson::Document d;
+    if (d.Parse(doc.c_str(), doc.size()).HasParseError() || !d.IsObject()) return false;
+    stream.url = text(d, "url");
+    auto headers = d.FindMember("headers");
+    if (headers == d.MemberEnd() || !headers->value.IsObject()) return !stream.url.empty();
+    for (const auto &h : headers->value.GetObject())
+        if (h.value.IsString()) stream.headers.emplace_back(h.name.GetString(), h.value.GetString());
+    return !stream.url.empty();
+}
 
 std::string render_listing(const std::vector<Entry> &entries, size_t width) {
     bool groups = !entries.empty() && std::all_of(entries.begin(), entries.end(), [](const Entry &e) { return e.folder; });
@@ -94,6 +163,32 @@ std::string render_tree(const std::string &doc) {
     std::string out;
     tree(d, "", out);
     return out;
+}
+
+std::string shell_quote(const std::string &s) {
+    bool bare = !s.empty();
+    for (char c : s) bare = bare && plain(c);
+    if (bare) return s;
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'') out += "'\\''";
+        else out += c;
+    }
+    out += '\'';
+    return out;
+}
+
+std::string player_command(const std::string &player, const Stream &stream) {
+    for (const PlayerFlags &p : kPlayers) {
+        if (p.name != player) continue;
+        std::string cmd(p.name);
+        for (const auto &[name, value] : stream.headers) {
+            if (name == "User-Agent") cmd.append(" ").append(flag(p, p.user_agent, value));
+            if (name == "Referer") cmd.append(" ").append(flag(p, p.referer, value));
+        }
+        return cmd.append(" ").append(shell_quote(stream.url));
+    }
+    return "";
 }
 
 }  // namespace vqt

@@ -1,11 +1,28 @@
-// The library's documents as people read them.
+// The library's listing and stream documents read into plain records, and
+// every document shown as people read it, down to ready-to-run player
+// command lines.
 #pragma once
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "docs.h"
-
 namespace vqt {
+
+struct Entry {
+    std::string id, name, path, group, stream_url;
+    bool folder = false;
+    int64_t count = 0;
+};
+
+struct Stream {
+    std::string url;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+// False when doc is not a document of that kind.
+bool read_listing(const std::string &doc, std::vector<Entry> &entries);
+bool read_stream(const std::string &doc, Stream &stream);
 
 // A folder listing: a table of groups or of channels, then a count.
 std::string render_listing(const std::vector<Entry> &entries, size_t width);
@@ -18,5 +35,11 @@ std::string render_pretty(const std::string &doc);
 
 // An object of objects as indented, aligned "name  value" lines.
 std::string render_tree(const std::string &doc);
+
+// s as one word of a POSIX shell, quoted only when it needs to be.
+std::string shell_quote(const std::string &s);
+
+// The command line that plays stream with player (mpv, ffplay or vlc).
+std::string player_command(const std::string &player, const Stream &stream);
 
 }  // namespace vqt

@@ -1,10 +1,26 @@
-// Aligned tables for people: columns sized to their content, shrunk to the
-// terminal's width by shortening cells with an ellipsis, never wrapped.
+// Terminal layout: text measured and cut the way a terminal shows it (UTF-8
+// code points, wide East Asian characters taking two cells, combining marks
+// none), and aligned tables whose columns are sized to their content and
+// shrunk to the terminal's width by shortening cells with an ellipsis, never
+// wrapped.
 #pragma once
 #include <string>
 #include <vector>
 
 namespace vqt {
+
+// Terminal cells s occupies.
+size_t display_width(const std::string &s);
+
+// s with control characters as spaces and invalid bytes as "?", safe to print.
+std::string printable(const std::string &s);
+
+// s cut to at most `width` cells, ending in an ellipsis when cut.
+std::string cut_end(const std::string &s, size_t width);
+
+// s cut to at most `width` cells by taking out its middle: URLs keep their
+// host and their last path segment.
+std::string cut_middle(const std::string &s, size_t width);
 
 enum class Cut { none, end, middle };
 

@@ -3,8 +3,7 @@
 
 #include <sstream>
 
-#include "table.h"
-#include "text.h"
+#include "layout.h"
 
 namespace {
 
