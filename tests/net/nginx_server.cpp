@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <poll.h>
+#include <sys/syscall.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -69,6 +71,17 @@ int wait_exit(pid_t pid) {
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
+// SIGTERM lets nginx stop its worker; one that does not go within the bound
+// is killed.
+void stop(pid_t pid) {
+    int fd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+    ::kill(pid, SIGTERM);
+    pollfd p{fd, POLLIN, 0};
+    if (fd < 0 || ::poll(&p, 1, 10000) != 1) ::kill(pid, SIGKILL);
+    if (fd >= 0) ::close(fd);
+    wait_exit(pid);
+}
+
 std::vector<std::string> environment() {
     std::vector<std::string> env;
     for (char **e = environ; *e; ++e) env.emplace_back(*e);
@@ -97,10 +110,7 @@ nginx_server::nginx_server() {
 }
 
 nginx_server::~nginx_server() {
-    if (pid_ > 0) {
-        ::kill(pid_, SIGTERM);
-        wait_exit(pid_);
-    }
+    if (pid_ > 0) stop(pid_);
     std::error_code ec;
     if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
 }
