@@ -138,6 +138,10 @@ struct options {
     }
 };
 
+// HTTP/1.1 as WinHTTP speaks it by default, so header names arrive in the
+// server's letter case (the playlist fetch looks for "ETag" exactly). A proxy
+// comes from the environment as libcurl reads it, the counterpart of
+// WinHTTP's default proxy configuration.
 void set_wire(options &o, const curl_work &w) {
     const quorvex_http_req *req = w.req;
     o.set(CURLOPT_CURLU, w.url)
@@ -146,6 +150,8 @@ void set_wire(options &o, const curl_work &w) {
         .set(CURLOPT_FOLLOWLOCATION, 0L)
         .set(CURLOPT_NOSIGNAL, 1L)
         .set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1))
+        .set(CURLOPT_SSL_VERIFYPEER, 1L)  // against the system's CA store
+        .set(CURLOPT_SSL_VERIFYHOST, 2L)
         .set(CURLOPT_USERAGENT, k_agent)
         .set(CURLOPT_HTTPHEADER, w.headers)
         .set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(req->connect_timeout_ms > 0 ? req->connect_timeout_ms
