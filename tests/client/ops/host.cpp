@@ -13,8 +13,9 @@
 namespace {
 template <class F>
 outcome call(F &&op) {
-    std::vector<char> out(1 << 16, 'X');
-    int rc = op(out.data(), static_cast<int32_t>(out.size()));
+    std::vector<char> out(1 << 16, 'X');  // an untouched buffer shows as X...
+    int rc = op(out.data(), static_cast<int32_t>(out.size() - 1));
+    out.back() = '\0';
     return {rc, out.data(), vqiptv_last_error()};
 }
 
