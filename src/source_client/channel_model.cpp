@@ -68,13 +68,15 @@ bool store(playlist *p, const char *s, uint32_t *off, size_t *len = nullptr) {
     return *off != kArenaFull;
 }
 
-// The pending option when the scan found one, else the first attribute given.
-bool store_http(playlist *p, uint32_t option, const char *value, uint32_t *off) {
+// The option the scan found for the entry, else the first of the attributes
+// key and alt (may be null) that the item carries.
+bool store_http(playlist *p, uint32_t option, int32_t i, const char *key, const char *alt, uint32_t *off) {
     if (option) {
         *off = option;
         return true;
     }
-    return store(p, value, off);
+    const char *value = attr(i, key);
+    return store(p, value || !alt ? value : attr(i, alt), off);
 }
 
 // FNV-1a over the stored location, the byte 0x1F and the stored tvg-id.
@@ -95,15 +97,14 @@ int convert_item(playlist *p, const entry_opts *opts, int32_t i) {
         return 0;
     }
     entry_opts opt = opts ? opts[i] : entry_opts{0, 0};
-    const char *referrer = attr(i, "http-referrer");
     channel c{};
     size_t loc_len = 0, tvg_id_len = 0;
     bool ok = store(p, name, &c.name) && store(p, loc, &c.location, &loc_len) &&
               store(p, attr(i, "tvg-id"), &c.tvg_id, &tvg_id_len) &&
               store(p, tvg_name, &c.tvg_name) && store(p, attr(i, "tvg-logo"), &c.tvg_logo) &&
               store(p, attr(i, "group-title"), &c.group_title) &&
-              store_http(p, opt.user_agent, attr(i, "http-user-agent"), &c.user_agent) &&
-              store_http(p, opt.referrer, referrer ? referrer : attr(i, "http-referer"), &c.referrer);
+              store_http(p, opt.user_agent, i, "http-user-agent", nullptr, &c.user_agent) &&
+              store_http(p, opt.referrer, i, "http-referrer", "http-referer", &c.referrer);
     if (!ok) return -1;
     c.group = -1;
     c.id = channel_id(p, c, loc_len, tvg_id_len);

@@ -121,7 +121,7 @@ int place(playlist *p, listed_set *set, int32_t i, uint32_t *other) {
 }  // namespace
 
 int32_t group_find(const playlist *p, const char *name) {
-    if (!p->group_slot_count) return -1;
+    if (!p->group_slot_count || !name) return -1;
     uint64_t mask = p->group_slot_count - 1;
     for (uint64_t s = name_slot(name, p->group_slot_count); p->group_slots[s]; s = (s + 1) & mask) {
         int32_t gi = p->group_slots[s] - 1;
