@@ -116,8 +116,18 @@ int wide_to_utf8(const wchar_t *wide, int units, char **out, size_t *out_len) {
     return hand_out(buf, static_cast<size_t>(need), out, out_len);
 }
 
+// Windows maps the five bytes that code page 1252 leaves undefined to C1
+// controls; the decoder treats them as invalid, so that text which is not
+// CP1252 falls through to Latin-1 on every platform alike.
+bool has_cp1252_hole(const unsigned char *in, size_t len) {
+    for (size_t i = 0; i < len; ++i)
+        if (in[i] == 0x81 || in[i] == 0x8D || in[i] == 0x8F || in[i] == 0x90 || in[i] == 0x9D) return true;
+    return false;
+}
+
 int from_code_page(UINT cp, const unsigned char *in, size_t len, char **out, size_t *out_len) {
     if (len > INT_MAX) return VQPLP_CHARSET_NOMEM;
+    if (cp == 1252 && has_cp1252_hole(in, len)) return VQPLP_CHARSET_FAIL;
     auto src = reinterpret_cast<const char *>(in);
     int n = static_cast<int>(len);
     int units = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, src, n, nullptr, 0);

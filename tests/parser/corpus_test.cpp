@@ -17,7 +17,7 @@ TEST(ParserCorpus, EveryPlaylistParses) {
         if (!e.is_regular_file() || e.path().extension() != ".m3u") continue;
         ++files;
         SCOPED_TRACE(e.path().string());
-        EXPECT_EQ(vqplp_parse_file(e.path().c_str()), 0) << vqplp_last_error();
+        EXPECT_EQ(vqplp_parse_file(e.path().string().c_str()), 0) << vqplp_last_error();
         EXPECT_EQ(vqplp_detected_format(), VQPLP_FMT_M3U);
         EXPECT_STRNE(vqplp_result_json(), "{}");
     }

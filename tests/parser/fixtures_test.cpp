@@ -37,7 +37,7 @@ TEST(ParserFixtures, Accepted) {
         if (!is_input(e.path(), 'y')) continue;
         ++seen;
         SCOPED_TRACE(e.path().filename().string());
-        ASSERT_EQ(vqplp_parse_file(e.path().c_str()), 0) << vqplp_last_error();
+        ASSERT_EQ(vqplp_parse_file(e.path().string().c_str()), 0) << vqplp_last_error();
         std::string want = slurp(fs::path(e.path()).replace_extension(".json"));
         while (!want.empty() && want.back() == '\n') want.pop_back();
         EXPECT_EQ(vqplp_result_json(), want);
@@ -57,7 +57,7 @@ TEST(ParserFixtures, Refused) {
         err >> status;
         err.ignore();
         std::getline(err, text);
-        EXPECT_EQ(vqplp_parse_file(e.path().c_str()), status);
+        EXPECT_EQ(vqplp_parse_file(e.path().string().c_str()), status);
         EXPECT_EQ(vqplp_last_error(), text);
         EXPECT_EQ(vqplp_item_count(), 0);
     }

@@ -1,0 +1,37 @@
+# Checks the Windows DLL as a host sees it: its export table holds exactly the
+# names of the library's export list (src/exports.map), and it imports nothing
+# but system DLLs, so it loads without the GCC runtime beside it.
+# Usage: cmake -DOBJDUMP=<objdump> -DLIB=<dll> -DMAP=<exports.map> -P check_pe_exports.cmake
+file(STRINGS ${MAP} map_lines REGEX "^ +[a-z_]+;$")
+set(expected)
+foreach(line ${map_lines})
+  string(REGEX REPLACE "[ ;]" "" name "${line}")
+  list(APPEND expected ${name})
+endforeach()
+
+execute_process(COMMAND ${OBJDUMP} -p ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p failed on ${LIB}")
+endif()
+string(REGEX MATCHALL "\t\\[ *[0-9]+\\] [A-Za-z_0-9]+" rows "${out}")
+set(actual)
+foreach(row ${rows})
+  string(REGEX REPLACE ".*\\] " "" name "${row}")
+  list(APPEND actual ${name})
+endforeach()
+list(SORT actual)
+list(SORT expected)
+list(LENGTH expected n)
+if(n EQUAL 0 OR NOT actual STREQUAL expected)
+  message(FATAL_ERROR "exports differ\n expected: ${expected}\n actual:   ${actual}")
+endif()
+
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${out}")
+foreach(imp ${imports})
+  string(REGEX REPLACE "DLL Name: " "" dll "${imp}")
+  string(TOUPPER "${dll}" dll)
+  if(NOT dll MATCHES "^(KERNEL32|MSVCRT|WINHTTP|ADVAPI32|NTDLL|API-MS-WIN-.*)\\.DLL$")
+    message(FATAL_ERROR "the DLL needs ${dll} beside it")
+  endif()
+endforeach()
+message(STATUS "exactly the ${n} exports; imports: ${imports}")
