@@ -30,7 +30,9 @@ fi
 # show TITLE ARGS...: a heading naming the step and the command, then its output.
 show() {
   local title=$1; shift
-  printf '\n== %s\n$ %s %s\n' "$title" "$tool" "$*"
+  printf '\n== %s\n$ %s' "$title" "$tool"
+  printf ' %q' "$@"
+  echo
   "$tool" "$@"
 }
 

@@ -71,8 +71,12 @@ TEST(ToolFiles, AnHlsManifestIsRefusedButInspected) {
     EXPECT_EQ(r.out.rfind("Format: m3u8-hls\n", 0), 0u) << r.out;
 }
 
-TEST(ToolFiles, EmptyFileIsUnusableContent) {
-    EXPECT_EQ(run_tool({"groups", "--file", temp_file("empty.m3u", "")}).exit, 5);
+TEST(ToolFiles, AnEmptyFileIsUnusableContentNamedByItsPath) {
+    std::string empty = temp_file("empty.m3u", "");
+    ToolRun r = run_tool({"groups", "--file", empty});
+    EXPECT_EQ(r.exit, 5);
+    EXPECT_NE(r.err.find(" " + empty), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("file.invalid"), std::string::npos) << r.err;
 }
 
 std::string utf16(const std::string &utf8, bool little) {

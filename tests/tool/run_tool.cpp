@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -15,7 +17,7 @@ std::string read_all(const std::string &path) {
 }
 
 std::string temp_file(const std::string &name, const std::string &bytes) {
-    std::string path = testing::TempDir() + name;
+    std::string path = testing::TempDir() + std::to_string(getpid()) + "." + name;
     std::ofstream(path, std::ios::binary) << bytes;
     return path;
 }
@@ -31,7 +33,9 @@ void add_word(std::string &cmd, const std::string &word) {
 }  // namespace
 
 ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env) {
-    std::string out = testing::TempDir() + "vqiptv.out", err = testing::TempDir() + "vqiptv.err";
+    // ctest runs test cases side by side, each in a process of its own.
+    std::string stem = testing::TempDir() + "vqiptv." + std::to_string(getpid());
+    std::string out = stem + ".out", err = stem + ".err";
     // A pipe is no terminal: the tool must neither size tables nor show progress.
     std::string cmd = "env -u COLUMNS";
     for (const std::string &e : env) add_word(cmd, e);
@@ -47,6 +51,8 @@ ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::st
     r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     r.out = read_all(out);
     r.err = read_all(err);
+    std::remove(out.c_str());
+    std::remove(err.c_str());
     return r;
 }
 

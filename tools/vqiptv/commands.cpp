@@ -17,9 +17,19 @@ struct Context {
     std::string settings;
 };
 
+// The library's message, naming a local file by its path rather than by the
+// URL it was served under.
+std::string message(const Context &c, const Answer &a) {
+    std::string text = a.error;
+    if (c.opts.source != SourceKind::file) return text;
+    std::string url = file_url(c.opts.source_value);
+    for (size_t at; (at = text.find(url)) != std::string::npos;) text.replace(at, url.size(), c.opts.source_value);
+    return text;
+}
+
 int fail(Context &c, const Answer &a) {
     if (c.opts.json) c.out << a.doc << "\n";
-    c.err << "vqiptv: " << a.error << "\n";
+    c.err << "vqiptv: " << message(c, a) << "\n";
     return exit_for_status(a.status);
 }
 
