@@ -46,7 +46,7 @@ std::string describe(const playlist *p) {
            std::to_string(p->duplicates);
 }
 
-TEST(AllocFail, ParseBody) {
+TEST(ModelAllocFail, ParseBody) {
     const std::string inputs[] = {
         grouped_playlist(),
         "#EXTM3U\n#EXTINF:-1,A\nhttp://a/1\n#EXTINF:-1,B\nhttp://a/1\n#EXTINF:-1,C\nhttp://a/2\n",
@@ -94,7 +94,7 @@ struct static_server {
 };
 std::string static_server::body;
 
-class AllocFailOps : public ::testing::Test {
+class ModelAllocFailOps : public ::testing::Test {
 protected:
     void SetUp() override {
         static_server::body = grouped_playlist();
@@ -143,17 +143,17 @@ protected:
     std::string settings;
 };
 
-TEST_F(AllocFailOps, ColdListing) {
+TEST_F(ModelAllocFailOps, ColdListing) {
     every_fault([&] { return list_folder(settings, "/"); });
     every_fault([&] { return list_folder(settings, "/G1"); });
 }
 
-TEST_F(AllocFailOps, Validation) {
+TEST_F(ModelAllocFailOps, Validation) {
     std::string with_id = "{\"URL\":\""s + kUrl + "\",\"ID\":\"fixed\",\"Name\":\"x\"}";
     every_fault([&] { return validate(with_id); });
 }
 
-TEST_F(AllocFailOps, StreamResolution) {
+TEST_F(ModelAllocFailOps, StreamResolution) {
     answer group = list_folder(settings, "/G0");
     ASSERT_EQ(group.status, 0) << group.error;
     std::string entry = to_json(group.doc()[0]);

@@ -98,7 +98,7 @@ TEST(FreshLibrary, StatisticsStartAtZeroWithTheDefaultAge) {
                  "\"validators_stored\":0,\"transport_errors\":0},\"fake\":{\"calls\":0}}");
 }
 
-TEST(RealPlaylists, EveryChannelResolvesToItsOwnStream) {
+TEST(CorpusWalk, EveryChannelResolvesToItsOwnStream) {
     std::vector<fs::path> files = corpus_playlists();
     ASSERT_FALSE(files.empty()) << QVX_CORPUS_DIR;
     ASSERT_EQ(vqiptv_use_fake(), 0);
