@@ -83,8 +83,9 @@ TEST_F(Library, TheMeteredTransportCountsAndShowsWhatPasses) {
     std::rewind(out);
     char shown[256] = {};
     EXPECT_GT(std::fread(shown, 1, sizeof shown - 1, out), 0u);
-    std::string expected = "received " + vqt::human_bytes(static_cast<double>(kPlaylist.size()));
+    std::string expected = "receiving " + vqt::human_bytes(static_cast<double>(kPlaylist.size()));
     EXPECT_NE(std::strstr(shown, expected.c_str()), nullptr) << shown;
+    EXPECT_EQ(std::string(shown).substr(std::strlen(shown) - 4), "\r\033[K") << "the line is gone at the end";
     std::fclose(out);
 }
 

@@ -30,18 +30,21 @@ struct Meter {
         total += n;
         auto now = Clock::now();
         if (!out || (shown && now - drawn < kRedrawEvery)) return;
-        draw("receiving", now, "");
+        draw(now);
     }
 
+    // The line goes once the download is over: the command's output follows.
     void end() {
-        if (out && shown) draw("received", Clock::now(), "\n");
+        if (!out || !shown) return;
+        std::fputs("\r\033[K", out);
+        std::fflush(out);
     }
 
-    void draw(const char *what, Clock::time_point now, const char *tail) {
+    void draw(Clock::time_point now) {
         double secs = std::chrono::duration<double>(now - start).count();
         std::string rate = secs > 0.001 ? human_bytes(static_cast<double>(bytes) / secs) + "/s" : "-";
-        std::fprintf(out, "\r\033[K%s %s in %.1f s (%s)%s", what, human_bytes(static_cast<double>(bytes)).c_str(),
-                     secs, rate.c_str(), tail);
+        std::fprintf(out, "\r\033[Kreceiving %s in %.1f s (%s)", human_bytes(static_cast<double>(bytes)).c_str(), secs,
+                     rate.c_str());
         std::fflush(out);
         shown = true;
         drawn = now;
