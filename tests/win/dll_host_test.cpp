@@ -1,0 +1,91 @@
+// The DLL as a host loads it: by name from the program's folder, every export
+// looked up with GetProcAddress, and a listing through the default network
+// transport (WinHTTP) against a server on 127.0.0.1, revalidated with its ETag.
+#include "loopback_server.h"  // winsock2.h must come before windows.h
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+#include "quorvex_iptv.h"
+
+namespace qvt {
+namespace {
+
+constexpr const char *kDll = "quorvex-vequora-iptv-m3u-source-client.dll";
+constexpr const char *kPlaylist =
+    "#EXTM3U\n"
+    "#EXTINF:-1 tvg-id=\"n1\" group-title=\"News\",News One\n"
+    "http://127.0.0.1/n1.m3u8\n"
+    "#EXTINF:-1 group-title=\"Music\",Music One\n"
+    "http://127.0.0.1/m1.m3u8\n";
+
+class Dll : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { lib = LoadLibraryA(kDll); }
+    template <class F>
+    static F fn(const char *name) {
+        return reinterpret_cast<F>(reinterpret_cast<void *>(GetProcAddress(lib, name)));
+    }
+    static HMODULE lib;
+};
+HMODULE Dll::lib = nullptr;
+
+TEST_F(Dll, ExportsTheTwentyFunctionsAndNothingInternal) {
+    ASSERT_NE(lib, nullptr) << GetLastError();
+    for (const char *name :
+         {"vqrch_get", "vqiptv_validate", "vqiptv_list", "vqiptv_stream_url", "vqiptv_download",
+          "vqiptv_last_error", "vqiptv_result_json", "vqiptv_set_io", "vqiptv_use_curl", "vqiptv_use_fake",
+          "vqiptv_version", "vqiptv_runtime_type", "vqiptv_caps", "vqiptv_cache_clear", "vqiptv_cache_set_max_age",
+          "vqiptv_stats_json", "vqiptv_fake_reset", "vqiptv_fake_set", "vqiptv_fake_fail", "vqiptv_fake_calls"})
+        EXPECT_NE(GetProcAddress(lib, name), nullptr) << name;
+    for (const char *name : {"quorvex_http_winhttp", "quorvex_fake_set", "vqplp_parse", "fail"})
+        EXPECT_EQ(GetProcAddress(lib, name), nullptr) << name;
+    EXPECT_STREQ(fn<const char *(*)()>("vqiptv_version")(), "1.1.0");
+    // Without libcurl the network transport is WinHTTP, and it is there.
+    EXPECT_EQ(fn<int32_t (*)()>("vqiptv_use_curl")(), 0);
+}
+
+std::string playlist_answer(const HttpRequest &r) {
+    if (r.target == "/old") return http_response(302, {"Location: /list.m3u"}, "");
+    if (r.header("If-None-Match") == "\"v1\"") return http_response(304, {"ETag: \"v1\""}, "");
+    return http_response(200, {"Content-Type: audio/x-mpegurl", "ETag: \"v1\""}, kPlaylist);
+}
+
+TEST_F(Dll, ListsOverWinHttpAndRevalidatesWithTheETag) {
+    ASSERT_NE(lib, nullptr);
+    LoopbackServer server(playlist_answer);
+    auto list = fn<int32_t (*)(const char *, const char *, char *, int32_t)>("vqiptv_list");
+    auto last_error = fn<const char *(*)()>("vqiptv_last_error");
+    ASSERT_EQ(fn<int32_t (*)(const quorvex_io *)>("vqiptv_set_io")(nullptr), 0);
+    fn<void (*)()>("vqiptv_cache_clear")();
+    ASSERT_EQ(fn<int32_t (*)(int32_t)>("vqiptv_cache_set_max_age")(0), 0);  // every listing revalidates
+
+    const std::string settings = "{\"URL\":\"" + server.url("/old") + "\"}";
+    char first[4096] = {}, second[4096] = {};
+    ASSERT_EQ(list(settings.c_str(), "", first, sizeof first), 0) << last_error();
+    ASSERT_EQ(list(settings.c_str(), "", second, sizeof second), 0) << last_error();
+    EXPECT_STREQ(first, second);
+    EXPECT_NE(std::string(first).find("\"id\":\"/News\""), std::string::npos) << first;
+    EXPECT_NE(std::string(first).find("\"id\":\"/Music\""), std::string::npos) << first;
+
+    char group[4096] = {};
+    ASSERT_EQ(list(settings.c_str(), "/News", group, sizeof group), 0) << last_error();
+    EXPECT_NE(std::string(group).find("\"tvg_id\":\"n1\""), std::string::npos) << group;
+
+    auto seen = server.requests();
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0].target, "/old");
+    EXPECT_EQ(seen[1].target, "/list.m3u");
+    EXPECT_TRUE(seen[1].all("If-None-Match").empty());
+    EXPECT_EQ(seen[1].all("User-Agent"), std::vector<std::string>{"quorvex-iptv/1.1.0"});
+    bool revalidated = false;
+    for (size_t i = 2; i < seen.size(); ++i) revalidated |= seen[i].header("If-None-Match") == "\"v1\"";
+    EXPECT_TRUE(revalidated);
+    std::string stats = fn<const char *(*)()>("vqiptv_stats_json")();
+    EXPECT_EQ(stats.find("\"not_modified\":0"), std::string::npos) << stats;
+}
+
+}  // namespace
+}  // namespace qvt
