@@ -72,6 +72,7 @@ TEST_F(Concurrency, EightHostThreadsMixEveryOperation) {
         });
     }
     for (auto &th : threads) th.join();
+    RecordProperty("calls", t.calls.load());
     EXPECT_GT(t.calls.load(), 800);
     EXPECT_EQ(t.failures.load(), 0);
     vqiptv_set_io(server.io());
