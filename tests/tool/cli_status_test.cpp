@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "http/http.h"
 #include "layout.h"
 #include "library_docs.h"
 #include "render.h"
@@ -182,16 +181,6 @@ TEST(ToolOutput, HelpDocumentsCommandsAndExitStatuses) {
                              "Exit status:", "3  not found", "4  network failure"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part;
     EXPECT_EQ(run_tool({"--version"}).out, "vqiptv 1.1.0\n");
-}
-
-TEST(ToolNetwork, BadSettingsAreInvalid) {
-    if (!quorvex_http_curl()) GTEST_SKIP() << "no network transport in this build";
-    ToolRun array = run_tool({"groups", "--settings", "[]"});
-    EXPECT_EQ(array.exit, 8);
-    EXPECT_EQ(array.err, "vqiptv: settings_json is not a JSON object\n");
-    ToolRun ftp = run_tool({"groups", "--url", "ftp://files.example/list.m3u"});
-    EXPECT_EQ(ftp.exit, 8);
-    EXPECT_NE(ftp.err.find("URL is not an absolute http(s) URL"), std::string::npos) << ftp.err;
 }
 
 }  // namespace

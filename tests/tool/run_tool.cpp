@@ -30,17 +30,11 @@ void add_word(std::string &cmd, const std::string &word) {
     cmd += vqt::shell_quote(word);
 }
 
-}  // namespace
-
-ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+// Runs a shell command line with stdout and stderr captured.
+ToolRun capture(std::string cmd) {
     // ctest runs test cases side by side, each in a process of its own.
     std::string stem = testing::TempDir() + "vqiptv." + std::to_string(getpid());
     std::string out = stem + ".out", err = stem + ".err";
-    // A pipe is no terminal: the tool must neither size tables nor show progress.
-    std::string cmd = "env -u COLUMNS";
-    for (const std::string &e : env) add_word(cmd, e);
-    add_word(cmd, VQIPTV_BIN);
-    for (const std::string &a : args) add_word(cmd, a);
     cmd += " >";
     cmd += vqt::shell_quote(out);
     cmd += " 2>";
@@ -54,6 +48,25 @@ ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::st
     std::remove(out.c_str());
     std::remove(err.c_str());
     return r;
+}
+
+}  // namespace
+
+ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+    // A pipe is no terminal: the tool must neither size tables nor show progress.
+    std::string cmd = "env -u COLUMNS";
+    for (const std::string &e : env) add_word(cmd, e);
+    add_word(cmd, VQIPTV_BIN);
+    for (const std::string &a : args) add_word(cmd, a);
+    return capture(cmd);
+}
+
+ToolRun run_tool_on_terminal(const std::string &command) {
+    // script(1) gives the command a pseudo-terminal and copies all it shows
+    // to stdout; -e hands back the command's exit status.
+    std::string cmd = "env -u COLUMNS script -qec";
+    add_word(cmd, command);
+    return capture(cmd + " /dev/null");
 }
 
 std::string sample_path() { return QVX_SAMPLES_DIR "/sample.m3u"; }

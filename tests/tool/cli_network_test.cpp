@@ -1,0 +1,64 @@
+// vqiptv over the network: a playlist served over HTTP browses like the same
+// file, progress shows on a terminal only, and bad settings are refused.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "http/http.h"
+#include "progress.h"
+#include "render.h"
+#include "run_tool.h"
+#include "tiny_server.h"
+
+namespace {
+
+class ToolNetwork : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!quorvex_http_curl()) GTEST_SKIP() << "no network transport in this build";
+    }
+};
+
+TEST_F(ToolNetwork, APlaylistOverHttpBrowsesLikeTheSameFile) {
+    TinyServer server(read_all(sample_path()));
+    for (const std::vector<std::string> &args : {std::vector<std::string>{"groups"}, {"channels", "Music"}}) {
+        std::vector<std::string> over_http = args, from_file = args;
+        over_http.insert(over_http.end(), {"--url", server.url("sample.m3u")});
+        from_file.insert(from_file.end(), {"--file", sample_path()});
+        ToolRun r = run_tool(over_http);
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(r.err, "") << "no progress without a terminal";
+        EXPECT_EQ(r.out, run_tool(from_file).out);
+    }
+    EXPECT_EQ(server.requests(), 2);
+}
+
+TEST_F(ToolNetwork, AnUnreachableServerIsANetworkFailure) {
+    ToolRun r = run_tool({"groups", "--url", "http://127.0.0.1:1/list.m3u"});
+    EXPECT_EQ(r.exit, 4);
+    EXPECT_NE(r.err.find("http://127.0.0.1:1/list.m3u"), std::string::npos) << r.err;
+}
+
+TEST_F(ToolNetwork, ATerminalSeesTheDownloadProgress) {
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) to make a terminal";
+    TinyServer server(read_all(sample_path()));
+    // script(1) runs the tool on a pseudo-terminal and copies what it shows.
+    std::string command = std::string(VQIPTV_BIN) + " groups --url " + vqt::shell_quote(server.url("s.m3u"));
+    ToolRun r = run_tool_on_terminal(command);
+    EXPECT_EQ(r.exit, 0) << r.out;
+    std::string size = vqt::human_bytes(static_cast<double>(read_all(sample_path()).size()));
+    EXPECT_NE(r.out.find("\r\033[Kreceiving " + size + " in "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\r\033[KGROUP"), std::string::npos) << "the line is erased before the table";
+}
+
+TEST_F(ToolNetwork, BadSettingsAreInvalid) {
+    ToolRun array = run_tool({"groups", "--settings", "[]"});
+    EXPECT_EQ(array.exit, 8);
+    EXPECT_EQ(array.err, "vqiptv: settings_json is not a JSON object\n");
+    ToolRun ftp = run_tool({"groups", "--url", "ftp://files.example/list.m3u"});
+    EXPECT_EQ(ftp.exit, 8);
+    EXPECT_NE(ftp.err.find("URL is not an absolute http(s) URL"), std::string::npos) << ftp.err;
+}
+
+}  // namespace
