@@ -138,6 +138,7 @@ protected:
             EXPECT_EQ(op().json, want.json) << "after fault " << k;
         });
         EXPECT_GT(allocations, 10);
+        RecordProperty("allocations", static_cast<int>(allocations - 1));
     }
 
     std::string settings;
