@@ -183,4 +183,19 @@ TEST(ToolOutput, HelpDocumentsCommandsAndExitStatuses) {
     EXPECT_EQ(run_tool({"--version"}).out, "vqiptv 1.1.0\n");
 }
 
+TEST(ToolOutput, TheOfflineExamplesOfTheHelpWork) {
+    std::istringstream help(run_tool({"--help"}).out);
+    int examples = 0;
+    for (std::string line; std::getline(help, line);) {
+        if (line.rfind("  vqiptv ", 0) != 0 || line.find("--file samples/sample.m3u") == std::string::npos) continue;
+        std::vector<std::string> words;
+        std::istringstream in(line.substr(9));
+        for (std::string w; in >> w;) words.push_back(w == "samples/sample.m3u" ? sample_path() : w);
+        ToolRun r = run_tool(words);
+        EXPECT_EQ(r.exit, 0) << line << "\n" << r.err;
+        ++examples;
+    }
+    EXPECT_EQ(examples, 3);
+}
+
 }  // namespace

@@ -180,7 +180,7 @@ Exit status:
 Examples:
   vqiptv groups --file samples/sample.m3u
   vqiptv channels News --file samples/sample.m3u
-  vqiptv resolve 0123456789abcdef --file samples/sample.m3u --player mpv
+  vqiptv resolve 806613f80a4ae992 --file samples/sample.m3u --player mpv
   vqiptv groups --url https://example.com/playlist.m3u --json
 )";
 }
