@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 #include "commands.h"
 #include "layout.h"
@@ -56,16 +57,25 @@ const Value *member(const Value &obj, const char *key) {
     return m != obj.MemberEnd() ? &m->value : nullptr;
 }
 
+// The items, with a GROUP column when any item names its group.
 std::string items_table(const Value &items, size_t width) {
-    Table t({{"#", true, Cut::none}, {"TITLE", false, Cut::end}, {"GROUP", false, Cut::end},
-             {"LOCATION", false, Cut::middle}});
-    size_t n = 0;
+    std::vector<std::vector<std::string>> rows;
+    bool grouped = false;
     for (const Value &item : items.GetArray()) {
         const Value *attrs = member(item, "attrs");
         std::string group = attrs && attrs->IsObject() ? str(*attrs, "group-title") : "";
-        t.add({std::to_string(++n), str(item, "title"), group, str(item, "location")});
+        grouped = grouped || !group.empty();
+        rows.push_back({std::to_string(rows.size() + 1), str(item, "title"), group, str(item, "location")});
     }
-    return n ? std::string("\n").append(t.render(width)) : "";
+    std::vector<Column> columns = {{"#", true, Cut::none}, {"TITLE", false, Cut::end}, {"GROUP", false, Cut::end},
+                                   {"LOCATION", false, Cut::middle}};
+    if (!grouped) columns.erase(columns.begin() + 2);
+    Table t(columns);
+    for (auto &row : rows) {
+        if (!grouped) row.erase(row.begin() + 2);
+        t.add(std::move(row));
+    }
+    return rows.empty() ? "" : std::string("\n").append(t.render(width));
 }
 
 std::string clock(int64_t ms) {
