@@ -9,7 +9,7 @@ namespace {
 // Which options a command accepts.
 enum Accepts : unsigned { kSource = 1, kPlayer = 2, kParse = 4 };
 
-struct CommandSpec {
+struct CommandForm {
     std::string_view name;
     Command command;
     size_t operands;
@@ -17,14 +17,14 @@ struct CommandSpec {
 };
 
 constexpr std::array kCommands = {
-    CommandSpec{"groups", Command::groups, 0, kSource},
-    CommandSpec{"channels", Command::channels, 1, kSource},
-    CommandSpec{"resolve", Command::resolve, 1, kSource | kPlayer},
-    CommandSpec{"validate", Command::validate, 0, kSource},
-    CommandSpec{"inspect", Command::inspect, 1, kParse},
-    CommandSpec{"stats", Command::stats, 0, kSource},
-    CommandSpec{"help", Command::help, 0, 0},
-    CommandSpec{"version", Command::version, 0, 0},
+    CommandForm{"groups", Command::groups, 0, kSource},
+    CommandForm{"channels", Command::channels, 1, kSource},
+    CommandForm{"resolve", Command::resolve, 1, kSource | kPlayer},
+    CommandForm{"validate", Command::validate, 0, kSource},
+    CommandForm{"inspect", Command::inspect, 1, kParse},
+    CommandForm{"stats", Command::stats, 0, kSource},
+    CommandForm{"help", Command::help, 0, 0},
+    CommandForm{"version", Command::version, 0, 0},
 };
 
 constexpr std::array<std::string_view, 3> kPlayers = {"mpv", "ffplay", "vlc"};
@@ -108,19 +108,19 @@ private:
 
     std::string command(const std::vector<std::string> &words) {
         if (words.empty()) return opts_.command == Command::version ? "" : "no command given";
-        for (const CommandSpec &spec : kCommands)
-            if (spec.name == words[0]) return check(spec, words);
+        for (const CommandForm &form : kCommands)
+            if (form.name == words[0]) return check(form, words);
         return "unknown command '" + words[0] + "'";
     }
 
-    std::string check(const CommandSpec &spec, const std::vector<std::string> &words) {
-        std::string name(spec.name);
-        if (words.size() - 1 != spec.operands)
-            return name + " takes " + std::to_string(spec.operands) + " argument(s), " +
+    std::string check(const CommandForm &form, const std::vector<std::string> &words) {
+        std::string name(form.name);
+        if (words.size() - 1 != form.operands)
+            return name + " takes " + std::to_string(form.operands) + " argument(s), " +
                    std::to_string(words.size() - 1) + " given";
-        if (used_ & ~spec.accepts) return "option not accepted by " + name;
+        if (used_ & ~form.accepts) return "option not accepted by " + name;
         if (opts_.json && !opts_.player.empty()) return "--json and --player exclude each other";
-        opts_.command = spec.command;
+        opts_.command = form.command;
         opts_.operands.assign(words.begin() + 1, words.end());
         return "";
     }
