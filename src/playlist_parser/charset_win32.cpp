@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <cstring>
 
 #include "common/alloc.h"
 #include "playlist_parser/charset.h"
@@ -19,24 +20,56 @@ struct charset_name {
     UINT code;  // a Windows code page, or one of the UTF-16 markers above
 };
 
+// Names the decoder uses, and the common names callers give that iconv knows
+// and Windows has a code page for; "CPnnnn", "WINDOWS-nnnn" and
+// "ISO-8859-n" are read by number (numbered() below).
 const charset_name kNames[] = {
-    {"UTF-16LE", kUtf16Le}, {"UTF-16BE", kUtf16Be}, {"GBK", 936},          {"CP936", 936},
-    {"BIG5", 950},          {"CP950", 950},         {"CP1252", 1252},      {"WINDOWS-1252", 1252},
-    {"ISO-8859-1", 28591},  {"LATIN1", 28591},
+    {"UTF-16LE", kUtf16Le}, {"UTF-16BE", kUtf16Be}, {"GBK", 936},        {"GB2312", 936},
+    {"BIG5", 950},          {"SHIFT_JIS", 932},     {"SJIS", 932},       {"EUC-KR", 949},
+    {"KOI8-R", 20866},      {"KOI8-U", 21866},      {"LATIN1", 28591},   {"UTF-8", CP_UTF8},
 };
 
-bool same_name(const char *a, const char *b) {
-    for (; *a && *b; ++a, ++b) {
-        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 32) : *a;
-        if (x != *b) return false;
+// Compares the first n bytes of name, A-Z folded, with an upper-case pattern.
+bool same_prefix(const char *name, const char *pattern, size_t n) {
+    for (size_t i = 0; i < n; ++i) {
+        char c = (name[i] >= 'a' && name[i] <= 'z') ? static_cast<char>(name[i] - 32) : name[i];
+        if (c != pattern[i]) return false;
     }
-    return *a == *b;
+    return true;
+}
+
+bool same_name(const char *name, const char *pattern) {
+    size_t n = std::strlen(pattern);
+    return std::strlen(name) == n && same_prefix(name, pattern, n);
+}
+
+// A decimal number of at most five digits and nothing after it; 0 otherwise.
+UINT number(const char *s) {
+    UINT v = 0;
+    size_t n = 0;
+    for (; s[n] >= '0' && s[n] <= '9' && n < 5; ++n) v = v * 10 + static_cast<UINT>(s[n] - '0');
+    return (n > 0 && s[n] == '\0') ? v : 0;
+}
+
+UINT numbered(const char *name) {
+    const struct {
+        const char *prefix;
+        UINT base, most;
+    } forms[] = {{"CP", 0, 99999}, {"WINDOWS-", 0, 99999}, {"ISO-8859-", 28590, 16}};
+    for (const auto &f : forms) {
+        size_t n = std::strlen(f.prefix);
+        if (std::strlen(name) <= n || !same_prefix(name, f.prefix, n)) continue;
+        UINT v = number(name + n);
+        if (v == 0 || v > f.most) return 0;
+        return IsValidCodePage(f.base + v) ? f.base + v : 0;
+    }
+    return 0;
 }
 
 UINT lookup(const char *name) {
     for (const charset_name &n : kNames)
         if (same_name(name, n.name)) return n.code;
-    return 0;
+    return numbered(name);
 }
 
 int hand_out(char *text, size_t len, char **out, size_t *out_len) {

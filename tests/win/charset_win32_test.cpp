@@ -1,5 +1,6 @@
 // The code-page conversion backend: each character set the decoder names,
-// refusal of invalid input and of unknown names, and UTF-16 decoded by hand.
+// other code pages by name or number, refusal of invalid input and of unknown
+// names, and UTF-16 decoded by hand.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -46,6 +47,18 @@ TEST(CharsetWin32, ConvertsTheLegacyCodePages) {
     expect_text("latin1", std::string("a\0b", 3), std::string("a\0b", 3));
 }
 
+TEST(CharsetWin32, ReadsOtherCodePagesByNameAndNumber) {
+    expect_text("KOI8-R", "\xC1", "\xD0\xB0");
+    expect_text("cp1251", "\xE0", "\xD0\xB0");
+    expect_text("Windows-1251", "\xE0", "\xD0\xB0");
+    expect_text("ISO-8859-5", "\xD0", "\xD0\xB0");
+    expect_text("iso-8859-15", "\xA4", "\xE2\x82\xAC");
+    expect_text("CP936", "\xD6\xD0", "\xE4\xB8\xAD");
+    expect_text("Shift_JIS", "\x82\xA0", "\xE3\x81\x82");
+    for (const char *unknown : {"CP", "CP12a", "CP99999", "CP123456", "ISO-8859-17", "ISO-8859-", "WINDOWS-"})
+        EXPECT_EQ(convert(unknown, "abc").rc, VQPLP_CHARSET_FAIL) << unknown;
+}
+
 TEST(CharsetWin32, RefusesInputInvalidInTheNamedSet) {
     // E9 is a GBK lead byte; a blank cannot follow it, nor can the end of input.
     EXPECT_EQ(convert("GBK", "\xE9\x74\xE9\x20").rc, VQPLP_CHARSET_FAIL);
@@ -56,7 +69,7 @@ TEST(CharsetWin32, RefusesInputInvalidInTheNamedSet) {
 }
 
 TEST(CharsetWin32, UnknownAndMissingNamesFailLikeAnUnknownCharset) {
-    EXPECT_EQ(convert("KOI8-R", "abc").rc, VQPLP_CHARSET_FAIL);
+    EXPECT_EQ(convert("X-NO-SUCH-SET", "abc").rc, VQPLP_CHARSET_FAIL);
     EXPECT_EQ(convert("", "abc").rc, VQPLP_CHARSET_FAIL);
     EXPECT_EQ(convert(nullptr, "abc").rc, VQPLP_CHARSET_FAIL);
     EXPECT_EQ(convert("GBKX", "abc").rc, VQPLP_CHARSET_FAIL);
