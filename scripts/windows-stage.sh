@@ -20,7 +20,11 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no .NET or browser engine installer
 unset DISPLAY WAYLAND_DISPLAY
 
 stop_wine() { timeout 30 "$wineserver" -k >/dev/null 2>&1 || true; }
-trap stop_wine EXIT
+finish() {
+  stop_wine
+  echo "=== windows: stage took $(( $(date +%s) - started )) s" >&2
+}
+trap finish EXIT
 
 echo "=== windows: configure and build" >&2
 cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
@@ -40,5 +44,3 @@ timeout 180 "$wine" wineboot --init </dev/null >/dev/null 2>&1
 echo "=== windows: tests under Wine" >&2
 # Windows programs end their lines with CR LF.
 (cd "$dir" && timeout 900 ctest --output-on-failure --timeout 300 -j"$jobs") 2>&1 | tr -d '\r'
-
-echo "=== windows: stage took $(( $(date +%s) - started )) s" >&2
