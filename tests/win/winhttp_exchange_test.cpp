@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <thread>
 
+#include "common/alloc.h"
 #include "loopback_server.h"
 #include "winhttp_call.h"
 
@@ -184,6 +185,32 @@ TEST(WinHttpExchange, FourThreadsRunAtOnce) {
         EXPECT_EQ(results[i].status, 200);
         EXPECT_EQ(results[i].body, "/t" + std::to_string(i) + std::string(100000, '.'));
     }
+}
+
+TEST(WinHttpExchange, ShortMemoryAtAnyAllocationEndsCleanly) {
+    LoopbackServer server([](const HttpRequest &) { return ok_with("body"); });
+    const std::string url = server.url("/m");
+    bool finished = false;
+    for (long k = 1; k <= 200 && !finished; ++k) {
+        Call c{.url = url};
+        c.lines = {"X-A: b"};
+        vq_alloc_fail_nth(k);
+        Exchange x = run(c);
+        bool hit = vq_alloc_fault_hit();
+        vq_alloc_disarm();
+        SCOPED_TRACE(k);
+        if (!hit) {
+            finished = true;
+            EXPECT_EQ(x.rc, 0);
+            EXPECT_EQ(x.body, "body");
+        } else if (x.rc != 0) {
+            EXPECT_EQ(x.status, 0);
+            EXPECT_TRUE(x.err.empty() || x.err == "oom" || x.err == "utf-8 url" || x.err == "utf-8 headers" ||
+                        x.err == "bad method")
+                << x.err;
+        }
+    }
+    EXPECT_TRUE(finished);
 }
 
 TEST(WinHttpFactories, CurlIsAbsentSoTheDefaultIsWinHttp) {
