@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "platform/platform.h"
 #include "playlist_parser/vqplp.h"
 #include "source_client/cache.h"
 #include "source_client/model_build.h"
@@ -115,6 +116,7 @@ int convert_item(playlist *p, const entry_opts *opts, int32_t i) {
 int convert_items(playlist *p, const entry_opts *opts, int32_t n) {
     p->channels = static_cast<channel *>(vq_malloc(sizeof(channel) * static_cast<size_t>(n)));
     if (!p->channels) return -1;
+    vqp::advise_huge_pages(p->channels, sizeof(channel) * static_cast<size_t>(n));
     p->channel_cap = n;
     bool grouped = false;
     for (int32_t i = 0; i < n; i++) {

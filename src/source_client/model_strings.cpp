@@ -5,6 +5,7 @@
 #include <new>
 
 #include "common/alloc.h"
+#include "platform/platform.h"
 #include "source_client/channel_model.h"
 #include "source_client/results.h"
 
@@ -26,6 +27,9 @@ bool arena_reserve(playlist *p, uint64_t extra) {
     if (!grown) return false;
     p->arena = grown;
     p->arena_cap = cap;
+    // A big playlist's arena is filled once, right away; on fresh memory the
+    // page faults cost more than the copy itself.
+    vqp::advise_huge_pages(grown, cap);
     return true;
 }
 
