@@ -15,6 +15,7 @@ started=$(date +%s)
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 export WINEPREFIX="$dir/wineprefix"
+export HOME="${HOME:-$dir}"  # Wine keeps per-user files under HOME
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no .NET or browser engine installers
 unset DISPLAY WAYLAND_DISPLAY
