@@ -93,7 +93,9 @@ bool read_head(SOCKET s, std::string &buf, size_t *end, const std::atomic<bool> 
             *end = pos + 4;
             return true;
         }
-        if (buf.size() > kMaxHead || !read_more(s, buf, stopping)) return false;
+        // Anything but a request line (a TLS handshake, say) ends the connection.
+        bool http = buf.empty() || (buf[0] >= 'A' && buf[0] <= 'Z');
+        if (!http || buf.size() > kMaxHead || !read_more(s, buf, stopping)) return false;
     }
 }
 

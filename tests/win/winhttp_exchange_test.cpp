@@ -122,6 +122,21 @@ TEST(WinHttpExchange, RefusedConnectionFailsWithTheCallAndErrorNumber) {
     EXPECT_TRUE(x.headers.empty());
 }
 
+TEST(WinHttpExchange, AnHttpsUrlSpeaksTls) {
+    // A plain-HTTP server never sees an HTTP request: the client opens with a
+    // TLS handshake, which fails.
+    LoopbackServer server([](const HttpRequest &) { return ok_with("plain"); });
+    std::string url = server.url("/s");
+    url.replace(0, 4, "https");
+    Exchange x = run({.url = url, .timeout_ms = 1000, .read_timeout_ms = 1000});
+    EXPECT_EQ(x.rc, -1);
+    EXPECT_EQ(x.status, 0);
+    EXPECT_TRUE(x.err.rfind("WinHttpSendRequest failed: ", 0) == 0 ||
+                x.err.rfind("WinHttpReceiveResponse failed: ", 0) == 0)
+        << x.err;
+    EXPECT_TRUE(server.requests().empty());
+}
+
 TEST(WinHttpExchange, RefusesBadRecordsAndUrls) {
     const quorvex_http *http = quorvex_http_winhttp();
     int status = -1;
