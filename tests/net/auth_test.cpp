@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "digest_check.h"
 #include "exchange.h"
 #include "http/http.h"
 #include "wire_server.h"
@@ -19,32 +20,6 @@ constexpr const char *k_password = "pa ss";
 constexpr const char *k_realm = "iptv";
 constexpr const char *k_nonce = "6f1c2a";
 constexpr const char *k_basic = "Basic dXNlcjpwYSBzcw==";  // user:pa ss
-
-std::string md5_hex(const std::string &text) {
-    unsigned char d[16];
-    quorvex_md5(text.data(), text.size(), d);
-    char hex[33];
-    for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", d[i]);
-    return hex;
-}
-
-// The parameters of a Digest answer: key=value or key="value", comma-separated.
-std::map<std::string, std::string> digest_params(std::string v) {
-    std::map<std::string, std::string> out;
-    v = v.substr(v.find(' ') + 1);
-    size_t at = 0;
-    while (at < v.size()) {
-        size_t eq = v.find('=', at);
-        if (eq == v.npos) break;
-        std::string key = v.substr(at, eq - at);
-        size_t end = v[eq + 1] == '"' ? v.find('"', eq + 2) : v.find(',', eq + 1);
-        size_t start = v[eq + 1] == '"' ? eq + 2 : eq + 1;
-        out[key] = v.substr(start, end == v.npos ? v.npos : end - start);
-        at = end == v.npos ? v.size() : v.find_first_not_of(" ,\"", end);
-        if (at == v.npos) break;
-    }
-    return out;
-}
 
 // RFC 2617 with qop=auth, recomputed from the request as received.
 bool digest_valid(const wire_request &r, const char *password) {

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 
+#include "digest_check.h"
 #include "loopback_server.h"
 #include "winhttp_call.h"
 
@@ -95,39 +96,6 @@ std::string b64(const std::string &in) {
         out += abc[(v >> 12) & 63];
         out += i + 1 < in.size() ? abc[(v >> 6) & 63] : '=';
         out += i + 2 < in.size() ? abc[v & 63] : '=';
-    }
-    return out;
-}
-
-std::string md5_hex(const std::string &s) {
-    unsigned char d[16];
-    quorvex_md5(s.data(), s.size(), d);
-    char hex[33];
-    for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", d[i]);
-    return hex;
-}
-
-// The parameters of a Digest authorization value (quoted or bare).
-std::map<std::string, std::string> digest_params(std::string v) {
-    std::map<std::string, std::string> out;
-    v = v.substr(v.find(' ') + 1);
-    for (size_t pos = 0; pos < v.size();) {
-        size_t eq = v.find('=', pos);
-        if (eq == std::string::npos) break;
-        std::string key = v.substr(v.find_first_not_of(" ,", pos), eq - v.find_first_not_of(" ,", pos));
-        std::string val;
-        size_t end;
-        if (v[eq + 1] == '"') {
-            end = v.find('"', eq + 2);
-            val = v.substr(eq + 2, end - eq - 2);
-            ++end;
-        } else {
-            end = v.find(',', eq);
-            if (end == std::string::npos) end = v.size();
-            val = v.substr(eq + 1, end - eq - 1);
-        }
-        out[key] = val;
-        pos = end;
     }
     return out;
 }
