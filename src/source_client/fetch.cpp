@@ -9,6 +9,7 @@
 
 #include "common/alloc.h"
 #include "http/http.h"
+#include "platform/platform.h"
 #include "source_client/channel_model.h"
 #include "source_client/redirect.h"
 #include "source_client/scrub.h"
@@ -76,6 +77,8 @@ bool grow_body(fetch_resp &r, size_t need) {
     if (cap == r.cap) return true;
     auto *p = static_cast<char *>(vq_realloc(r.body, cap));
     if (!p) return false;
+    // Faulting in a big body page by page costs more than receiving it.
+    vqp::advise_huge_pages(p, cap);
     r.body = p;
     r.cap = cap;
     return true;
