@@ -27,8 +27,9 @@ build_and_test() {
 
 build_and_test release "" "" -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_BENCH=ON
 build_and_test asan "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE="address;undefined"
-# ThreadSanitizer: the eight-thread test of the whole library.
-build_and_test tsan "--target ops_concurrency_test" "-L concurrency" \
+# ThreadSanitizer: the eight-thread test of the whole library and the re-binding
+# of the shared adapter.
+build_and_test tsan "--target ops_concurrency_test adapter_rebind_test" "-L concurrency" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE=thread -DQVX_BUILD_TOOLS=OFF
 
 if [[ -x "$root/scripts/windows-stage.sh" ]]; then

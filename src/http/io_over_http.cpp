@@ -1,5 +1,6 @@
 // The I/O-over-HTTP adapter: whole-body get and post over any transport
 // record. There is one adapter record; each construction retargets it.
+#include <atomic>
 #include <cstring>
 
 #include "common/alloc.h"
@@ -94,7 +95,7 @@ const quorvex_io *quorvex_io_over_http(const quorvex_http *http, void *opaque) {
         g_io = quorvex_io{&g_ctx, io_get, io_post, io_free};
         g_done = true;
     }
-    g_ctx.http = http;
+    std::atomic_ref(g_ctx.http).store(http, std::memory_order_release);
     g_ctx.opaque = opaque;
     return &g_io;
 }

@@ -1,5 +1,7 @@
 // Checks of the records that cross the library's boundary: a host may build
 // them, so each is validated before it is called through.
+#include <atomic>
+
 #include "common/alloc.h"
 #include "http/http.h"
 #include "http/util.h"
@@ -22,7 +24,10 @@ int qvh::fail(char **err, const char *text) {
 const quorvex_http *quorvex_http_from_ctx(const void *ctx) {
     auto *c = static_cast<const quorvex_http_ctx *>(ctx);
     if (!c || c->magic != QVX_HTTP_CTX_MAGIC || c->length < kCtxLength) return nullptr;
-    return qvh::http_usable(c->http) ? c->http : nullptr;
+    // The shared adapter's context is re-bound by other threads while exchanges
+    // start, so its transport is read once, atomically.
+    const quorvex_http *http = std::atomic_ref(const_cast<quorvex_http_ctx *>(c)->http).load(std::memory_order_acquire);
+    return qvh::http_usable(http) ? http : nullptr;
 }
 
 const quorvex_http *quorvex_http_of(const quorvex_io *io) {
