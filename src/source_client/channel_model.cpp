@@ -135,6 +135,9 @@ int fill(playlist *p) {
         p->flat = 1;
         return 0;
     }
+    // The strings of the model are pieces of the decoded text: growing the arena
+    // to its size at once spares the copies and page faults of every doubling.
+    if (!arena_reserve(p, vqplp_decoded_len())) return -1;
     entry_opts *opts = nullptr;
     bool mismatch = false;
     if (vlcopt_scan(p, vqplp_decoded_text(), vqplp_decoded_len(), n, &opts, &mismatch) != 0) return -1;

@@ -19,6 +19,10 @@ struct entry_opts {
 // Answers 0, or -1 when memory runs out (*opts is then null).
 int vlcopt_scan(playlist *p, const char *text, size_t len, int32_t n, entry_opts **opts, bool *mismatch);
 
+// Makes room for extra more arena bytes, doubling the capacity as often as
+// needed; false (arena unchanged) when it cannot grow.
+bool arena_reserve(playlist *p, uint64_t extra);
+
 // Lists every channel in its group (or in ungrouped for a flat playlist),
 // creating groups in order of first appearance and leaving duplicates out of
 // the lists. 0, or -1 when memory runs out.

@@ -17,22 +17,6 @@ constexpr char kReplacement[] = "\xEF\xBF\xBD";   // U+FFFD
 constexpr char kDivisionSlash[] = "\xE2\x88\x95";  // U+2215
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
 
-bool arena_reserve(playlist *p, uint64_t extra) {
-    uint64_t need = p->arena_len + extra;
-    if (need <= p->arena_cap) return true;
-    uint64_t cap = p->arena_cap ? p->arena_cap : kArenaFirstCap;
-    while (cap < need) cap *= 2;
-    if (cap > kArenaMaxCap) return false;
-    char *grown = static_cast<char *>(vq_realloc(p->arena, cap));
-    if (!grown) return false;
-    p->arena = grown;
-    p->arena_cap = cap;
-    // A big playlist's arena is filled once, right away; on fresh memory the
-    // page faults cost more than the copy itself.
-    vqp::advise_huge_pages(grown, cap);
-    return true;
-}
-
 // Length of the run of ASCII bytes at the start of s; names and URLs are
 // mostly ASCII, so they are copied in bulk rather than sequence by sequence.
 size_t ascii_run(const unsigned char *s, size_t n) {
@@ -71,6 +55,22 @@ size_t copy_repaired(char *out, const unsigned char *s, size_t n) {
 
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 }  // namespace
+
+bool arena_reserve(playlist *p, uint64_t extra) {
+    uint64_t need = p->arena_len + extra;
+    if (need <= p->arena_cap) return true;
+    uint64_t cap = p->arena_cap ? p->arena_cap : kArenaFirstCap;
+    while (cap < need) cap *= 2;
+    if (cap > kArenaMaxCap) return false;
+    char *grown = static_cast<char *>(vq_realloc(p->arena, cap));
+    if (!grown) return false;
+    p->arena = grown;
+    p->arena_cap = cap;
+    // A big playlist's arena is filled once, right away; on fresh memory the
+    // page faults cost more than the copy itself.
+    vqp::advise_huge_pages(grown, cap);
+    return true;
+}
 
 uint32_t arena_add_n(playlist *p, const char *text, size_t len) {
     // The worst case (every byte replaced) is reserved up front, so the copy
