@@ -143,4 +143,22 @@ int decode_to_utf8(const unsigned char *bytes, size_t len, const char *name) {
     return decode_fallback(bytes, len);
 }
 
+int decode_owned(char *bytes, size_t len) {
+    auto *u = reinterpret_cast<unsigned char *>(bytes);
+    bool utf16 = len >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF));
+    size_t mark = len >= 3 && std::memcmp(u, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    bool has_nul = false;
+    if (!utf16 && utf8_wellformed(u + mark, len - mark, &has_nul)) {
+        if (mark) std::memmove(bytes, bytes + mark, len - mark);
+        bytes[len - mark] = '\0';
+        g_vq.decoded_text = bytes;
+        g_vq.decoded_len = len - mark;
+        g_vq.decoded_has_nul = has_nul;
+        return VQPLP_OK;
+    }
+    int rc = decode_to_utf8(u, len, nullptr);
+    vq_free(bytes);
+    return rc;
+}
+
 }  // namespace vqplp

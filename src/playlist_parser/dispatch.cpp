@@ -40,6 +40,18 @@ int run_parser(int32_t format) {
 
 // The parsers read the decoded text in place (it is never written to), so no
 // private copy of it is made.
+int parse_decoded(int32_t format) {
+    if (format == VQPLP_FMT_AUTO) format = sniff(g_vq.decoded_text, g_vq.decoded_len);
+    g_vq.detected_format = format;
+    // Most of a playlist's bytes end up as item strings; what is left over is
+    // given back once the parser is done.
+    if (format == VQPLP_FMT_M3U || format == VQPLP_FMT_STREAMING_LIST || format == VQPLP_FMT_CUE)
+        arena_reserve(g_vq.decoded_len + 64);
+    int rc = run_parser(format);
+    arena_shrink();
+    return rc;
+}
+
 int do_parse(const void *bytes, size_t len, int32_t format, const char *charset) {
     vqplp_clear();
     if (!bytes && len != 0) {
@@ -47,16 +59,7 @@ int do_parse(const void *bytes, size_t len, int32_t format, const char *charset)
         return VQPLP_E_ARG;
     }
     int rc = decode_input(bytes, len, charset);
-    if (rc != VQPLP_OK) return rc;
-    if (format == VQPLP_FMT_AUTO) format = sniff(g_vq.decoded_text, g_vq.decoded_len);
-    g_vq.detected_format = format;
-    // Most of a playlist's bytes end up as item strings; what is left over is
-    // given back once the parser is done.
-    if (format == VQPLP_FMT_M3U || format == VQPLP_FMT_STREAMING_LIST || format == VQPLP_FMT_CUE)
-        arena_reserve(g_vq.decoded_len + 64);
-    rc = run_parser(format);
-    arena_shrink();
-    return rc;
+    return rc == VQPLP_OK ? parse_decoded(format) : rc;
 }
 
 // Reads a whole file into a new NUL-terminated block; 0, or a status with the
@@ -92,6 +95,18 @@ int read_file(const char *path, char **data, size_t *len) {
 using namespace vqplp;
 
 int32_t vqplp_parse(const void *bytes, size_t len, int32_t format) { return do_parse(bytes, len, format, nullptr); }
+
+int32_t vqplp_parse_owned(char *bytes, size_t len, int32_t format) {
+    vqplp_clear();
+    int rc;
+    if (!bytes || len == 0) {
+        vq_free(bytes);
+        rc = decode_empty();
+    } else {
+        rc = decode_owned(bytes, len);
+    }
+    return rc == VQPLP_OK ? parse_decoded(format) : rc;
+}
 
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset) {
     return do_parse(bytes, len, format, charset);

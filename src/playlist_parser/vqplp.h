@@ -29,6 +29,10 @@ enum : int32_t {
 void vqplp_clear();
 
 int32_t vqplp_parse(const void *bytes, size_t len, int32_t format);
+// vqplp_parse over a buffer the engine takes over: bytes is a vq_malloc'ed
+// block of len bytes followed by a NUL. A playlist that already is UTF-8
+// becomes the decoded text as it stands, sparing a copy of the whole input.
+int32_t vqplp_parse_owned(char *bytes, size_t len, int32_t format);
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset);
 int32_t vqplp_parse_file(const char *path);
 int32_t vqplp_parse_file_enc(const char *path, const char *charset);

@@ -158,8 +158,7 @@ int parse_body(const quorvex_io * /*io*/, const char *url, char *body, size_t bo
         vq_free(body);
         return refuse(err, err_size, "%s", body_len ? "body exceeds 64 MiB" : "empty body");
     }
-    int32_t status = vqplp_parse(body, body_len, VQPLP_FMT_AUTO);
-    vq_free(body);
+    int32_t status = vqplp_parse_owned(body, body_len, VQPLP_FMT_AUTO);
     char why[640];
     if (const char *reason = not_m3u(status, why, sizeof why)) {
         vqplp_clear();

@@ -57,9 +57,9 @@ struct playlist {
 // The arena string at offset off.
 inline const char *pl_str(const playlist *p, uint32_t off) { return p->arena + off; }
 
-// Converts a fetched body (taken over and always released with vq_free) into a
-// new playlist; 0, or -5 with the reason in err (err_size bytes). Runs the
-// parser engine, so the caller holds g_lock.
+// Converts a fetched body (body_len bytes and a NUL after them, taken over and
+// always released with vq_free) into a new playlist; 0, or -5 with the reason
+// in err (err_size bytes). Runs the parser engine, so the caller holds g_lock.
 int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, uint64_t hash,
                playlist **out, char *err, size_t err_size);
 void playlist_free(playlist *p);
