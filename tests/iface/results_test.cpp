@@ -32,20 +32,27 @@ Outcome failing(const char *message, int32_t out_len = 512) {
     return {st, buf.c_str(), result_text(), last_error_text()};
 }
 
-TEST(EmitDoc, CopiesWhenTheTextAndItsNulFit) {
-    Outcome o = emit("[1,\"a/b\"]", 10);
-    EXPECT_EQ(o.status, 0);
-    EXPECT_EQ(o.out, "[1,\"a/b\"]");
-    EXPECT_EQ(o.result, "[1,\"a/b\"]");
-    EXPECT_EQ(o.error, "");
-}
-
-TEST(EmitDoc, AnswersMinus9WithTheSizeNeeded) {
-    Outcome o = emit("[1,\"a/b\"]", 9);
-    EXPECT_EQ(o.status, -9);
-    EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.result, "[1,\"a/b\"]");
-    EXPECT_EQ(o.error, "output buffer too small: need 10 bytes");
+// Success or failure, the document is copied only when it fits with its NUL;
+// otherwise the buffer is emptied and the whole document stays readable.
+TEST(Delivery, CopiesWhatFitsAndKeepsTheWholeDocument) {
+    const char *escaped = "quote \" backslash \\ tab \t slash /";
+    const char *escaped_doc = "{\"error\":\"quote \\\" backslash \\\\ tab \\t slash /\"}";
+    const struct {
+        const char *what;
+        Outcome got, want;
+    } cases[] = {
+        {"document fits", emit("[1,\"a/b\"]", 10), {0, "[1,\"a/b\"]", "[1,\"a/b\"]", ""}},
+        {"one byte short", emit("[1,\"a/b\"]", 9), {-9, "", "[1,\"a/b\"]", "output buffer too small: need 10 bytes"}},
+        {"error document", failing(escaped), {-4, escaped_doc, escaped_doc, escaped}},
+        {"error too big keeps its status", failing("boom", 5), {-4, "", "{\"error\":\"boom\"}", "boom"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.got.status, c.want.status);
+        EXPECT_EQ(c.got.out, c.want.out);
+        EXPECT_EQ(c.got.result, c.want.result);
+        EXPECT_EQ(c.got.error, c.want.error);
+    }
 }
 
 TEST(EmitDoc, NeverWritesANullOrEmptyBuffer) {
@@ -55,22 +62,6 @@ TEST(EmitDoc, NeverWritesANullOrEmptyBuffer) {
     char probe = 'z';
     EXPECT_EQ(emit_doc(doc, &probe, -1), -9);
     EXPECT_EQ(probe, 'z');
-}
-
-TEST(Fail, WritesTheErrorDocumentAndKeepsItsStatus) {
-    Outcome o = failing("quote \" backslash \\ tab \t slash /");
-    EXPECT_EQ(o.status, -4);
-    EXPECT_EQ(o.out, "{\"error\":\"quote \\\" backslash \\\\ tab \\t slash /\"}");
-    EXPECT_EQ(o.result, o.out);
-    EXPECT_EQ(o.error, "quote \" backslash \\ tab \t slash /");
-}
-
-TEST(Fail, ATooSmallBufferKeepsTheFailureStatus) {
-    Outcome o = failing("boom", 5);
-    EXPECT_EQ(o.status, -4);
-    EXPECT_EQ(o.out, "");
-    EXPECT_EQ(o.result, "{\"error\":\"boom\"}");
-    EXPECT_EQ(o.error, "boom");
 }
 
 TEST(Fail, RepairsInvalidUtf8ByteForByte) {
