@@ -1,18 +1,23 @@
 // Checking an HTTP Digest answer (RFC 2617) the way a server does, for the
-// transport tests of both platforms.
+// transport tests of both platforms, with the library's MD5.
 #pragma once
 #include <cstdio>
 #include <map>
 #include <string>
 
 #include "http/http.h"
+#include "wire_server.h"
+
+inline std::string hex16(const unsigned char d[16]) {
+    char hex[33];
+    for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", d[i]);
+    return hex;
+}
 
 inline std::string md5_hex(const std::string &text) {
     unsigned char d[16];
     quorvex_md5(text.data(), text.size(), d);
-    char hex[33];
-    for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02x", d[i]);
-    return hex;
+    return hex16(d);
 }
 
 // The parameters of a Digest authorization value: key=value or key="value",
@@ -32,4 +37,21 @@ inline std::map<std::string, std::string> digest_params(std::string v) {
         if (at == v.npos) break;
     }
     return out;
+}
+
+struct digest_secret {
+    std::string user, password, realm, nonce;
+};
+
+// Whether r carries the Digest answer of s (with qop=auth or without qop),
+// recomputed from the request as received.
+inline bool digest_valid(const wire_request &r, const digest_secret &s) {
+    const std::string auth = r.header("Authorization");
+    if (auth.rfind("Digest ", 0) != 0) return false;
+    std::map<std::string, std::string> p = digest_params(auth);
+    std::string ha1 = md5_hex(s.user + ":" + s.realm + ":" + s.password);
+    std::string ha2 = md5_hex(r.method + ":" + p["uri"]);
+    std::string nonce = p.count("qop") ? p["nonce"] + ":" + p["nc"] + ":" + p["cnonce"] + ":" + p["qop"] : p["nonce"];
+    return p["username"] == s.user && p["realm"] == s.realm && p["nonce"] == s.nonce && p["uri"] == r.target &&
+           p["response"] == md5_hex(ha1 + ":" + nonce + ":" + ha2);
 }

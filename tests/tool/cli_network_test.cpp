@@ -9,9 +9,16 @@
 #include "progress.h"
 #include "render.h"
 #include "run_tool.h"
-#include "tiny_server.h"
+#include "wire_server.h"
 
 namespace {
+
+// The sample playlist for every GET.
+wire_reply playlist_server() {
+    return [body = read_all(sample_path())](const wire_request &) {
+        return http_response(200, {"Content-Type: audio/x-mpegurl"}, body);
+    };
+}
 
 class ToolNetwork : public testing::Test {
 protected:
@@ -21,17 +28,17 @@ protected:
 };
 
 TEST_F(ToolNetwork, APlaylistOverHttpBrowsesLikeTheSameFile) {
-    TinyServer server(read_all(sample_path()));
+    wire_server server(playlist_server());
     for (const std::vector<std::string> &args : {std::vector<std::string>{"groups"}, {"channels", "Music"}}) {
         std::vector<std::string> over_http = args, from_file = args;
-        over_http.insert(over_http.end(), {"--url", server.url("sample.m3u")});
+        over_http.insert(over_http.end(), {"--url", server.url("/sample.m3u")});
         from_file.insert(from_file.end(), {"--file", sample_path()});
         ToolRun r = run_tool(over_http);
         EXPECT_EQ(r.exit, 0) << r.err;
         EXPECT_EQ(r.err, "") << "no progress without a terminal";
         EXPECT_EQ(r.out, run_tool(from_file).out);
     }
-    EXPECT_EQ(server.requests(), 2);
+    EXPECT_EQ(server.requests().size(), 2u);
 }
 
 TEST_F(ToolNetwork, AnUnreachableServerIsANetworkFailure) {
@@ -42,9 +49,9 @@ TEST_F(ToolNetwork, AnUnreachableServerIsANetworkFailure) {
 
 TEST_F(ToolNetwork, ATerminalSeesTheDownloadProgress) {
     if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1) to make a terminal";
-    TinyServer server(read_all(sample_path()));
+    wire_server server(playlist_server());
     // script(1) runs the tool on a pseudo-terminal and copies what it shows.
-    std::string command = std::string(VQIPTV_BIN) + " groups --url " + vqt::shell_quote(server.url("s.m3u"));
+    std::string command = std::string(VQIPTV_BIN) + " groups --url " + vqt::shell_quote(server.url("/s.m3u"));
     ToolRun r = run_tool_on_terminal(command);
     EXPECT_EQ(r.exit, 0) << r.out;
     std::string size = vqt::human_bytes(static_cast<double>(read_all(sample_path()).size()));

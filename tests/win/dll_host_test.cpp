@@ -1,8 +1,6 @@
 // The DLL as a host loads it: by name from the program's folder, every export
 // looked up with GetProcAddress, and a listing through the default network
 // transport (WinHTTP) against a server on 127.0.0.1, revalidated with its ETag.
-#include "loopback_server.h"  // winsock2.h must come before windows.h
-
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -11,6 +9,7 @@
 #include <vector>
 
 #include "quorvex_iptv.h"
+#include "wire_server.h"
 
 namespace qvt {
 namespace {
@@ -58,7 +57,7 @@ TEST_F(Dll, ExportsTheTwentyFunctionsAndNothingInternal) {
     EXPECT_EQ(fn<int32_t (*)()>("vqiptv_use_curl")(), 0);
 }
 
-std::string playlist_answer(const HttpRequest &r) {
+std::string playlist_answer(const wire_request &r) {
     if (r.target == "/old") return http_response(302, {"Location: /list.m3u"}, "");
     if (r.header("If-None-Match") == "\"v1\"") return http_response(304, {"ETag: \"v1\""}, "");
     return http_response(200, {"Content-Type: audio/x-mpegurl", "ETag: \"v1\""}, kPlaylist);
@@ -66,7 +65,7 @@ std::string playlist_answer(const HttpRequest &r) {
 
 TEST_F(Dll, ListsOverWinHttpAndRevalidatesWithTheETag) {
     ASSERT_NE(lib, nullptr);
-    LoopbackServer server(playlist_answer);
+    wire_server server(playlist_answer);
     auto list = fn<int32_t (*)(const char *, const char *, char *, int32_t)>("vqiptv_list");
     auto last_error = fn<const char *(*)()>("vqiptv_last_error");
     ASSERT_EQ(fn<int32_t (*)(const quorvex_io *)>("vqiptv_set_io")(nullptr), 0);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/alloc.h"
+#include "alloc_sweep.h"
 #include "http/winhttp_work.h"
 
 namespace {
@@ -33,17 +33,22 @@ Block header_block(const char *method, std::vector<const char *> lines, const ch
     return b;
 }
 
-std::vector<std::string> pairs(const std::wstring &raw) {
-    quorvex_buf list{};
-    EXPECT_EQ(qvw::parse_raw_headers(raw.data(), raw.size(), &list), 0);
+// The texts of a header-pairs list, which is released.
+std::vector<std::string> pairs_of(quorvex_buf *list) {
     std::vector<std::string> out;
-    for (size_t off = 0; off < list.len;) {
-        std::string s(list.data + off);
+    for (size_t off = 0; off < list->len;) {
+        std::string s(list->data + off);
         off += s.size() + 1;
         out.push_back(s);
     }
-    quorvex_buf_free(&list);
+    quorvex_buf_free(list);
     return out;
+}
+
+std::vector<std::string> pairs(const std::wstring &raw) {
+    quorvex_buf list{};
+    EXPECT_EQ(qvw::parse_raw_headers(raw.data(), raw.size(), &list), 0);
+    return pairs_of(&list);
 }
 
 TEST(WinHttpText, HeaderBlockHoldsExactlyTheConvertedLines) {
@@ -87,20 +92,37 @@ TEST(WinHttpText, Conversions) {
 }
 
 TEST(WinHttpText, ShortMemoryFailsTheBlockAndEmptiesTheList) {
-    vq_alloc_fail_nth(1);
-    EXPECT_EQ(header_block("GET", {"X-A: b"}).rc, -1);
-    vq_alloc_disarm();
+    alloc_sweep(
+        [](long k) {
+            vq_alloc_fail_nth(k);
+            return header_block("GET", {"X-A: b"});
+        },
+        [](long, const Block &b) {
+            EXPECT_EQ(b.rc, -1);
+            EXPECT_FALSE(b.present);
+        },
+        [](const Block &b) { EXPECT_EQ(b.text, L"X-A: b\r\n"); });
+    // A line whose text cannot be converted is dropped; a list that cannot
+    // grow is emptied and fails.
     const std::wstring raw = L"HTTP/1.1 200 OK\r\nA: 1\r\nB: 2\r\n";
-    for (long k = 1; k <= 8; ++k) {
-        quorvex_buf list{};
-        vq_alloc_fail_nth(k);
-        int rc = qvw::parse_raw_headers(raw.data(), raw.size(), &list);
-        bool hit = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        EXPECT_TRUE(rc == 0 || list.data == nullptr) << k;
-        EXPECT_TRUE(hit || rc == 0) << k;
-        quorvex_buf_free(&list);
-    }
+    using parsed = std::pair<int, std::vector<std::string>>;
+    const std::vector<std::string> a = {"A", "1"}, b = {"B", "2"};
+    alloc_sweep(
+        [&](long k) {
+            quorvex_buf list{};
+            vq_alloc_fail_nth(k);
+            int rc = qvw::parse_raw_headers(raw.data(), raw.size(), &list);
+            return parsed(rc, pairs_of(&list));
+        },
+        [&](long, const parsed &p) {
+            if (p.first == 0) {
+                EXPECT_TRUE(p.second == a || p.second == b) << p.second.size();
+            } else {
+                EXPECT_EQ(p.first, -1);
+                EXPECT_TRUE(p.second.empty());
+            }
+        },
+        [](const parsed &p) { EXPECT_EQ(p.second, (std::vector<std::string>{"A", "1", "B", "2"})); });
 }
 
 }  // namespace
