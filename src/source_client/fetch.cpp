@@ -3,6 +3,7 @@
 // the final status turned into the library's status codes.
 #include "source_client/fetch.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -25,6 +26,8 @@ constexpr const char *kUserAgent = "quorvex-iptv/1.1.0";
 
 // What one answer delivered; emptied before every request.
 struct fetch_resp {
+    int status;         // from ":status"; -1 until it arrives
+    size_t expected;    // Content-Length, capped at one byte over the limit; 0 when not sent
     char *etag;
     char *last_modified;
     char *body;
@@ -41,7 +44,8 @@ void resp_clear(fetch_resp &r) {
     vq_free(r.last_modified);
     vq_free(r.body);
     r.etag = r.last_modified = r.body = nullptr;
-    r.len = r.cap = r.pairs_len = 0;
+    r.len = r.cap = r.pairs_len = r.expected = 0;
+    r.status = -1;
     r.too_large = r.out_of_memory = false;
 }
 
@@ -53,9 +57,33 @@ bool named(const char *name, const char *want) {
     return lower(*name) == lower(*want);
 }
 
+// The decimal number a header value holds, capped at cap; -1 when it holds
+// anything else.
+long long decimal(const char *text, long long cap) {
+    long long n = 0;
+    if (!*text) return -1;
+    for (; *text; ++text) {
+        if (*text < '0' || *text > '9') return -1;
+        n = std::min(n * 10 + (*text - '0'), cap);
+    }
+    return n;
+}
+
+// What the body needs to know before it arrives: whether it is wanted at all
+// and how big it says it is.
+void note_framing(fetch_resp &r, const char *name, const char *value) {
+    if (std::strcmp(name, ":status") == 0) {
+        r.status = static_cast<int>(decimal(value, 1000));
+    } else if (named(name, "Content-Length")) {
+        long long n = decimal(value, static_cast<long long>(kMaxBodyBytes) + 1);
+        r.expected = n > 0 ? static_cast<size_t>(n) : 0;
+    }
+}
+
 // Header names are case-insensitive (HTTP/2 sends them in lower case).
 int on_header(void *user, const char *name, const char *value) {
     auto &r = *static_cast<fetch_resp *>(user);
+    note_framing(r, name, value);
     bool etag = named(name, "ETag"), modified = named(name, "Last-Modified");
     if (!etag && !modified && !named(name, "Location")) return 0;
     size_t nlen = std::strlen(name), vlen = std::strlen(value);
@@ -71,9 +99,12 @@ int on_header(void *user, const char *name, const char *value) {
     return slot ? 0 : 1;
 }
 
+// A body of announced length fits at once; the buffer never grows past the
+// largest body that is accepted and its NUL.
 bool grow_body(fetch_resp &r, size_t need) {
-    size_t cap = r.cap ? r.cap : kFirstBodyCap;
-    while (cap < need) cap *= 2;
+    constexpr size_t kMaxCap = kMaxBodyBytes + 1;
+    size_t cap = r.cap ? r.cap : r.expected ? std::min(r.expected + 1, kMaxCap) : kFirstBodyCap;
+    while (cap < need) cap = std::min(cap * 2, kMaxCap);
     if (cap == r.cap) return true;
     auto *p = static_cast<char *>(vq_realloc(r.body, cap));
     if (!p) return false;
@@ -84,9 +115,16 @@ bool grow_body(fetch_resp &r, size_t need) {
     return true;
 }
 
+// Only a 2xx answer's body is a playlist: the body of an error or a redirect
+// is never read, however long the server makes it. A transport that sends
+// no ":status" has its bodies kept as before.
+bool body_wanted(const fetch_resp &r) { return r.status < 0 || (r.status >= 200 && r.status <= 299); }
+
 int on_body(void *user, const void *data, size_t n) {
     auto &r = *static_cast<fetch_resp *>(user);
-    if (r.len + n > kMaxBodyBytes) {
+    if (!body_wanted(r)) return 1;
+    // A body announced over the limit fails before it costs any memory.
+    if (r.expected > kMaxBodyBytes || r.len + n > kMaxBodyBytes) {
         r.too_large = true;
         return 1;
     }

@@ -2,6 +2,8 @@
 // 304 answers, redirects, whole bodies, limits and shortages of memory.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+
 #include <string>
 #include <vector>
 
@@ -199,17 +201,83 @@ TEST_F(Fetch, BodiesKeepTheirNulBytesAndLength) {
     EXPECT_EQ(f.body, body);
 }
 
-TEST_F(Fetch, BodiesUpTo64MiB) {
+scripted_answer mebibytes(int n, std::vector<std::pair<std::string, std::string>> headers = {}) {
     scripted_answer a;
+    a.headers = std::move(headers);
     a.pieces = {std::string(1 << 20, 'x')};
-    a.repeat = 64;
-    server.on(kUrl, a);
-    EXPECT_EQ(get().body.size(), 67108864u);
-    a.pieces.push_back("y");
-    server.on(kUrl, a);
-    fetched f = get();
-    EXPECT_EQ(f.rc, -5);
-    EXPECT_EQ(f.msg, "body exceeds 64 MiB from " + kUrl);
+    a.repeat = n;
+    return a;
+}
+
+struct size_case {
+    const char *name;
+    scripted_answer answer;
+    size_t len;  // 0: too large
+    size_t max_buffer;
+};
+
+// The buffer is checked as allocated: one byte for the NUL, never a doubling.
+TEST_F(Fetch, BodiesUpTo64MiBInABufferOfTheirSize) {
+    const std::string over = "67108865";
+    scripted_answer one_more = mebibytes(64);
+    one_more.pieces.push_back("y");
+    const std::vector<size_case> cases = {
+        {"64 MiB", mebibytes(64), 67108864, 67108865},
+        {"64 MiB announced", mebibytes(64, {{"Content-Length", "67108864"}}), 67108864, 67108865},
+        {"3 MiB announced", mebibytes(3, {{"content-length", "3145728"}}), 3 << 20, 3145729},
+        {"understated length", mebibytes(3, {{"Content-Length", "10"}}), 3 << 20, 67108865},
+        {"one byte more", one_more, 0, 0},
+        {"announced over the limit", mebibytes(1, {{"Content-Length", over}}), 0, 0},
+        {"announced far over it", mebibytes(1, {{"Content-Length", "99999999999999999999"}}), 0, 0},
+    };
+    for (const auto &c : cases) {
+        server.on(kUrl, c.answer);
+        size_t taken = server.body_taken();
+        char *body = nullptr;
+        size_t len = 0;
+        char msg[kMsgSize] = "";
+        int rc;
+        {
+            vqp::Guard g(g_lock);
+            rc = fetch(server.io(), kUrl.c_str(), &body, &len, msg);
+        }
+        EXPECT_EQ(len, c.len) << c.name;
+        if (c.len) {
+            EXPECT_LE(malloc_usable_size(body), c.max_buffer + 4096) << c.name;
+        } else {
+            EXPECT_EQ(rc, -5) << c.name;
+            EXPECT_STREQ(msg, ("body exceeds 64 MiB from " + kUrl).c_str()) << c.name;
+        }
+        if (c.answer.headers.size() && !c.len) {
+            EXPECT_EQ(server.body_taken(), taken) << c.name;
+        }
+        vq_free(body);
+    }
+}
+
+struct unread_case {
+    int status;
+    std::vector<std::pair<std::string, std::string>> headers;
+    int rc;
+    size_t requests;
+};
+
+// The body of an answer that is not the playlist is never read: 64 MiB of it
+// would otherwise be held for nothing, nine times over a redirect loop.
+TEST_F(Fetch, BodiesOfErrorsAndRedirectsAreNotRead) {
+    const std::vector<unread_case> cases = {
+        {404, {}, -2, 1}, {401, {}, -1, 1}, {500, {}, -4, 1}, {304, {}, -5, 1}, {302, {{"Location", kUrl}}, -5, 9},
+    };
+    for (const auto &c : cases) {
+        server.clear();
+        scripted_answer a = mebibytes(64, c.headers);
+        a.status = c.status;
+        server.on(kUrl, a);
+        size_t taken = server.body_taken();
+        EXPECT_EQ(get().rc, c.rc) << c.status;
+        EXPECT_EQ(server.requests().size(), c.requests) << c.status;
+        EXPECT_EQ(server.body_taken(), taken) << c.status;
+    }
 }
 
 // A body that could not be held whole must not pass for the playlist.

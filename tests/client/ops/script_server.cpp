@@ -89,6 +89,9 @@ int script_server::answer(const quorvex_http_req *req, int *status, char **err) 
         if (req->on_header && req->on_header(req->user, h.first.c_str(), h.second.c_str())) return 0;
     for (int k = 0; k < a.repeat; ++k)
         for (const auto &p : a.pieces)
-            if (req->on_body && req->on_body(req->user, p.data(), p.size())) return 0;
+            if (req->on_body) {
+                if (req->on_body(req->user, p.data(), p.size())) return 0;
+                body_taken_ += p.size();
+            }
     return 0;
 }

@@ -44,6 +44,8 @@ public:
     // Calls of the I/O record's free_buf (the library must release its own
     // bodies itself).
     int io_frees() const { return io_frees_; }
+    // Body bytes the sinks accepted since construction.
+    size_t body_taken() const { return body_taken_; }
 
 private:
     static int request(void *ctx, const quorvex_http_req *req, int *status, char **err);
@@ -57,4 +59,5 @@ private:
     quorvex_http_ctx ctx_;
     quorvex_io io_;
     std::atomic<int> io_frees_{0};
+    std::atomic<size_t> body_taken_{0};
 };
