@@ -57,6 +57,7 @@ const char *source_name(const char *name) {
 
 void keep(char *text, size_t len) {
     g_vq.decoded_text = text;
+    g_vq.decoded_block = text;
     g_vq.decoded_len = len;
     g_vq.decoded_has_nul = std::memchr(text, '\0', len) != nullptr;
 }
@@ -74,7 +75,7 @@ int convert(const char *source, const unsigned char *bytes, size_t len) {
 // said how to read the bytes and is no part of the text, and left in place it
 // would hide an "#EXTM3U" header from detection.
 void drop_converted_mark() {
-    char *t = g_vq.decoded_text;
+    char *t = g_vq.decoded_block;
     if (g_vq.decoded_len < 3 || std::memcmp(t, "\xEF\xBB\xBF", 3) != 0) return;
     g_vq.decoded_len -= 3;
     std::memmove(t, t + 3, g_vq.decoded_len + 1);
@@ -98,6 +99,7 @@ int copy_bytes(const unsigned char *bytes, size_t len, bool has_nul) {
     std::memcpy(text, bytes, len);
     text[len] = '\0';
     g_vq.decoded_text = text;
+    g_vq.decoded_block = text;
     g_vq.decoded_len = len;
     g_vq.decoded_has_nul = has_nul;
     return VQPLP_OK;
@@ -143,22 +145,16 @@ int decode_to_utf8(const unsigned char *bytes, size_t len, const char *name) {
     return decode_fallback(bytes, len);
 }
 
-int decode_owned(char *bytes, size_t len) {
-    auto *u = reinterpret_cast<unsigned char *>(bytes);
+int decode_borrowed(const char *bytes, size_t len) {
+    auto *u = reinterpret_cast<const unsigned char *>(bytes);
     bool utf16 = len >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF));
     size_t mark = len >= 3 && std::memcmp(u, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     bool has_nul = false;
-    if (!utf16 && utf8_wellformed(u + mark, len - mark, &has_nul)) {
-        if (mark) std::memmove(bytes, bytes + mark, len - mark);
-        bytes[len - mark] = '\0';
-        g_vq.decoded_text = bytes;
-        g_vq.decoded_len = len - mark;
-        g_vq.decoded_has_nul = has_nul;
-        return VQPLP_OK;
-    }
-    int rc = decode_to_utf8(u, len, nullptr);
-    vq_free(bytes);
-    return rc;
+    if (utf16 || !utf8_wellformed(u + mark, len - mark, &has_nul)) return decode_to_utf8(u, len, nullptr);
+    g_vq.decoded_text = bytes + mark;
+    g_vq.decoded_len = len - mark;
+    g_vq.decoded_has_nul = has_nul;
+    return VQPLP_OK;
 }
 
 }  // namespace vqplp

@@ -9,10 +9,10 @@ namespace vqplp {
 // warning). Returns 0, 1 (error text set, no text kept) or 6 (out of memory).
 int decode_to_utf8(const unsigned char *bytes, size_t len, const char *name);
 
-// Takes over bytes (a vq_malloc'ed block of len >= 1 bytes and a NUL after
-// them): kept as the decoded text when it already is UTF-8 without a UTF-16
-// mark, else decoded as by decode_to_utf8 without a name and released.
-int decode_owned(char *bytes, size_t len);
+// Reads len >= 1 caller's bytes in place (the decoded text then points into
+// them, past a UTF-8 mark) when they already are UTF-8 without a UTF-16 mark;
+// otherwise decodes them as decode_to_utf8 does without a name.
+int decode_borrowed(const char *bytes, size_t len);
 
 // Stores a new empty decoded text: 0 or 6.
 int decode_empty();

@@ -96,15 +96,9 @@ using namespace vqplp;
 
 int32_t vqplp_parse(const void *bytes, size_t len, int32_t format) { return do_parse(bytes, len, format, nullptr); }
 
-int32_t vqplp_parse_owned(char *bytes, size_t len, int32_t format) {
+int32_t vqplp_parse_borrowed(const char *bytes, size_t len, int32_t format) {
     vqplp_clear();
-    int rc;
-    if (!bytes || len == 0) {
-        vq_free(bytes);
-        rc = decode_empty();
-    } else {
-        rc = decode_owned(bytes, len);
-    }
+    int rc = !bytes || len == 0 ? decode_empty() : decode_borrowed(bytes, len);
     return rc == VQPLP_OK ? parse_decoded(format) : rc;
 }
 
@@ -130,7 +124,8 @@ int32_t vqplp_parse_file_enc(const char *path, const char *charset) {
 
 int32_t vqplp_detect(const void *bytes, size_t len) {
     if (!bytes) return VQPLP_FMT_UNKNOWN;
-    vq_free(g_vq.decoded_text);
+    vq_free(g_vq.decoded_block);
+    g_vq.decoded_block = nullptr;
     g_vq.decoded_text = nullptr;
     g_vq.decoded_len = 0;
     if (decode_input(bytes, len, nullptr) != VQPLP_OK) return VQPLP_FMT_UNKNOWN;

@@ -165,7 +165,7 @@ void vqplp_clear() {
     vq_free(g_vq.indices);
     for (int i = 0; i < g_vq.warning_count; ++i) vq_free(g_vq.warnings[i]);
     vq_free(g_vq.result_json);
-    vq_free(g_vq.decoded_text);
+    vq_free(g_vq.decoded_block);
     vq_free(g_vq.arena.data);
     std::memset(&g_vq, 0, sizeof g_vq);
 }

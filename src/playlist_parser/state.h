@@ -76,8 +76,9 @@ struct ParseState {
     char error[kTextCap];
     char *result_json;
     int32_t detected_format;
-    char *decoded_text;
+    const char *decoded_text;
     size_t decoded_len;
+    char *decoded_block;   // the engine's own block holding decoded_text; null when it is the caller's bytes
     bool decoded_has_nul;  // lines must then stop at an embedded NUL
     Arena arena;
     KeyCache keys;

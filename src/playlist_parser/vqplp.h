@@ -29,10 +29,11 @@ enum : int32_t {
 void vqplp_clear();
 
 int32_t vqplp_parse(const void *bytes, size_t len, int32_t format);
-// vqplp_parse over a buffer the engine takes over: bytes is a vq_malloc'ed
-// block of len bytes followed by a NUL. A playlist that already is UTF-8
-// becomes the decoded text as it stands, sparing a copy of the whole input.
-int32_t vqplp_parse_owned(char *bytes, size_t len, int32_t format);
+// vqplp_parse over bytes the caller keeps alive and unchanged until the next
+// parse or vqplp_clear: a playlist that already is UTF-8 is read where it
+// lies (its decoded text is then those bytes, with no NUL after them), so the
+// input is never copied; any other input is decoded as by vqplp_parse.
+int32_t vqplp_parse_borrowed(const char *bytes, size_t len, int32_t format);
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset);
 int32_t vqplp_parse_file(const char *path);
 int32_t vqplp_parse_file_enc(const char *path, const char *charset);

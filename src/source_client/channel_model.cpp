@@ -148,33 +148,39 @@ int fill(playlist *p) {
 }
 }  // namespace
 
-// The body always comes from the library's own allocator (the fetch, the oracle
-// dump), so it is released with vq_free: the I/O record's free_buf may belong
-// to another heap.
-int parse_body(const quorvex_io * /*io*/, const char *url, char *body, size_t body_len, uint64_t hash,
-               playlist **out, char *err, size_t err_size) {
+int parse_body(const char *url, body_ref body, uint64_t hash, playlist **out, char *err, size_t err_size) {
     *out = nullptr;
-    if (body_len == 0 || body_len > kMaxBodyBytes) {
-        vq_free(body);
-        return refuse(err, err_size, "%s", body_len ? "body exceeds 64 MiB" : "empty body");
+    if (body.len == 0 || body.len > kMaxBodyBytes) {
+        body.release(body.owner);
+        return refuse(err, err_size, "%s", body.len ? "body exceeds 64 MiB" : "empty body");
     }
-    int32_t status = vqplp_parse_owned(body, body_len, VQPLP_FMT_AUTO);
+    int32_t status = vqplp_parse_borrowed(body.data, body.len, VQPLP_FMT_AUTO);
     char why[640];
     if (const char *reason = not_m3u(status, why, sizeof why)) {
         vqplp_clear();
+        body.release(body.owner);
         return refuse(err, err_size, "%s", reason);
     }
     playlist *p = playlist_new(url);
     int rc = p ? fill(p) : -1;
     vqplp_clear();
+    body.release(body.owner);
     if (rc != 0) {
         playlist_free(p);
         return refuse(err, err_size, "out of memory");
     }
     p->hash = hash;
-    p->body_len = body_len;
+    p->body_len = body.len;
     *out = p;
     return 0;
+}
+
+// The body always comes from the library's own allocator (the fetch, the oracle
+// dump), so it is released with vq_free: the I/O record's free_buf may belong
+// to another heap.
+int parse_body(const quorvex_io * /*io*/, const char *url, char *body, size_t body_len, uint64_t hash,
+               playlist **out, char *err, size_t err_size) {
+    return parse_body(url, body_ref{body, body_len, vq_free, body}, hash, out, err, err_size);
 }
 
 void playlist_free(playlist *p) {

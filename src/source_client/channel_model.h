@@ -57,9 +57,24 @@ struct playlist {
 // The arena string at offset off.
 inline const char *pl_str(const playlist *p, uint32_t off) { return p->arena + off; }
 
-// Converts a fetched body (body_len bytes and a NUL after them, taken over and
-// always released with vq_free) into a new playlist; 0, or -5 with the reason
-// in err (err_size bytes). Runs the parser engine, so the caller holds g_lock.
+// The bytes of a fetched body and one reference to them. Whoever receives it
+// calls release(owner) exactly once, when nothing points into data any more;
+// until then the bytes stay alive and unchanged.
+struct body_ref {
+    const char *data;
+    size_t len;
+    void (*release)(void *owner);
+    void *owner;
+};
+
+// Converts a fetched body into a new playlist, taking over the reference: it
+// is released at once when the conversion fails, else when the playlist no
+// longer needs the bytes (at the latest by playlist_free). 0, or -5 with the
+// reason in err (err_size bytes). Runs the parser engine, so the caller holds
+// g_lock.
+int parse_body(const char *url, body_ref body, uint64_t hash, playlist **out, char *err, size_t err_size);
+// The same over a vq_malloc'ed body (body_len bytes), taken over and released
+// with vq_free.
 int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, uint64_t hash,
                playlist **out, char *err, size_t err_size);
 void playlist_free(playlist *p);
