@@ -2,7 +2,8 @@
 // finer than a second (CURLOPT_LOW_SPEED_*), so the loop drives the easy
 // handle through a multi handle of its own and wakes exactly when the send
 // or receive limit would run out: a limit counts from the last byte moved,
-// as a socket's send and receive timeouts do.
+// as a socket's send and receive timeouts do. Once the request is sent, the
+// response must also keep to the rate floor.
 #include <algorithm>
 
 #include "http/curl_work.h"
@@ -30,10 +31,13 @@ curl_off_t info_off(CURL *easy, CURLINFO what) {
     return v;
 }
 
-curl_off_t bytes_moved(CURL *easy) {
+// What the sockets received, or libcurl's count of header and body bytes
+// where that is more (a decoded body) or the kernel does not say.
+uint64_t bytes_received(const curl_work &w) {
     long head = 0;
-    curl_easy_getinfo(easy, CURLINFO_HEADER_SIZE, &head);
-    return info_off(easy, CURLINFO_SIZE_UPLOAD_T) + info_off(easy, CURLINFO_SIZE_DOWNLOAD_T) + head;
+    curl_easy_getinfo(w.easy, CURLINFO_HEADER_SIZE, &head);
+    auto counted = static_cast<uint64_t>(info_off(w.easy, CURLINFO_SIZE_DOWNLOAD_T) + head);
+    return std::max(counted, quorvex_curl_socket_bytes(&w));
 }
 
 bool sending(const curl_work &w) {
@@ -47,16 +51,34 @@ int receive_limit(const quorvex_http_req *req) {
     return or_default(keep ? req->timeout_ms : req->read_timeout_ms);
 }
 
-// Milliseconds until the idle limit runs out; at most 0 once it has.
+// The floor counts from the end of the request's body on. It speaks only
+// when bytes have just arrived: a server gone quiet is the idle limit's.
+bool too_slow(curl_work &w, uint64_t now, uint64_t received, bool up, bool arrived) {
+    if (up || !w.floor_on) {
+        w.floor_on = !up;
+        quorvex_rate_start(&w.floor, static_cast<uint64_t>(receive_limit(w.req)), now, received);
+        return false;
+    }
+    return quorvex_rate_too_slow(&w.floor, now, received) && arrived;
+}
+
+// Milliseconds until the idle limit runs out; at most 0 once it has or the
+// rate floor failed.
 int64_t idle_left(curl_work &w) {
     if (!w.connected) return k_poll_max_ms;
     uint64_t now = vqp::now_ms();
-    curl_off_t moved = bytes_moved(w.easy);
-    if (moved != w.moved) {
+    uint64_t received = bytes_received(w);
+    uint64_t moved = received + static_cast<uint64_t>(info_off(w.easy, CURLINFO_SIZE_UPLOAD_T));
+    bool arrived = moved != w.moved;
+    if (arrived) {
         w.moved = moved;
         w.last_ms = now;
     }
     bool up = sending(w);
+    if (too_slow(w, now, received, up, arrived)) {
+        w.too_slow = true;
+        return 0;
+    }
     int limit = up ? or_default(w.req->timeout_ms) : receive_limit(w.req);
     int64_t left = static_cast<int64_t>(w.last_ms + static_cast<uint64_t>(limit)) - static_cast<int64_t>(now);
     if (left <= 0) w.idle_stage = up ? "send" : "receive";
@@ -90,6 +112,7 @@ CURLcode drive(CURLM *multi, curl_work &w) {
 CURLcode quorvex_curl_pump(curl_work *w) {
     CURLcode rc = curl_easy_setopt(w->easy, CURLOPT_PREREQFUNCTION, on_connected);
     if (rc == CURLE_OK) rc = curl_easy_setopt(w->easy, CURLOPT_PREREQDATA, w);
+    if (rc == CURLE_OK) rc = quorvex_curl_track_sockets(w);
     if (rc != CURLE_OK) return rc;
     CURLM *multi = curl_multi_init();
     if (!multi) return CURLE_OUT_OF_MEMORY;

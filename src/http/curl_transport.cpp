@@ -21,13 +21,28 @@ constexpr const char *k_protocols = "http,https";
 vqp::Lock g_init_lock;
 bool g_init_done;
 
+// Failed allocations of libcurl on this thread. libcurl also answers "out of
+// memory" when a header line outgrows its cap, which is no shortage at all.
+thread_local unsigned long t_shortages;
+
+template <class T>
+T *counted(T *p) {
+    if (!p) ++t_shortages;
+    return p;
+}
+void *curl_malloc(size_t n) { return counted(vq_malloc(n)); }
+void *curl_realloc(void *p, size_t n) { return counted(vq_realloc(p, n)); }
+char *curl_strdup(const char *s) { return counted(vq_strdup(s)); }
+void *curl_calloc(size_t count, size_t n) { return counted(vq_calloc(count, n)); }
+
 // libcurl's own allocations go through the allocation seam too, so the
 // fault-injection tests reach its out-of-memory paths. A failed start is
 // tried again by the next request.
 CURLcode global_init() {
     vqp::Guard guard(g_init_lock);
     if (g_init_done) return CURLE_OK;
-    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, vq_malloc, vq_free, vq_realloc, vq_strdup, vq_calloc);
+    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, curl_malloc, vq_free, curl_realloc, curl_strdup,
+                                       curl_calloc);
     g_init_done = rc == CURLE_OK;
     return rc;
 }
@@ -200,11 +215,21 @@ int prepare(curl_work &w, char **err) {
     return o.rc == CURLE_OK ? 0 : fail_curl(err, "setup", o.rc);
 }
 
+// The rate floor and libcurl's cap on a header line end a transfer with
+// codes that would tell of a timeout or a shortage.
+int fail_transfer(const curl_work &w, CURLcode rc, bool short_of_memory, char **err) {
+    if (w.too_slow) return fail(err, "receive failed: transfer too slow");
+    if (rc == CURLE_OUT_OF_MEMORY && !short_of_memory && w.connected && !w.delivered)
+        return fail(err, "receive failed: header line too long");
+    return fail_curl(err, stage(w, rc), rc);
+}
+
 int exchange(curl_work &w, int *status, char **err) {
     if (prepare(w, err) != 0) return -1;
+    unsigned long shortages = t_shortages;
     CURLcode rc = quorvex_curl_pump(&w);
     if (w.oom) return fail(err, "oom");
-    if (rc != CURLE_OK && !w.stopped) return fail_curl(err, stage(w, rc), rc);
+    if (rc != CURLE_OK && !w.stopped) return fail_transfer(w, rc, t_shortages != shortages, err);
     quorvex_curl_flush(&w);
     *status = static_cast<int>(w.status);
     return 0;

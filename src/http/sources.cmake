@@ -9,10 +9,11 @@ set(QVX_HTTP_SOURCES
   http/fake_answer.cpp
   http/fake_request.cpp
   http/fake_describe.cpp
-  http/md5.cpp)
+  http/md5.cpp
+  http/rate_floor.cpp)
 if(QVX_PLATFORM STREQUAL posix)
   list(APPEND QVX_HTTP_SOURCES http/curl_transport.cpp http/curl_headers.cpp http/curl_pump.cpp
-    http/no_winhttp.cpp)
+    http/curl_sockets.cpp http/no_winhttp.cpp)
 else()
   list(APPEND QVX_HTTP_SOURCES http/winhttp_transport.cpp http/winhttp_text.cpp http/no_curl.cpp)
 endif()

@@ -167,6 +167,11 @@ TEST(CurlFailure, BrokenResponsesFailWithStatusZero) {
         {"not http", "SSH-2.0-OpenSSH_9.2\r\n", "receive failed: Unsupported protocol (1)"},
         {"status of seven digits", "HTTP/1.1 2000000 Odd\r\nContent-Length: 0\r\n\r\n",
          "receive failed: Unsupported protocol (1)"},
+        // libcurl says "out of memory" for its cap on a line.
+        {"header line of 10 MB", "HTTP/1.1 200 OK\r\nX-Big: " + std::string(10 << 20, 'h') + "\r\n\r\n",
+         "receive failed: header line too long"},
+        {"status line of 1 MB", "HTTP/1.1 200 " + std::string(1 << 20, 's') + "\r\n\r\n",
+         "receive failed: header line too long"},
     };
     for (const broken_case &t : cases) {
         wire_server server([&](const wire_request &, wire_conn &c) {
