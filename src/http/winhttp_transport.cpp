@@ -2,13 +2,17 @@
 // connection and request handles, runs synchronously on the caller's thread and
 // closes everything before returning, so requests share no state and any number
 // may run at once. Redirects are delivered, never followed; a 401 is answered
-// once with the request's credentials.
+// once with the request's credentials. Beyond WinHTTP's idle timeouts the
+// response keeps to the rate floor: its headers must all arrive within the
+// receive limit, and the floor then judges every piece of the body.
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 
 #include "common/alloc.h"
+#include "http/rate_floor.h"
 #include "http/winhttp_work.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -16,6 +20,7 @@ constexpr uint32_t kReqSize = 112;
 constexpr DWORD kDefaultTimeoutMs = 60000;
 constexpr DWORD kDefaultConnectMs = 15000;
 constexpr DWORD kOptionDecompression = 118;  // WINHTTP_OPTION_DECOMPRESSION
+constexpr DWORD kOptionResponseTimeout = 7;  // WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT
 constexpr DWORD kDecompressGzipDeflate = 3;  // gzip | deflate
 constexpr const wchar_t *kAgent = L"quorvex-http/1.0";
 
@@ -26,6 +31,8 @@ struct delivery {
     int status;
     bool flushed;
     bool stopped;
+    quorvex_rate_floor floor;  // counting from the first send
+    uint64_t received;         // header and body bytes so far
 };
 
 // A later failure replaces an earlier text (a failed 401 answer leaves one).
@@ -43,6 +50,11 @@ int fail_call(char **err, const char *call) {
 }
 
 DWORD or_default(int32_t ms, DWORD fallback) { return ms > 0 ? static_cast<DWORD>(ms) : fallback; }
+
+DWORD receive_limit(const quorvex_http_req *req) {
+    bool keep = req->flags & QVX_HTTP_FLAG_NO_READ_TIMEOUT;
+    return or_default(keep ? req->timeout_ms : req->read_timeout_ms, kDefaultTimeoutMs);
+}
 
 void set_dword(HINTERNET h, DWORD option, DWORD value) { WinHttpSetOption(h, option, &value, sizeof value); }
 
@@ -110,18 +122,24 @@ int open_request(wwork *w, const quorvex_http_req *req, bool secure, char **err)
     if (req->flags & QVX_HTTP_FLAG_COMPRESSION) set_dword(w->hrequest, kOptionDecompression, kDecompressGzipDeflate);
     if (!(req->flags & QVX_HTTP_FLAG_NO_READ_TIMEOUT))
         set_dword(w->hrequest, WINHTTP_OPTION_RECEIVE_TIMEOUT, or_default(req->read_timeout_ms, kDefaultTimeoutMs));
+    // Headers that trickle in would hold the receive call for as long as the
+    // server likes: they must all be in within the receive limit.
+    set_dword(w->hrequest, kOptionResponseTimeout, receive_limit(req));
     return 0;
 }
 
 // Sends the request (with the header block on the first send only; WinHTTP
-// keeps it on the handle) and waits for the response head.
-int wwork_send(wwork *w, const quorvex_http_req *req, const wchar_t *headers, char **err) {
+// keeps it on the handle) and waits for the response head, which the rate
+// floor counts from.
+int wwork_send(wwork *w, delivery *d, const wchar_t *headers, char **err) {
+    const quorvex_http_req *req = d->req;
     DWORD len = req->body ? static_cast<DWORD>(req->body_len) : 0;
     void *body = req->body ? const_cast<void *>(req->body) : WINHTTP_NO_REQUEST_DATA;
     DWORD header_len = headers ? static_cast<DWORD>(std::wcslen(headers)) : 0;
     if (!WinHttpSendRequest(w->hrequest, headers ? headers : WINHTTP_NO_ADDITIONAL_HEADERS, header_len, body, len,
                             len, 0))
         return fail_call(err, "WinHttpSendRequest");
+    quorvex_rate_start(&d->floor, receive_limit(req), vqp::now_ms(), 0);
     if (!WinHttpReceiveResponse(w->hrequest, nullptr)) return fail_call(err, "WinHttpReceiveResponse");
     return 0;
 }
@@ -156,17 +174,22 @@ bool set_credentials(HINTERNET h, DWORD scheme, const quorvex_http_req *req) {
 }
 
 // One answer to a 401; none of its failures ends the request by itself.
-void authenticate(wwork *w, const quorvex_http_req *req, int *status, char **err) {
+void authenticate(wwork *w, delivery *d, char **err) {
+    const quorvex_http_req *req = d->req;
+    int *status = &d->status;
     if (*status != 401 || !req->username) return;
     DWORD scheme = pick_scheme(w->hrequest);
-    if (scheme && set_credentials(w->hrequest, scheme, req) && wwork_send(w, req, nullptr, err) == 0)
+    if (scheme && set_credentials(w->hrequest, scheme, req) && wwork_send(w, d, nullptr, err) == 0)
         query_status(w->hrequest, status);
 }
 
-void read_headers(HINTERNET h, quorvex_buf *list) {
+// The units of the raw block count as the header bytes received.
+void read_headers(HINTERNET h, delivery *d) {
+    quorvex_buf *list = &d->headers;
     DWORD size = 0;
     WinHttpQueryHeaders(h, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
                         &size, WINHTTP_NO_HEADER_INDEX);
+    d->received += size / sizeof(wchar_t);
     if (size == 0) return;
     auto *block = static_cast<wchar_t *>(vq_malloc(size + sizeof(wchar_t)));
     if (!block) return;
@@ -207,6 +230,13 @@ bool deliver_piece(delivery *d, const void *piece, DWORD n) {
     return !d->stopped;
 }
 
+// The floor speaks after each piece, when bytes have just arrived; a server
+// gone quiet runs into WinHTTP's receive timeout.
+bool too_slow(delivery *d, DWORD got) {
+    d->received += got;
+    return quorvex_rate_too_slow(&d->floor, vqp::now_ms(), d->received);
+}
+
 int body_loop(wwork *w, delivery *d, char **err) {
     for (;;) {
         DWORD avail = 0;
@@ -222,6 +252,7 @@ int body_loop(wwork *w, delivery *d, char **err) {
         }
         bool go_on = got > 0 && deliver_piece(d, piece, got);
         vq_free(piece);
+        if (go_on && too_slow(d, got)) return fail_text(err, "receive failed: transfer too slow");
         if (!go_on) return 0;
     }
 }
@@ -231,10 +262,10 @@ int exchange(wwork *w, delivery *d, char **err) {
     bool secure = false;
     if (open_connection(w, req, &secure, err) != 0 || open_request(w, req, secure, err) != 0) return -1;
     if (qvw::wwork_headers(w, req) != 0) return fail_text(err, "utf-8 headers");
-    if (wwork_send(w, req, w->wheaders, err) != 0) return -1;
+    if (wwork_send(w, d, w->wheaders, err) != 0) return -1;
     query_status(w->hrequest, &d->status);
-    authenticate(w, req, &d->status, err);
-    read_headers(w->hrequest, &d->headers);
+    authenticate(w, d, err);
+    read_headers(w->hrequest, d);
     if (body_loop(w, d, err) != 0) return -1;
     flush_headers(d);
     return 0;

@@ -101,44 +101,6 @@ TEST(CurlTimeout, IdleNotTotal) {
     EXPECT_EQ(out.body.size(), pieces * piece.size());
 }
 
-struct trickle_case {
-    const char *name;
-    const char *head;  // sent at once
-    size_t piece;      // then bytes in pieces this big, 100 ms apart
-    const char *err;   // "" for success
-};
-
-// Under the rate floor a response must bring 1,024 bytes in every receive
-// limit; bytes of a header line that is still arriving count.
-TEST(CurlRateFloor, ATrickleEndsWithinTheReceiveLimit) {
-    constexpr int limit_ms = 1000;
-    const trickle_case cases[] = {
-        {"body", "HTTP/1.1 200 OK\r\nContent-Length: 9000\r\n\r\n", 1, "receive failed: transfer too slow"},
-        {"header line", "HTTP/1.1 200 OK\r\nX-Long: ", 1, "receive failed: transfer too slow"},
-        {"status line", "HTTP/1.1 2", 1, "receive failed: transfer too slow"},
-        {"header line above the floor", "HTTP/1.1 200 OK\r\nX-Long: ", 512, ""},
-    };
-    for (const trickle_case &t : cases) {
-        wire_server server([&](const wire_request &, wire_conn &c) {
-            if (c.send(t.head) && c.trickle(std::string(8000, 'a'), t.piece, 100))
-                c.send("\r\nContent-Length: 2\r\n\r\nok");
-        });
-        call c;
-        c.url = server.url("/trickle");
-        c.read_timeout_ms = limit_ms;
-        auto start = clock_type::now();
-        outcome out = perform(c);
-        long took = elapsed_ms(start);
-        EXPECT_EQ(out.err, t.err) << t.name;
-        if (*t.err) {
-            EXPECT_GE(took, limit_ms - 10) << t.name;
-            EXPECT_LT(took, limit_ms + 5000) << t.name;
-        } else {
-            EXPECT_EQ(out.body, "ok") << t.name;
-        }
-    }
-}
-
 // A listener whose accept queue is full and never drained: the kernel drops
 // further connection attempts, so a connect waits until its own limit.
 class full_listener {
