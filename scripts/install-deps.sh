@@ -9,7 +9,7 @@ packages=(
   rapidjson-dev libcurl4-openssl-dev ca-certificates
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  nginx-light openssl
+  nginx-light openssl libssl-dev
   "$@"
 )
 

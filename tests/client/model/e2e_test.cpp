@@ -1,7 +1,8 @@
 // The library driven through its exports from a fresh load: the statistics
 // start at zero with the default maximum age; then every real M3U playlist,
 // served by the fake transport: the root lists, every group lists, and every
-// listed channel resolves by its id to its own stream.
+// listed channel resolves by its id to its own stream, and every document
+// answered for a playlist still hashes to its checked-in digest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +14,9 @@
 
 #include "api_support.h"
 #include "http/http.h"
+#if QVX_CORPUS_DIGESTS
+#include "corpus_digests.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -46,13 +50,25 @@ public:
     explicit Corpus(totals *t) : t_(t) {}
 
     void check(const fs::path &file) {
-        name_ = fs::relative(file, QVX_CORPUS_DIR).string();
+        name_ = fs::relative(file, QVX_CORPUS_DIR).generic_string();
+        documents_.clear();
+        walk(file);
+#if QVX_CORPUS_DIGESTS
+        digests_[name_] = sha256_hex(documents_);
+#endif
+    }
+#if QVX_CORPUS_DIGESTS
+    const digest_table &digests() const { return digests_; }
+#endif
+
+private:
+    void walk(const fs::path &file) {
         std::string body = read_all(file);
         std::string url = "http://corpus.test/" + name_;
         quorvex_fake_reset();  // the fake holds at most 256 routes
         ASSERT_EQ(quorvex_fake_set("GET", url.c_str(), 200, nullptr, body.data(), body.size()), 0);
         settings_ = settings_for(url);
-        answer root = list_folder(settings_, "/");
+        answer root = kept(list_folder(settings_, "/"));
         if (root.status == QVX_E_CONTENT && root.error.rfind("not an M3U playlist", 0) == 0) {
             t_->refused++;
             return;
@@ -62,11 +78,10 @@ public:
         for (const auto &entry : root.doc().GetArray()) entry["folder"].GetBool() ? group(entry) : channel(entry);
     }
 
-private:
     void group(const rapidjson::Value &folder) {
         t_->groups++;
         std::string path = folder["path"].GetString();
-        answer members = list_folder(settings_, path.c_str());
+        answer members = kept(list_folder(settings_, path.c_str()));
         if (!expect(members.status == QVX_OK && members.doc().IsArray(), path + ": " + members.error)) return;
         expect(static_cast<int64_t>(members.doc().Size()) == folder["count"].GetInt64(), path + ": count");
         for (const auto &entry : members.doc().GetArray()) channel(entry);
@@ -74,10 +89,17 @@ private:
 
     void channel(const rapidjson::Value &entry) {
         t_->channels++;
-        answer stream = resolve(settings_, to_json(entry));
+        answer stream = kept(resolve(settings_, to_json(entry)));
         std::string want = entry["stream_url"].GetString();
         expect(stream.status == QVX_OK && stream.doc().IsObject() && stream.doc()["url"].GetString() == want,
                std::string(entry["id"].GetString()) + ": " + stream.error);
+    }
+
+    // Every document answered for the playlist, in order, each as
+    // "status<TAB>json<LF>".
+    answer kept(answer a) {
+        documents_ += std::to_string(a.status) + '\t' + a.json + '\n';
+        return a;
     }
 
     bool expect(bool ok, const std::string &what) {
@@ -88,7 +110,29 @@ private:
     totals *t_;
     std::string name_;
     std::string settings_;
+    std::string documents_;
+#if QVX_CORPUS_DIGESTS
+    digest_table digests_;
+#endif
 };
+
+#if QVX_CORPUS_DIGESTS
+// QVX_UPDATE_DIGESTS=1 rewrites the checked-in digests from this walk instead
+// of comparing with them.
+void compare_digests(const digest_table &got) {
+    const std::string path = QVX_TEST_DATA "/client/corpus_digests.txt";
+    std::vector<std::string> changed = digest_differences(read_digests(path), got);
+    const char *update = std::getenv("QVX_UPDATE_DIGESTS");
+    if (update && std::string(update) == "1") {
+        write_digests(path, got);
+        std::cout << "rewrote " << path << ": " << changed.size() << " playlists changed\n";
+        for (const auto &line : changed) std::cout << "  " << line << '\n';
+        return;
+    }
+    EXPECT_TRUE(changed.empty()) << changed.size() << " playlists answer other documents than " << path
+                                 << " holds (QVX_UPDATE_DIGESTS=1 rewrites it), first: " << changed.front();
+}
+#endif
 
 // Runs first (and alone under ctest), before anything touched the counters.
 TEST(FreshLibrary, StatisticsStartAtZeroWithTheDefaultAge) {
@@ -111,6 +155,9 @@ TEST(CorpusWalk, EveryChannelResolvesToItsOwnStream) {
               << " failures\n";
     EXPECT_EQ(t.failures, 0);
     EXPECT_GT(t.channels, 0);
+#if QVX_CORPUS_DIGESTS
+    compare_digests(corpus.digests());
+#endif
     vqiptv_set_io(nullptr);
     quorvex_fake_reset();
 }
