@@ -148,8 +148,11 @@ struct exchange {
     char lines[3][512];
     const char *headers[3];
     int header_count;
-    const char *at;        // the URL of the current request
-    char hops[2][kUrlCap];  // redirect targets, used in turn
+    const char *at;  // the URL of the current request
+    // Every URL asked for, the caller's first: a failure text may quote any.
+    const char *asked[kMaxHops];
+    size_t asked_count;
+    char hops[kMaxHops - 1][kUrlCap];  // the redirect targets
     int status;
     char *err;
     fetch_resp resp;
@@ -182,14 +185,13 @@ int exchange_run(exchange &x) {
     req.user = &x.resp;
     for (int hop = 1;; ++hop) {
         resp_clear(x.resp);
-        req.url = x.at;
+        req.url = x.asked[x.asked_count++] = x.at;
         if (int rc = x.http->request(x.http->ctx, &req, &x.status, &x.err)) return rc;
         release_err(x);
         quorvex_buf pairs{x.resp.pairs, x.resp.pairs_len, kPairsCap};
         const char *location = quorvex_hdrs_get(&pairs, "Location");
-        char *next = x.hops[hop % 2];
-        if (!is_redirect(x.status) || hop >= kMaxHops || !redirect_target(x.at, location, next)) return 0;
-        x.at = next;
+        if (!is_redirect(x.status) || hop >= kMaxHops || !redirect_target(x.at, location, x.hops[hop - 1])) return 0;
+        x.at = x.hops[hop - 1];
     }
 }
 
@@ -215,8 +217,8 @@ int status_of(int http_status) {
 }
 
 int transport_failed(exchange &x) {
-    char text[kScrubCap];
-    scrub_failure(x.err, x.at, x.shown, text);
+    char text[kMsgSize];
+    scrub_failure(x.err, x.asked, x.asked_count, x.shown, text, sizeof text);
     release_err(x);
     ++g_tstats.transport_errors;
     return report(x, -4, "network: %s (%s)", text, x.shown);

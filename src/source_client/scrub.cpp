@@ -1,5 +1,4 @@
-// Scrubbing of transport failure texts: a transport may quote the URL it was
-// given, credentials and tokens included.
+// Scrubbing of transport failure texts.
 #include "source_client/scrub.h"
 
 #include <cstring>
@@ -8,22 +7,22 @@
 namespace {
 
 using sv = std::string_view;
-constexpr const char *kMark = "<redacted>";
+constexpr sv kMark = "<redacted>";
 
-// Copies piece (cut to 255 bytes) into a terminated buffer of kScrubCap bytes.
-void copy_piece(sv piece, char *out) {
-    size_t n = piece.size() < kScrubCap - 1 ? piece.size() : kScrubCap - 1;
-    std::memcpy(out, piece.data(), n);
-    out[n] = '\0';
-}
+// The longest piece found so far at one place of the text, and what it
+// becomes.
+struct match {
+    sv here;  // the text from that place on
+    size_t len = 0;
+    sv to;
 
-// Replaces every occurrence of piece in text (kScrubCap bytes, in place).
-void redact(char *text, sv piece) {
-    char from[kScrubCap], tmp[kScrubCap];
-    copy_piece(piece, from);
-    replace_all(text, from, kMark, tmp);
-    std::memcpy(text, tmp, kScrubCap);
-}
+    void consider(sv piece, sv replacement) {
+        if (!piece.empty() && piece.size() > len && here.starts_with(piece)) {
+            len = piece.size();
+            to = replacement;
+        }
+    }
+};
 
 // The user information of url ("user:password" before the authority's last
 // "@"), empty when there is none.
@@ -36,51 +35,53 @@ sv user_info(sv url) {
     return last == sv::npos ? sv{} : auth.substr(0, last);
 }
 
-void redact_credentials(char *text, sv url) {
+void consider_credentials(match &m, sv url) {
     sv info = user_info(url);
-    if (info.empty()) return;
-    redact(text, info);
+    m.consider(info, kMark);
     size_t colon = info.find(':');
-    if (colon != sv::npos && colon + 1 < info.size()) redact(text, info.substr(colon + 1));
+    if (colon != sv::npos) m.consider(info.substr(colon + 1), kMark);
 }
 
-// Everything after the first "?" or "#", then each "key=value" value in it.
-void redact_query(char *text, sv url) {
+// Everything after the first "?" or "#", and each "key=value" value in it.
+void consider_query(match &m, sv url) {
     size_t q = url.find_first_of("?#");
-    if (q == sv::npos || q + 1 >= url.size()) return;
+    if (q == sv::npos) return;
     sv tail = url.substr(q + 1);
-    redact(text, tail);
+    m.consider(tail, kMark);
     while (!tail.empty()) {
         size_t end = tail.find_first_of("&#");
         sv piece = tail.substr(0, end);
         size_t eq = piece.find('=');
-        if (eq != sv::npos && piece.size() - eq - 1 >= 1 && piece.size() - eq - 1 <= kScrubCap - 1)
-            redact(text, piece.substr(eq + 1));
+        if (eq != sv::npos) m.consider(piece.substr(eq + 1), kMark);
         tail.remove_prefix(end == sv::npos ? tail.size() : end + 1);
     }
 }
 
-}  // namespace
-
-void replace_all(const char *text, const char *from, const char *to, char *out) {
-    size_t n = 0, flen = std::strlen(from), tlen = std::strlen(to);
-    for (const char *p = text; *p && n < kScrubCap - 1;) {
-        if (flen && std::strncmp(p, from, flen) == 0) {
-            size_t k = tlen < kScrubCap - 1 - n ? tlen : kScrubCap - 1 - n;
-            std::memcpy(out + n, to, k);
-            n += k;
-            p += flen;
-        } else {
-            out[n++] = *p++;
-        }
+// What replaces the text at its start; len 0 when nothing does.
+match longest_secret(sv here, const char *const *urls, size_t count, sv shown) {
+    match m{here, 0, {}};
+    m.consider(urls[count - 1], shown);
+    for (size_t i = 0; i < count; ++i) {
+        consider_credentials(m, urls[i]);
+        consider_query(m, urls[i]);
     }
-    out[n] = '\0';
+    return m;
 }
 
-void scrub_failure(const char *text, const char *current_url, const char *shown_url, char *out) {
-    char start[kScrubCap];
-    copy_piece(text ? text : "transport failure", start);
-    replace_all(start, current_url, shown_url, out);
-    redact_credentials(out, current_url);
-    redact_query(out, current_url);
+}  // namespace
+
+void scrub_failure(const char *text, const char *const *urls, size_t count, const char *shown_url, char *out,
+                   size_t cap) {
+    if (cap == 0) return;
+    sv rest = text ? text : "transport failure";
+    size_t n = 0;
+    while (!rest.empty() && n + 1 < cap) {
+        match m = count ? longest_secret(rest, urls, count, shown_url) : match{rest, 0, {}};
+        sv put = m.len ? m.to : rest.substr(0, 1);
+        size_t k = put.size() < cap - 1 - n ? put.size() : cap - 1 - n;
+        std::memcpy(out + n, put.data(), k);
+        n += k;
+        rest.remove_prefix(m.len ? m.len : 1);
+    }
+    out[n] = '\0';
 }

@@ -1,15 +1,14 @@
-// Keeps credentials and query values of a URL out of a transport's failure
-// text before it becomes an error message.
+// Keeps credentials and query values out of a transport's failure text before
+// it becomes an error message: a transport may quote any URL it was given,
+// credentials and tokens included, and tokens run to thousands of bytes.
 #pragma once
+#include <cstddef>
 
-constexpr unsigned kScrubCap = 256;  // texts are cut at 255 bytes
-
-// Writes into out (kScrubCap bytes) text with every occurrence of from replaced
-// by to; an empty from copies text.
-void replace_all(const char *text, const char *from, const char *to, char *out);
-
-// Writes into out (kScrubCap bytes) the transport's text (null: "transport
-// failure") with the URL asked for (current_url) shown as shown_url, and its
-// user information, password, query and each query value shown as
-// "<redacted>".
-void scrub_failure(const char *text, const char *current_url, const char *shown_url, char *out);
+// Writes into out (cap bytes, the text cut there) the transport's text (null:
+// "transport failure") with the URL last asked for, urls[count - 1], shown as
+// shown_url, and every user information, password, query and query value of
+// each of the urls shown as "<redacted>", whatever their length. The text is
+// read once: at each place the longest of those pieces that starts there is
+// replaced, and nothing written is looked at again.
+void scrub_failure(const char *text, const char *const *urls, size_t count, const char *shown_url, char *out,
+                   size_t cap);
