@@ -22,6 +22,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "quorvex_iptv_version.h" /* QVX_VERSION_MAJOR, _MINOR, _PATCH, _STRING */
+
 #if defined(_WIN32)
 #  if defined(QVX_BUILDING_LIBRARY)
 #    define QVX_API __declspec(dllexport)

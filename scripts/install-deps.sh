@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ binutils pkg-config python3
+  cmake make g++ binutils pkg-config python3 dpkg-dev man-db groff-base
   rapidjson-dev libcurl4-openssl-dev ca-certificates
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
