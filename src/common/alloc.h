@@ -20,3 +20,13 @@ void vq_alloc_fail_from(long k);
 void vq_alloc_disarm();
 long vq_alloc_count();
 bool vq_alloc_fault_hit(); // true once an armed fault has fired
+
+// Byte counts for tests that bound memory. From vq_mem_track(true) on, every
+// block the seam makes, resizes or releases moves a live count (bytes made
+// minus bytes released since then, in the allocator's usable block sizes, so
+// negative when older blocks go) and its high-water mark. Off, as at load, the
+// counting costs one relaxed load per call.
+void vq_mem_track(bool on);  // also sets both counts to 0
+long long vq_mem_live();
+long long vq_mem_peak();
+void vq_mem_peak_reset();  // the mark restarts from the live count

@@ -21,4 +21,6 @@ int secure_random(void *buf, size_t n);
 // that filling it takes a few page faults instead of one per 4 KiB page. Only a
 // hint: where it is refused or unsupported nothing changes.
 void advise_huge_pages(void *p, size_t n);
+// The usable size of a block from the C runtime's allocator (p not null).
+size_t heap_block_size(void *p);
 }  // namespace vqp

@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <time.h>
@@ -46,5 +47,7 @@ void advise_huge_pages(void *p, size_t n) {
     (void)n;
 #endif
 }
+
+size_t heap_block_size(void *p) { return malloc_usable_size(p); }
 
 }  // namespace vqp

@@ -1,6 +1,7 @@
 // The Windows shims. rand_s is declared by stdlib.h only when _CRT_RAND_S is
 // defined before the first include of any C runtime header.
 #define _CRT_RAND_S
+#include <malloc.h>
 #include <stdlib.h>
 #include <windows.h>
 
@@ -27,5 +28,7 @@ int secure_random(void *buf, size_t n) {
 }
 
 void advise_huge_pages(void *, size_t) {}
+
+size_t heap_block_size(void *p) { return _msize(p); }
 
 }  // namespace vqp

@@ -42,6 +42,31 @@ TEST(AllocSeam, CopiesKeepEmbeddedBytes) {
     EXPECT_EQ(vq_strdup(nullptr), nullptr);
 }
 
+// The counts follow a block through growth, shrinking and release, keep the
+// high-water mark, and stand still while tracking is off.
+TEST(AllocSeam, ByteCountsFollowLiveBlocksAndTheirPeak) {
+    vq_mem_track(true);
+    void *p = vq_malloc(1000);
+    ASSERT_NE(p, nullptr);
+    EXPECT_GE(vq_mem_live(), 1000);
+    p = vq_realloc(p, 1 << 20);
+    ASSERT_NE(p, nullptr);
+    long long grown = vq_mem_live();
+    EXPECT_GE(grown, 1 << 20);
+    p = vq_realloc(p, 10);
+    EXPECT_LT(vq_mem_live(), grown);
+    EXPECT_EQ(vq_mem_peak(), grown);
+    void *q = vq_calloc(3, 100);
+    vq_free(p);
+    vq_free(q);
+    EXPECT_EQ(vq_mem_live(), 0);
+    vq_mem_peak_reset();
+    EXPECT_EQ(vq_mem_peak(), 0);
+    vq_mem_track(false);
+    vq_free(vq_malloc(4096));
+    EXPECT_EQ(vq_mem_peak(), 0);
+}
+
 TEST(Platform, ClockIsMonotonicAndRandomFills) {
     uint64_t a = vqp::now_ms();
     vqp::sleep_ms(40);  // Windows' tick clock advances in steps of about 16 ms
