@@ -73,9 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{{"groups", "--url", "u", "--file", "f"}, "one source"},
                     Refused{{"resolve", "x", "--player", "totem"}, "unknown player"},
                     Refused{{"inspect", "f", "--format", "xspf"}, "unknown format"},
-                    Refused{{"groups", "--player", "mpv"}, "not accepted by groups"},
-                    Refused{{"inspect", "f", "--url", "http://h/"}, "not accepted by inspect"},
-                    Refused{{"validate", "--charset", "gbk"}, "not accepted by validate"},
+                    Refused{{"groups", "--player", "mpv"}, "option --player is not accepted by groups"},
+                    Refused{{"inspect", "f", "--url", "http://h/"}, "option --url is not accepted by inspect"},
+                    Refused{{"validate", "--charset", "gbk"}, "option --charset is not accepted by validate"},
                     Refused{{"resolve", "x", "--player", "mpv", "--json"}, "exclude each other"}));
 
 }  // namespace

@@ -168,7 +168,7 @@ TEST(ToolJson, FailuresPrintTheErrorDocument) {
     ToolRun r = on_sample({"channels", "Weather", "--json"});
     EXPECT_EQ(r.exit, 3);
     EXPECT_EQ(r.out, "{\"error\":\"folder not found\"}\n");
-    EXPECT_EQ(r.err, "vqiptv: folder not found\n");
+    EXPECT_EQ(r.err, "vqiptv: folder not found: no group \"Weather\" ('vqiptv groups' lists them)\n");
 }
 
 }  // namespace

@@ -38,12 +38,19 @@ INSTANTIATE_TEST_SUITE_P(
                     Failure{{"play"}, 2, "unknown command"},
                     Failure{{"channels", "--file", "SAMPLE"}, 2, "channels takes 1 argument"},
                     Failure{{"groups", "--file"}, 2, "needs a value"},
-                    Failure{{"resolve", "x", "--player", "kodi"}, 2, "unknown player"}));
+                    Failure{{"resolve", "x", "--player", "kodi"}, 2, "unknown player"},
+                    Failure{{"inspect", "SAMPLE", "--charset", "nope"}, 2, "unknown character set: nope\n"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Library, ToolFailure,
-    testing::Values(Failure{{"channels", "Weather", "--file", "SAMPLE"}, 3, "folder not found"},
-                    Failure{{"channels", "news", "--file", "SAMPLE"}, 3, "folder not found"},
+    testing::Values(Failure{{"channels", "Weather", "--file", "SAMPLE"}, 3,
+                            "folder not found: no group \"Weather\" ('vqiptv groups' lists them)\n"},
+                    Failure{{"channels", "news", "--file", "SAMPLE"}, 3,
+                            "folder not found: no group \"news\"; did you mean \"News\"?\n"},
+                    Failure{{"channels", "Muisc", "--file", "SAMPLE"}, 3, "did you mean \"Music\"?\n"},
+                    Failure{{"search", "zzz", "--file", "SAMPLE"}, 3, "no channel matches \"zzz\"\n"},
+                    Failure{{"inspect", "SAMPLE", "--format", "cue"}, 5,
+                            "sample.m3u read as cue gives nothing usable (45 warnings)\n"},
                     Failure{{"resolve", "ffffffffffffffff", "--file", "SAMPLE"}, 3, "entry id not found"},
                     Failure{{"resolve", "not-an-id", "--file", "SAMPLE"}, 3, "entry id not found"}));
 
@@ -51,7 +58,17 @@ INSTANTIATE_TEST_SUITE_P(
     Files, ToolFailure,
     testing::Values(Failure{{"groups", "--file", "/nonexistent/list.m3u"}, 3, "No such file or directory"},
                     Failure{{"inspect", "/nonexistent/list.m3u"}, 3, "cannot read /nonexistent/list.m3u"},
-                    Failure{{"groups", "--file", "/"}, 1, "Is a directory"}));
+                    Failure{{"groups", "--file", "/"}, 6, "cannot read /: Is a directory"}));
+
+TEST(ToolFiles, DashReadsStandardInput) {
+    ToolRun piped = run_tool_with_input({"channels", "News", "--file", "-"}, sample_path());
+    EXPECT_EQ(piped.exit, 0) << piped.err;
+    EXPECT_EQ(piped.out, run_tool({"channels", "News", "--file", sample_path()}).out);
+    ToolRun empty = run_tool_with_input({"groups", "--file", "-"}, "/dev/null");
+    EXPECT_EQ(empty.exit, 5);
+    EXPECT_NE(empty.err.find(" standard input"), std::string::npos) << empty.err;
+    EXPECT_EQ(empty.err.find("file.invalid"), std::string::npos) << empty.err;
+}
 
 TEST(ToolFiles, ANonPlaylistIsUnusableContent) {
     std::string text = temp_file("notes.txt", "Shopping list\nmilk\nbread\n");
@@ -195,7 +212,7 @@ TEST(ToolOutput, TheOfflineExamplesOfTheHelpWork) {
         EXPECT_EQ(r.exit, 0) << line << "\n" << r.err;
         ++examples;
     }
-    EXPECT_EQ(examples, 3);
+    EXPECT_EQ(examples, 4);
 }
 
 }  // namespace

@@ -30,8 +30,8 @@ void add_word(std::string &cmd, const std::string &word) {
     cmd += vqt::shell_quote(word);
 }
 
-// Runs a shell command line with stdout and stderr captured.
-ToolRun capture(std::string cmd) {
+// Runs a shell command line with stdout and stderr captured, stdin from input.
+ToolRun capture(std::string cmd, const std::string &input = "/dev/null") {
     // ctest runs test cases side by side, each in a process of its own.
     std::string stem = testing::TempDir() + "vqiptv." + std::to_string(getpid());
     std::string out = stem + ".out", err = stem + ".err";
@@ -39,7 +39,8 @@ ToolRun capture(std::string cmd) {
     cmd += vqt::shell_quote(out);
     cmd += " 2>";
     cmd += vqt::shell_quote(err);
-    cmd += " </dev/null";
+    cmd += " <";
+    cmd += vqt::shell_quote(input);
     int status = std::system(cmd.c_str());
     ToolRun r;
     r.exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -50,15 +51,23 @@ ToolRun capture(std::string cmd) {
     return r;
 }
 
-}  // namespace
-
-ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+std::string tool_command(const std::vector<std::string> &args, const std::vector<std::string> &env) {
     // A pipe is no terminal: the tool must neither size tables nor show progress.
     std::string cmd = "env -u COLUMNS";
     for (const std::string &e : env) add_word(cmd, e);
     add_word(cmd, VQIPTV_BIN);
     for (const std::string &a : args) add_word(cmd, a);
-    return capture(cmd);
+    return cmd;
+}
+
+}  // namespace
+
+ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env) {
+    return capture(tool_command(args, env));
+}
+
+ToolRun run_tool_with_input(const std::vector<std::string> &args, const std::string &input) {
+    return capture(tool_command(args, {}), input);
 }
 
 ToolRun run_tool_on_terminal(const std::string &command) {

@@ -11,6 +11,9 @@ struct ToolRun {
 // args are passed as separate words; env is a list of NAME=VALUE settings.
 ToolRun run_tool(const std::vector<std::string> &args, const std::vector<std::string> &env = {});
 
+// The same with standard input read from the file at input.
+ToolRun run_tool_with_input(const std::vector<std::string> &args, const std::string &input);
+
 // Runs a shell command line on a pseudo-terminal; out holds all it showed.
 ToolRun run_tool_on_terminal(const std::string &command);
 

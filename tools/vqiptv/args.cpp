@@ -1,5 +1,6 @@
 #include <array>
 #include <string_view>
+#include <utility>
 
 #include "options.h"
 
@@ -19,6 +20,7 @@ struct CommandForm {
 constexpr std::array kCommands = {
     CommandForm{"groups", Command::groups, 0, kSource},
     CommandForm{"channels", Command::channels, 1, kSource},
+    CommandForm{"search", Command::search, 1, kSource},
     CommandForm{"resolve", Command::resolve, 1, kSource | kPlayer},
     CommandForm{"validate", Command::validate, 0, kSource},
     CommandForm{"inspect", Command::inspect, 1, kParse},
@@ -59,7 +61,10 @@ private:
     Options &opts_;
     int i_ = 1;
     bool help_ = false;
-    unsigned used_ = 0;
+    // The options that only some commands accept, as they were written.
+    std::vector<std::pair<unsigned, std::string>> given_;
+
+    void use(unsigned what, const std::string &name) { given_.emplace_back(what, name); }
 
     std::string option(const std::string &arg) {
         std::string name = arg, value;
@@ -81,26 +86,26 @@ private:
     }
 
     std::string valued(const std::string &name, const std::string &value) {
-        if (name == "--url") return source(SourceKind::url, value);
-        if (name == "--file") return source(SourceKind::file, value);
-        if (name == "--settings") return source(SourceKind::settings, value);
+        if (name == "--url") return source(SourceKind::url, name, value);
+        if (name == "--file") return source(SourceKind::file, name, value);
+        if (name == "--settings") return source(SourceKind::settings, name, value);
         if (name == "--player") {
-            used_ |= kPlayer;
+            use(kPlayer, name);
             opts_.player = value;
             return one_of(kPlayers, value) ? "" : "unknown player '" + value + "' (mpv, ffplay or vlc)";
         }
-        if (name == "--charset") return used_ |= kParse, opts_.charset = value, "";
+        if (name == "--charset") return use(kParse, name), opts_.charset = value, "";
         if (name == "--format") {
-            used_ |= kParse;
+            use(kParse, name);
             opts_.format = value;
             return one_of(kFormats, value) ? "" : "unknown format '" + value + "'";
         }
         return "unknown option " + name;
     }
 
-    std::string source(SourceKind kind, const std::string &value) {
+    std::string source(SourceKind kind, const std::string &name, const std::string &value) {
         if (opts_.source != SourceKind::standard) return "give one source: --url, --file or --settings";
-        used_ |= kSource;
+        use(kSource, name);
         opts_.source = kind;
         opts_.source_value = value;
         return "";
@@ -118,7 +123,8 @@ private:
         if (words.size() - 1 != form.operands)
             return name + " takes " + std::to_string(form.operands) + " argument(s), " +
                    std::to_string(words.size() - 1) + " given";
-        if (used_ & ~form.accepts) return "option not accepted by " + name;
+        for (const auto &[what, option] : given_)
+            if (what & ~form.accepts) return "option " + option + " is not accepted by " + name;
         if (opts_.json && !opts_.player.empty()) return "--json and --player exclude each other";
         opts_.command = form.command;
         opts_.operands.assign(words.begin() + 1, words.end());
@@ -139,6 +145,8 @@ Commands:
   groups                 list the playlist's groups with their channel counts
                          (the channels themselves when the playlist has no groups)
   channels GROUP         list the channels of GROUP: name, id and stream URL
+  search TEXT            list the channels whose name, tvg-name or group holds
+                         TEXT, letter case aside, across all groups
   resolve ID             print the stream URL of channel ID and the headers to send
   validate               print the completed settings document of the source
   inspect FILE           print the parser's view of a local file: format, items,
@@ -146,7 +154,7 @@ Commands:
   stats [SOURCE]         print the library's statistics (after listing SOURCE)
   help, version
 
-Source (groups, channels, resolve, validate, stats):
+Source (groups, channels, search, resolve, validate, stats):
   --url URL              the playlist at URL (default: the library's default playlist)
   --file PATH            a local playlist file, served to the library offline
   --settings JSON        a settings document, handed to the library as it is
@@ -169,7 +177,7 @@ Exit status:
   0  success
   1  other failure
   2  usage error
-  3  not found (playlist, group, channel id or file)
+  3  not found (playlist, group, channel id, file, no search hit)
   4  network failure or server error
   5  unusable content (not a playlist, no playable entries)
   6  access refused (HTTP 401/403, unreadable file)
@@ -180,6 +188,7 @@ Exit status:
 Examples:
   vqiptv groups --file samples/sample.m3u
   vqiptv channels News --file samples/sample.m3u
+  vqiptv search mooz --file samples/sample.m3u
   vqiptv resolve 806613f80a4ae992 --file samples/sample.m3u --player mpv
   vqiptv groups --url https://example.com/playlist.m3u --json
 )";

@@ -6,6 +6,8 @@
 #include "library.h"
 #include "quorvex_iptv.h"
 #include "render.h"
+#include "search.h"
+#include "suggest.h"
 
 namespace vqt {
 namespace {
@@ -23,7 +25,8 @@ std::string message(const Context &c, const Answer &a) {
     std::string text = a.error;
     if (c.opts.source != SourceKind::file) return text;
     std::string url = file_url(c.opts.source_value);
-    for (size_t at; (at = text.find(url)) != std::string::npos;) text.replace(at, url.size(), c.opts.source_value);
+    std::string name = file_name(c.opts.source_value);
+    for (size_t at; (at = text.find(url)) != std::string::npos;) text.replace(at, url.size(), name);
     return text;
 }
 
@@ -60,7 +63,55 @@ std::string group_path(const std::string &group) { return group.rfind('/', 0) ==
 
 int groups(Context &c) { return show_listing(c, lib_list(c.settings, "/")); }
 
-int channels(Context &c) { return show_listing(c, lib_list(c.settings, group_path(c.opts.operands[0]))); }
+// What to try instead of a group that is not there: the nearest names.
+std::string group_hint(Context &c, const std::string &group) {
+    std::vector<Entry> top;
+    Answer root = lib_list(c.settings, "/");
+    if (!root.ok() || !read_listing(root.doc, top)) return "";
+    std::vector<std::string> names;
+    for (const Entry &e : top)
+        if (e.folder) names.push_back(e.name);
+    if (names.empty()) return " (the playlist has no groups)";
+    std::string guess = did_you_mean(nearest_names(group, names));
+    return guess.empty() ? " ('vqiptv groups' lists them)" : "; " + guess;
+}
+
+int no_such_group(Context &c, const Answer &a, const std::string &group) {
+    if (c.opts.json) c.out << a.doc << "\n";
+    c.err << "vqiptv: " << message(c, a) << ": no group \"" << group << "\"" << group_hint(c, group) << "\n";
+    return exit_for_status(a.status);
+}
+
+int channels(Context &c) {
+    const std::string &group = c.opts.operands[0];
+    Answer a = lib_list(c.settings, group_path(group));
+    if (a.status == QVX_E_NOT_FOUND && with_slashes(group) != group)
+        a = lib_list(c.settings, group_path(with_slashes(group)));
+    return a.status == QVX_E_NOT_FOUND ? no_such_group(c, a, group) : show_listing(c, a);
+}
+
+// The whole playlist: the channels at its root, then those of every group.
+int search(Context &c) {
+    const std::string &text = c.opts.operands[0];
+    Answer root = lib_list(c.settings, "/");
+    std::vector<Entry> top;
+    if (!root.ok()) return fail(c, root);
+    std::string key = search_key(text);
+    std::vector<Hit> hits;
+    bool readable = read_listing(root.doc, top) && find_in_listing(root.doc, key, hits);
+    for (size_t i = 0; readable && i < top.size(); ++i) {
+        if (!top[i].folder) continue;
+        Answer a = lib_list(c.settings, top[i].path);
+        if (!a.ok()) return fail(c, a);
+        readable = find_in_listing(a.doc, key, hits);
+    }
+    if (!readable) return unreadable(c);
+    if (c.opts.json) c.out << hits_json(hits) << "\n";
+    else if (!hits.empty()) c.out << render_hits(hits, terminal_width());
+    if (!hits.empty()) return kExitOk;
+    c.err << "vqiptv: no channel matches \"" << text << "\"\n";
+    return kExitNotFound;
+}
 
 int resolve(Context &c) {
     Answer a = lib_stream_url(c.settings, "{\"id\":" + json_string(c.opts.operands[0]) + "}");
@@ -102,7 +153,7 @@ struct Handler {
 constexpr std::array kHandlers = {
     Handler{Command::groups, groups},     Handler{Command::channels, channels},
     Handler{Command::resolve, resolve},   Handler{Command::validate, validate},
-    Handler{Command::stats, stats},
+    Handler{Command::stats, stats},       Handler{Command::search, search},
 };
 
 bool needs_source(const Options &opts) {

@@ -1,5 +1,6 @@
 #include "inspect.h"
 
+#include <iconv.h>
 #include <rapidjson/document.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "layout.h"
 #include "library.h"
 #include "playlist_parser/vqplp.h"
+#include "render.h"
 
 namespace vqt {
 namespace {
@@ -41,6 +43,16 @@ int exit_for_parse(int32_t status) {
     if (status == VQPLP_E_ARG) return kExitInvalid;
     return status == VQPLP_E_IO ? kExitFailure : kExitContent;
 }
+
+bool known_charset(const std::string &name) {
+    iconv_t cd = iconv_open("UTF-8", name.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv_close(cd);
+    return true;
+}
+
+// A format forced on a file it does not fit still parses: into nothing.
+bool nothing_usable() { return vqplp_item_count() == 0 && vqplp_cue_track_count() == 0; }
 
 std::string str(const Value &obj, const char *key) {
     auto m = obj.FindMember(key);
@@ -149,15 +161,20 @@ std::string render_parse(const std::string &doc, size_t width) {
 }
 
 int run_inspect(const Options &opts, std::ostream &out, std::ostream &err) {
+    const std::string &path = opts.operands[0];
+    if (!opts.charset.empty() && !known_charset(opts.charset))
+        return err << "vqiptv: unknown character set: " << opts.charset << "\n", kExitUsage;
     std::string bytes, error;
-    if (int rc = read_file(opts.operands[0], bytes, error); rc != kExitOk) return err << "vqiptv: " << error << "\n", rc;
+    if (int rc = read_file(path, bytes, error); rc != kExitOk) return err << "vqiptv: " << error << "\n", rc;
     const char *charset = opts.charset.empty() ? nullptr : opts.charset.c_str();
     int32_t status = vqplp_parse_enc(bytes.data(), bytes.size(), format_code(opts.format), charset);
     std::string doc = vqplp_result_json();
     out << (opts.json ? doc + "\n" : render_parse(doc, terminal_width()));
-    if (status == VQPLP_OK) return kExitOk;
-    err << "vqiptv: " << vqplp_last_error() << "\n";
-    return exit_for_parse(status);
+    if (status != VQPLP_OK) return err << "vqiptv: " << vqplp_last_error() << "\n", exit_for_parse(status);
+    if (opts.format == "auto" || !nothing_usable()) return kExitOk;
+    err << "vqiptv: " << file_name(path) << " read as " << opts.format << " gives nothing usable ("
+        << plural(static_cast<size_t>(vqplp_warning_count()), "warning", "warnings") << ")\n";
+    return kExitContent;
 }
 
 }  // namespace vqt

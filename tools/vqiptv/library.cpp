@@ -81,6 +81,13 @@ bool unreserved(unsigned char c) {
 
 std::string settings_for(const std::string &url) { return "{\"URL\":" + json_string(url) + "}"; }
 
+// Appends all of f to bytes; answers 0 or an errno value.
+int read_stream(FILE *f, std::string &bytes) {
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
+    return std::ferror(f) ? EIO : 0;
+}
+
 Prepared serve_file(const std::string &path) {
     Prepared p;
     std::string bytes;
@@ -88,7 +95,7 @@ Prepared serve_file(const std::string &path) {
     if (p.exit != kExitOk) return p;
     std::string url = file_url(path);
     if (quorvex_fake_set("GET", url.c_str(), 200, nullptr, bytes.data(), bytes.size()) != 0)
-        return {kExitFailure, "", "cannot serve " + path + " to the library"};
+        return {kExitFailure, "", "cannot serve " + file_name(path) + " to the library"};
     vqiptv_use_fake();
     p.settings = settings_for(url);
     return p;
@@ -132,21 +139,24 @@ std::string file_url(const std::string &path) {
     return url;
 }
 
+std::string file_name(const std::string &path) { return path == "-" ? "standard input" : path; }
+
 int read_file(const std::string &path, std::string &bytes, std::string &error) {
     std::error_code ec;
-    int err = std::filesystem::is_directory(path, ec) ? EISDIR : 0;
-    FILE *f = err ? nullptr : std::fopen(path.c_str(), "rb");
-    if (f) {
-        char chunk[65536];
-        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
-        err = std::ferror(f) ? EIO : 0;
+    int err = 0;
+    if (path == "-") {
+        err = read_stream(stdin, bytes);
+    } else if (std::filesystem::is_directory(path, ec)) {
+        err = EISDIR;
+    } else if (FILE *f = std::fopen(path.c_str(), "rb")) {
+        err = read_stream(f, bytes);
         std::fclose(f);
-        if (!err) return kExitOk;
-    } else if (!err) {
+    } else {
         err = errno;
     }
-    error = "cannot read " + path + ": " + std::strerror(err);
-    return err == ENOENT ? kExitNotFound : err == EACCES ? kExitRefused : kExitFailure;
+    if (err == 0) return kExitOk;
+    error = "cannot read " + file_name(path) + ": " + std::strerror(err);
+    return err == ENOENT || err == ENOTDIR ? kExitNotFound : kExitRefused;
 }
 
 Prepared prepare_source(const Options &opts) {

@@ -65,7 +65,11 @@ std::string file_url(const std::string &path);
 // s as a JSON string literal.
 std::string json_string(const std::string &s);
 
-// Reads a whole file; answers kExitOk or an exit status with a message.
+// A file as messages name it: its path, or "standard input" for "-".
+std::string file_name(const std::string &path);
+
+// Reads a whole file, "-" standard input; answers kExitOk or an exit status
+// with a message.
 int read_file(const std::string &path, std::string &bytes, std::string &error);
 
 }  // namespace vqt

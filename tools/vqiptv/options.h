@@ -5,7 +5,7 @@
 
 namespace vqt {
 
-enum class Command { groups, channels, resolve, validate, inspect, stats, help, version };
+enum class Command { groups, channels, search, resolve, validate, inspect, stats, help, version };
 
 // Where the playlist comes from: the library's default, a URL, a local file
 // served through the fake transport, or a settings text handed over as it is.
@@ -13,7 +13,7 @@ enum class SourceKind { standard, url, file, settings };
 
 struct Options {
     Command command = Command::help;
-    std::vector<std::string> operands; // GROUP, ID or FILE
+    std::vector<std::string> operands; // GROUP, TEXT, ID or FILE
     SourceKind source = SourceKind::standard;
     std::string source_value;          // the URL, path or settings text
     bool json = false;

@@ -1,6 +1,9 @@
 #include "progress.h"
 
+#include <strings.h>
+
 #include <chrono>
+#include <cstdlib>
 
 #include "common/alloc.h"
 #include "http/http.h"
@@ -15,14 +18,21 @@ struct Meter {
     const quorvex_http *inner = nullptr;
     FILE *out = nullptr;
     uint64_t total = 0;  // since metered_io
-    uint64_t bytes = 0;  // this exchange
+    uint64_t bytes = 0;     // this exchange
+    uint64_t expected = 0;  // its Content-Length, 0 when unknown
+    bool encoded = false;   // a Content-Encoding makes the length that of other bytes
     Clock::time_point start, drawn;
     bool shown = false;
 
     void begin() {
-        bytes = 0;
-        shown = false;
+        bytes = expected = 0;
+        encoded = shown = false;
         start = Clock::now();
+    }
+
+    void header(const char *name, const char *value) {
+        if (strcasecmp(name, "Content-Length") == 0) expected = std::strtoull(value, nullptr, 10);
+        if (strcasecmp(name, "Content-Encoding") == 0) encoded = true;
     }
 
     void count(size_t n) {
@@ -43,11 +53,19 @@ struct Meter {
     void draw(Clock::time_point now) {
         double secs = std::chrono::duration<double>(now - start).count();
         std::string rate = secs > 0.001 ? human_bytes(static_cast<double>(bytes) / secs) + "/s" : "-";
-        std::fprintf(out, "\r\033[Kreceiving %s in %.1f s (%s)", human_bytes(static_cast<double>(bytes)).c_str(), secs,
-                     rate.c_str());
+        std::fprintf(out, "\r\033[Kreceiving %s%s in %.1f s (%s)", human_bytes(static_cast<double>(bytes)).c_str(),
+                     of_total().c_str(), secs, rate.c_str());
         std::fflush(out);
         shown = true;
         drawn = now;
+    }
+
+    // " of 4.0 MiB (30%)" while the length the server announced holds.
+    std::string of_total() const {
+        if (expected == 0 || encoded || bytes > expected) return "";
+        char pct[16];
+        std::snprintf(pct, sizeof pct, " (%d%%)", static_cast<int>(bytes * 100 / expected));
+        return " of " + human_bytes(static_cast<double>(expected)) + pct;
     }
 };
 
@@ -56,6 +74,7 @@ Meter g_meter;
 // The sinks see the caller's request as their user and pass every piece on.
 int relay_header(void *user, const char *name, const char *value) {
     auto *req = static_cast<const quorvex_http_req *>(user);
+    g_meter.header(name, value);
     return req->on_header ? req->on_header(req->user, name, value) : 0;
 }
 

@@ -25,6 +25,7 @@ Entry entry(const rapidjson::Value &v) {
     e.name = text(v, "name");
     e.path = text(v, "path");
     e.group = text(v, "group");
+    e.tvg_name = text(v, "tvg_name");
     e.stream_url = text(v, "stream_url");
     auto folder = v.FindMember("folder");
     e.folder = folder != v.MemberEnd() && folder->value.IsTrue();
@@ -33,16 +34,12 @@ Entry entry(const rapidjson::Value &v) {
     return e;
 }
 
-std::string plural(size_t n, const char *one, const char *many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 std::string group_table(const std::vector<Entry> &entries, size_t width) {
     Table t({{"GROUP", false, Cut::end}, {"CHANNELS", true, Cut::none}});
     int64_t channels = 0;
     for (const Entry &e : entries) {
-        // The name as `channels` takes it back: the path without its slash.
-        t.add({e.path.empty() ? e.name : e.path.substr(1), std::to_string(e.count)});
+        // As the listing names it, "∕" for "/": `channels` takes either spelling.
+        t.add({e.name, std::to_string(e.count)});
         channels += e.count;
     }
     return t.render(width) + plural(entries.size(), "group", "groups") + ", " +
@@ -55,8 +52,8 @@ std::string channel_table(const std::vector<Entry> &entries, size_t width) {
     return t.render(width) + plural(entries.size(), "channel", "channels") + "\n";
 }
 
-// A scalar member's text: strings as they are, other values as JSON.
-std::string scalar(const rapidjson::Value &v) {
+// A value's text: a string as it is, anything else as JSON.
+std::string value_text(const rapidjson::Value &v) {
     if (v.IsString()) return std::string(v.GetString(), v.GetStringLength());
     rapidjson::StringBuffer sb;
     rapidjson::Writer<rapidjson::StringBuffer> w(sb);
@@ -75,7 +72,7 @@ void tree(const rapidjson::Value &obj, const std::string &indent, std::string &o
             tree(m.value, indent + "  ", out);
             continue;
         }
-        out += indent + name + std::string(key_width - display_width(name) + 2, ' ') + printable(scalar(m.value)) + "\n";
+        out += indent + name + std::string(key_width - display_width(name) + 2, ' ') + printable(value_text(m.value)) + "\n";
     }
 }
 
@@ -114,14 +111,30 @@ std::string flag(const PlayerFlags &p, std::string_view name, const std::string 
 
 }  // namespace
 
-bool read_listing(const std::string &doc, std::vector<Entry> &entries) {
+std::string plural(size_t n, const char *one, const char *many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+bool read_listing(const std::string &doc, std::vector<Entry> &entries, std::vector<std::string> *texts) {
     rapidjson::Document d;
     if (d.Parse(doc.c_str(), doc.size()).HasParseError() || !d.IsArray()) return false;
     for (const auto &v : d.GetArray()) {
         if (!v.IsObject()) return false;
         entries.push_back(entry(v));
+        if (texts) texts->push_back(value_text(v));
     }
     return true;
+}
+
+std::string with_slashes(const std::string &name) {
+    static const std::string_view kDivisionSlash = "\xE2\x88\x95";
+    std::string out;
+    for (size_t i = 0; i < name.size();) {
+        bool slash = std::string_view(name).substr(i, kDivisionSlash.size()) == kDivisionSlash;
+        out += slash ? '/' : name[i];
+        i += slash ? kDivisionSlash.size() : 1;
+    }
+    return out;
 }
 
 bool read_stream(const std::string &doc, Stream &stream) {

@@ -10,7 +10,7 @@
 namespace vqt {
 
 struct Entry {
-    std::string id, name, path, group, stream_url;
+    std::string id, name, path, group, tvg_name, stream_url;
     bool folder = false;
     int64_t count = 0;
 };
@@ -20,9 +20,17 @@ struct Stream {
     std::vector<std::pair<std::string, std::string>> headers;
 };
 
-// False when doc is not a document of that kind.
-bool read_listing(const std::string &doc, std::vector<Entry> &entries);
+// False when doc is not a document of that kind. texts, when given, gets
+// each listing entry's JSON text as the library wrote it.
+bool read_listing(const std::string &doc, std::vector<Entry> &entries, std::vector<std::string> *texts = nullptr);
 bool read_stream(const std::string &doc, Stream &stream);
+
+// A name as the listing writes it ("∕", U+2215, for each "/") turned back
+// into the name as the playlist has it.
+std::string with_slashes(const std::string &name);
+
+// "1 channel", "2 channels".
+std::string plural(size_t n, const char *one, const char *many);
 
 // A folder listing: a table of groups or of channels, then a count.
 std::string render_listing(const std::vector<Entry> &entries, size_t width);
