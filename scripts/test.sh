@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a Release build,
 # an AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
-# under ThreadSanitizer, and the Windows DLL under Wine.
+# under ThreadSanitizer, a minute of fuzzing per fuzz target, and the Windows
+# DLL under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
@@ -31,6 +32,9 @@ build_and_test asan "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE="addr
 # of the shared adapter.
 build_and_test tsan "--target ops_concurrency_test adapter_rebind_test" "-L concurrency" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE=thread -DQVX_BUILD_TOOLS=OFF
+
+# Fuzzing, after the seed replays of every build above.
+"$root/scripts/fuzz-stage.sh"
 
 if [[ -x "$root/scripts/windows-stage.sh" ]]; then
   "$root/scripts/windows-stage.sh"
