@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "alloc_sweep.h"
 #include "common/json.h"
 
 namespace {
@@ -77,22 +78,27 @@ TEST(JsonMembers, EraseKeepsOrderAndFindTakesTheFirst) {
 // Every allocation of a parse and a write may fail; each must end cleanly.
 TEST(JsonAllocation, EachFailureIsReportedAndLeaksNothing) {
     const std::string text = "{\"list\":[\"one\",\"two\",{\"deep\":[1,2,3]}],\"name\":\"x\"}";
-    for (long k = 1;; ++k) {
-        vq_alloc_fail_nth(k);
-        vqjson::Doc doc;
-        vqjson::Status st = vqjson::parse_strict(doc, text.data(), text.size());
-        char *out = nullptr;
-        size_t len = 0;
-        if (st == vqjson::kOk) st = vqjson::write_compact(doc, &out, &len);
-        bool fired = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        vq_free(out);
-        if (!fired) {
-            EXPECT_EQ(st, vqjson::kOk);
-            break;
-        }
-        EXPECT_EQ(st, vqjson::kNoMemory) << "allocation " << k;
-    }
+    using written = std::pair<vqjson::Status, std::string>;
+    alloc_sweep(
+        [&](long k) {
+            vq_alloc_fail_nth(k);
+            vqjson::Doc doc;
+            vqjson::Status st = vqjson::parse_strict(doc, text.data(), text.size());
+            char *out = nullptr;
+            size_t len = 0;
+            if (st == vqjson::kOk) st = vqjson::write_compact(doc, &out, &len);
+            written w(st, out ? std::string(out, len) : "");
+            vq_free(out);
+            return w;
+        },
+        [](long, const written &w) {
+            EXPECT_EQ(w.first, vqjson::kNoMemory);
+            EXPECT_EQ(w.second, "");
+        },
+        [&](const written &w) {
+            EXPECT_EQ(w.first, vqjson::kOk);
+            EXPECT_EQ(w.second, text);
+        });
 }
 
 }  // namespace

@@ -6,30 +6,13 @@
 #include <functional>
 #include <string>
 
-#include "common/alloc.h"
-#include "http/http.h"
-#include "recorder.h"
+#include "alloc_sweep.h"
+#include "exchange.h"
 
 namespace {
 const char *kUrl = "http://fake.test/oom";
 const std::string kHeaders = "Content-Type: text/plain\nETag: \"v\"\n";
 const std::string kBody(300, 'b');
-
-// Runs step with the k-th allocation failing, for k = 1, 2, ... until a run
-// sees no fault; answers how many runs hit one. `before` runs unarmed ahead of
-// each step.
-int each_failure(const std::function<void(long)> &step, const std::function<void()> &before = [] {}) {
-    long k = 1;
-    for (;; ++k) {
-        before();
-        vq_alloc_fail_nth(k);
-        step(k);
-        bool hit = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        if (!hit) break;
-    }
-    return static_cast<int>(k - 1);
-}
 
 class Oom : public ::testing::Test {
 protected:
@@ -40,44 +23,66 @@ protected:
     }
 };
 
+struct got {
+    int rc, status;
+    bool body_null;
+    std::string body, err;
+};
+
 TEST_F(Oom, AdapterGetOverTheFake) {
     ASSERT_EQ(quorvex_fake_set("GET", kUrl, 200, kHeaders.c_str(), kBody.data(), kBody.size()), 0);
     const quorvex_io *io = quorvex_io_over_http(quorvex_http_fake(), nullptr);
-    int failures = each_failure([&](long k) {
-        char *body = nullptr, *err = nullptr;
-        int status = 0;
-        int rc = io->get(io->ctx, kUrl, &body, &status, &err);
-        if (rc == 0) {
-            ASSERT_NE(body, nullptr) << k;
-            EXPECT_EQ(status, 200) << k;
-            // the fake answers without a body when it cannot copy one
-            EXPECT_TRUE(std::string(body) == kBody || !*body) << k;
-        } else {
-            EXPECT_EQ(body, nullptr) << k;
-            EXPECT_STREQ(err, "oom") << k;
-        }
-        io->free_buf(io->ctx, body);
-        io->free_buf(io->ctx, err);
-    });
+    long failures = alloc_sweep(
+        [&](long k) {
+            char *body = nullptr, *err = nullptr;
+            got g{};
+            vq_alloc_fail_nth(k);
+            g.rc = io->get(io->ctx, kUrl, &body, &g.status, &err);
+            g.body_null = body == nullptr;
+            g.body = body ? body : "";
+            g.err = err ? err : "";
+            io->free_buf(io->ctx, body);
+            io->free_buf(io->ctx, err);
+            return g;
+        },
+        [](long, const got &g) {
+            if (g.rc == 0) {
+                ASSERT_FALSE(g.body_null);
+                EXPECT_EQ(g.status, 200);
+                // the fake answers without a body when it cannot copy one
+                EXPECT_TRUE(g.body == kBody || g.body.empty());
+            } else {
+                EXPECT_TRUE(g.body_null);
+                EXPECT_EQ(g.err, "oom");
+            }
+        },
+        [](const got &g) { EXPECT_EQ(g.body, kBody); });
     EXPECT_GT(failures, 3);
 }
+
+outcome fake_get() { return perform({.url = kUrl}, quorvex_http_fake()); }
 
 // A request under memory shortage: the status always, the headers whole or not
 // at all, the body whole or not at all, and no body without the headers.
 void check_answer(int want_status) {
-    int failures = each_failure([&](long k) {
-        recorder rec;
-        int status = 0;
-        quorvex_http_req req = make_req("GET", kUrl, &rec);
-        ASSERT_EQ(fake_run(req, &status), 0) << k;
-        EXPECT_EQ(status, want_status) << k;
-        ASSERT_FALSE(rec.headers.empty()) << k;
-        EXPECT_EQ(rec.headers[0].first, ":status");
-        bool headers = rec.headers.size() > 1;
-        EXPECT_TRUE(headers || rec.pieces.empty()) << k;
-        EXPECT_TRUE(rec.body().empty() || rec.body() == kBody) << k;
-        EXPECT_TRUE(vq_alloc_fault_hit() || (headers && rec.body() == kBody)) << k;
-    });
+    long failures = alloc_sweep(
+        [](long k) {
+            vq_alloc_fail_nth(k);
+            return fake_get();
+        },
+        [&](long, const outcome &o) {
+            ASSERT_EQ(o.result, 0);
+            EXPECT_EQ(o.status, want_status);
+            ASSERT_FALSE(o.headers.empty());
+            EXPECT_EQ(o.headers[0].first, ":status");
+            bool headers = o.headers.size() > 1;
+            EXPECT_TRUE(headers || o.pieces.empty());
+            EXPECT_TRUE(o.body.empty() || o.body == kBody);
+        },
+        [](const outcome &o) {
+            EXPECT_GT(o.headers.size(), 1u);
+            EXPECT_EQ(o.body, kBody);
+        });
     EXPECT_GE(failures, 2);
 }
 
@@ -90,17 +95,26 @@ TEST_F(Oom, FakeAnswers) {
     check_answer(200);
 }
 
+// A description that cannot be built whole is whatever was built: none, or
+// its first bytes.
 TEST_F(Oom, DescriptionIsWhateverWasBuilt) {
-    std::string url = "http://fake.test/" + std::string(500, 'u');
-    quorvex_http_req req = make_req("GET", url.c_str(), nullptr);
-    int status = 0;
-    fake_run(req, &status);
+    const call c{.url = "http://fake.test/" + std::string(500, 'u'), .sinks = false};
+    perform(c, quorvex_http_fake());
     const std::string full = quorvex_fake_last_request();
-    each_failure([&](long k) {
-        fake_run(req, &status);
-        const char *desc = quorvex_fake_last_request();
-        EXPECT_TRUE(!desc || full.compare(0, std::strlen(desc), desc) == 0) << k;
-    });
+    int partial = 0;
+    alloc_sweep(
+        [&](long k) {
+            vq_alloc_fail_nth(k);
+            perform(c, quorvex_http_fake());
+            const char *desc = quorvex_fake_last_request();
+            return std::string(desc ? desc : "");
+        },
+        [&](long, const std::string &desc) {
+            EXPECT_EQ(full.compare(0, desc.size(), desc), 0) << desc;
+            partial += !desc.empty() && desc.size() < full.size();
+        },
+        [&](const std::string &desc) { EXPECT_EQ(desc, full); });
+    EXPECT_GT(partial, 0) << "no shortage left a part of the description";
 }
 
 // Sixteen routes, so that the next one makes the table grow.
@@ -117,23 +131,28 @@ void fill_table() {
 // failed, without the body).
 // A scripted failure answers -1 with its text once scripting succeeded.
 void check_script(const std::function<int()> &script, bool body_may_drop, const char *fail_text = nullptr) {
-    int failures = each_failure([&](long k) {
-        int rc = script();
-        vq_alloc_disarm();
-        recorder rec;
-        int status = 0;
-        quorvex_http_req req = make_req("GET", kUrl, &rec);
-        std::string err;
-        int answered = fake_run(req, &status, &err);
+    auto judge = [&](const std::pair<int, outcome> &r) {
+        const auto &[rc, o] = r;
         if (rc == 0 && fail_text) {
-            EXPECT_EQ(answered, -1) << k;
-            EXPECT_EQ(err, fail_text) << k;
+            EXPECT_EQ(o.result, -1);
+            EXPECT_EQ(o.err, fail_text);
             return;
         }
-        bool whole = rec.body() == kBody;
-        bool empty = rec.body().empty();
-        EXPECT_TRUE(rc == 0 ? whole || (body_may_drop && empty) : empty) << k;
-    }, fill_table);
+        EXPECT_TRUE(rc == 0 ? o.body == kBody || (body_may_drop && o.body.empty()) : o.body.empty());
+    };
+    long failures = alloc_sweep(
+        [&](long k) {
+            fill_table();
+            vq_alloc_fail_nth(k);
+            int rc = script();
+            vq_alloc_disarm();
+            return std::make_pair(rc, fake_get());
+        },
+        [&](long, const std::pair<int, outcome> &r) { judge(r); },
+        [&](const std::pair<int, outcome> &r) {
+            EXPECT_EQ(r.first, 0);
+            judge(r);
+        });
     EXPECT_GE(failures, 4);
 }
 

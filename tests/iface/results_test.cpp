@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "alloc_sweep.h"
 #include "source_client/results.h"
 
 namespace {
@@ -100,32 +101,38 @@ TEST(Utf8Seq, AcceptsExactlyTheWellFormedSequences) {
 // A shortage while making a document leaves no result and the caller's buffer
 // untouched (emit) or emptied (fail); nothing leaks.
 TEST(ResultAllocation, EachFailureEndsCleanly) {
-    for (long k = 1;; ++k) {
-        vqp::Guard lock(g_lock);
-        vqjson::Doc doc;
-        ASSERT_EQ(vqjson::parse_strict(doc, "{\"a\":[1,2,3]}"), vqjson::kOk);
-        char out[64] = "untouched";
-        vq_alloc_fail_nth(k);
-        int32_t st = emit_doc(doc, out, sizeof out);
-        bool fired = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        if (!fired) break;
-        EXPECT_EQ(st, -5);
-        EXPECT_STREQ(last_error_text(), "out of memory");
-        EXPECT_STREQ(result_text(), "");
-        EXPECT_STREQ(out, "untouched");
-    }
-    for (long k = 1;; ++k) {
-        vq_alloc_fail_nth(k);
-        Outcome f = failing("no memory here");
-        bool fired = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        if (!fired) break;
-        EXPECT_EQ(f.status, -4);
-        EXPECT_EQ(f.error, "no memory here");
-        EXPECT_EQ(f.out, "");
-        EXPECT_EQ(f.result, "");
-    }
+    alloc_sweep(
+        [](long k) {
+            vqp::Guard lock(g_lock);
+            vqjson::Doc doc;
+            EXPECT_EQ(vqjson::parse_strict(doc, "{\"a\":[1,2,3]}"), vqjson::kOk);
+            char out[64] = "untouched";
+            vq_alloc_fail_nth(k);
+            int32_t st = emit_doc(doc, out, sizeof out);
+            return Outcome{st, out, result_text(), last_error_text()};
+        },
+        [](long, const Outcome &e) {
+            EXPECT_EQ(e.status, -5);
+            EXPECT_EQ(e.error, "out of memory");
+            EXPECT_EQ(e.result, "");
+            EXPECT_EQ(e.out, "untouched");
+        },
+        [](const Outcome &e) {
+            EXPECT_EQ(e.status, 0);
+            EXPECT_EQ(e.out, "{\"a\":[1,2,3]}");
+        });
+    alloc_sweep(
+        [](long k) {
+            vq_alloc_fail_nth(k);
+            return failing("no memory here");
+        },
+        [](long, const Outcome &f) {
+            EXPECT_EQ(f.status, -4);
+            EXPECT_EQ(f.error, "no memory here");
+            EXPECT_EQ(f.out, "");
+            EXPECT_EQ(f.result, "");
+        },
+        [](const Outcome &f) { EXPECT_EQ(f.out, "{\"error\":\"no memory here\"}"); });
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "common/alloc.h"
+#include "alloc_sweep.h"
 #include "parser_test_util.h"
 
 using namespace ptest;
@@ -18,30 +18,39 @@ struct Input {
     int32_t format;
 };
 
-// Runs the parse and the JSON rendering with the k-th allocation failing, for
-// k = 1, 2, ... until a run passes without the fault firing.
+struct parsed {
+    int rc;
+    int32_t items;
+    std::string error, json;
+};
+
+// The parse and its JSON rendering under each shortage: status 6 with an empty
+// error text, or the same items and document as without one.
 void fail_each_allocation(const Input &in) {
+    SCOPED_TRACE(in.what);
     ASSERT_EQ(parse(in.text, in.format), 0);
     const int32_t items = vqplp_item_count();
     const std::string json = vqplp_result_json();
-    for (long k = 1;; ++k) {
-        SCOPED_TRACE(std::string(in.what) + " k=" + std::to_string(k));
-        vq_alloc_fail_nth(k);
-        int rc = parse(in.text, in.format);
-        const char *doc = vqplp_result_json();
-        bool fired = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        ASSERT_TRUE(rc == VQPLP_OK || rc == VQPLP_E_NOMEM) << rc;
-        if (rc == VQPLP_E_NOMEM) {
-            EXPECT_STREQ(vqplp_last_error(), "");
-        } else {
-            EXPECT_EQ(vqplp_item_count(), items);
-        }
-        if (!fired) {
-            EXPECT_EQ(doc, json);
-            break;
-        }
-    }
+    alloc_sweep(
+        [&](long k) {
+            vq_alloc_fail_nth(k);
+            int rc = parse(in.text, in.format);
+            const char *doc = vqplp_result_json(), *error = vqplp_last_error();
+            return parsed{rc, vqplp_item_count(), error ? error : "(null)", doc ? doc : "(null)"};
+        },
+        [&](long, const parsed &p) {
+            ASSERT_TRUE(p.rc == VQPLP_OK || p.rc == VQPLP_E_NOMEM) << p.rc;
+            if (p.rc == VQPLP_E_NOMEM) {
+                EXPECT_EQ(p.error, "");
+            } else {
+                EXPECT_EQ(p.items, items);
+            }
+        },
+        [&](const parsed &p) {
+            EXPECT_EQ(p.rc, VQPLP_OK);
+            EXPECT_EQ(p.items, items);
+            EXPECT_EQ(p.json, json);
+        });
     vqplp_clear();
 }
 

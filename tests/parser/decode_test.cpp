@@ -7,23 +7,12 @@
 
 #include "common/alloc.h"
 #include "parser_test_util.h"
+#include "text_check.h"
 
 using namespace ptest;
 
 namespace {
 
-// UTF-16 bytes of a text of code units, with an optional byte-order mark.
-std::string utf16(const std::u16string &s, bool little, bool mark) {
-    std::string out;
-    auto put = [&](char16_t u) {
-        char lo = static_cast<char>(u & 0xFF), hi = static_cast<char>(u >> 8);
-        out += little ? lo : hi;
-        out += little ? hi : lo;
-    };
-    if (mark) put(0xFEFF);
-    for (char16_t u : s) put(u);
-    return out;
-}
 
 struct DecodeCase {
     const char *what;

@@ -11,6 +11,7 @@
 #include "library_docs.h"
 #include "render.h"
 #include "run_tool.h"
+#include "text_check.h"
 
 namespace {
 
@@ -22,17 +23,6 @@ std::string squeeze(const std::string &s) {
     return out;
 }
 
-// A random (version 4) UUID in its lower-case text form.
-bool is_uuid4(const std::string &s) {
-    const std::string shape = "xxxxxxxx-xxxx-4xxx-vxxx-xxxxxxxxxxxx";
-    if (s.size() != shape.size()) return false;
-    for (size_t i = 0; i < s.size(); ++i) {
-        bool hex = std::isxdigit(static_cast<unsigned char>(s[i])) && !std::isupper(static_cast<unsigned char>(s[i]));
-        bool ok = shape[i] == 'x' ? hex : shape[i] == 'v' ? std::string("89ab").find(s[i]) != std::string::npos : s[i] == shape[i];
-        if (!ok) return false;
-    }
-    return true;
-}
 
 std::vector<vqt::Entry> listing(const std::string &folder) {
     vqt::Answer a = library_list(sample_path(), folder);

@@ -10,6 +10,7 @@
 #include "library_docs.h"
 #include "render.h"
 #include "run_tool.h"
+#include "text_check.h"
 
 namespace {
 
@@ -70,48 +71,34 @@ TEST(ToolFiles, DashReadsStandardInput) {
     EXPECT_EQ(empty.err.find("file.invalid"), std::string::npos) << empty.err;
 }
 
-TEST(ToolFiles, ANonPlaylistIsUnusableContent) {
-    std::string text = temp_file("notes.txt", "Shopping list\nmilk\nbread\n");
-    ToolRun r = run_tool({"groups", "--file", text});
-    EXPECT_EQ(r.exit, 5) << r.err;
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "vqiptv: " + library_list(text, "/").error + "\n");
-}
+struct Unusable {
+    const char *name, *bytes;
+    const char *message;  // after "vqiptv: "; PATH stands for the file's path
+    const char *format;   // the first line inspect prints
+};
 
-TEST(ToolFiles, AnHlsManifestIsRefusedButInspected) {
-    std::string hls = temp_file("media.m3u8", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n"
-                                              "#EXTINF:10.0,\nseg0.ts\n#EXT-X-ENDLIST\n");
-    EXPECT_EQ(run_tool({"groups", "--file", hls}).exit, 5);
-    ToolRun r = run_tool({"inspect", hls});
-    EXPECT_EQ(r.exit, 5) << r.err;
-    EXPECT_EQ(r.out.rfind("Format: m3u8-hls\n", 0), 0u) << r.out;
-}
-
-TEST(ToolFiles, AnEmptyFileIsUnusableContentNamedByItsPath) {
-    std::string empty = temp_file("empty.m3u", "");
-    ToolRun r = run_tool({"groups", "--file", empty});
-    EXPECT_EQ(r.exit, 5);
-    EXPECT_NE(r.err.find(" " + empty), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("file.invalid"), std::string::npos) << r.err;
-}
-
-std::string utf16(const std::string &utf8, bool little) {
-    std::string out = little ? "\xFF\xFE" : "\xFE\xFF";
-    std::u32string cps;
-    for (size_t i = 0; i < utf8.size();) {
-        auto c = static_cast<unsigned char>(utf8[i]);
-        size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-        char32_t cp = n == 1 ? c : c & (0x7F >> n);
-        for (size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        cps.push_back(cp);
-        i += n;
+// A file that is no M3U playlist is unusable content, named by its path and
+// never by the URL the tool serves it under; inspect still shows its format.
+TEST(ToolFiles, FilesThatAreNoPlaylistAreUnusableContent) {
+    const Unusable rows[] = {
+        {"notes.txt", "Shopping list\nmilk\nbread\n", "not an M3U playlist: unknown playlist format",
+         "Format: unknown\n"},
+        {"media.m3u8", "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXTINF:10.0,\nseg0.ts\n#EXT-X-ENDLIST\n",
+         "not an M3U playlist: HLS manifest detected; not parsed as playlist items", "Format: m3u8-hls\n"},
+        {"empty.m3u", "", "empty body from PATH", "Format: unknown\n"},
+    };
+    for (const Unusable &u : rows) {
+        SCOPED_TRACE(u.name);
+        std::string path = temp_file(u.name, u.bytes), message = u.message;
+        if (size_t at = message.find("PATH"); at != std::string::npos) message.replace(at, 4, path);
+        ToolRun r = run_tool({"groups", "--file", path});
+        EXPECT_EQ(r.exit, 5);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "vqiptv: " + message + "\n");
+        ToolRun inspected = run_tool({"inspect", path});
+        EXPECT_EQ(inspected.exit, 5) << inspected.err;
+        EXPECT_EQ(inspected.out.rfind(u.format, 0), 0u) << inspected.out;
     }
-    for (char32_t cp : cps) {
-        auto unit = static_cast<uint16_t>(cp);  // the sample has no characters beyond the BMP
-        char lo = static_cast<char>(unit & 0xFF), hi = static_cast<char>(unit >> 8);
-        out += little ? std::string{lo, hi} : std::string{hi, lo};
-    }
-    return out;
 }
 
 TEST(ToolFiles, Utf16PlaylistsBrowseLikeTheirUtf8Original) {

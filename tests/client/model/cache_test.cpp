@@ -9,6 +9,7 @@
 #include "model_support.h"
 #include "source_client/cache.h"
 #include "source_client/io_select.h"
+#include "text_check.h"
 
 using namespace std::string_literals;
 
@@ -153,9 +154,7 @@ TEST_F(Cache, AHostRecordNeverReleasesTheBody) {
     static int released = 0;
     quorvex_io host = *vqiptv_io_fake();
     host.free_buf = [](void *, void *) { released++; };
-    std::string utf16 = "\xFF\xFE";
-    for (char ch : kTwo) utf16 += {ch, '\0'};
-    serve("http://h/a", 200, utf16);
+    serve("http://h/a", 200, utf16(kTwo));
     vqiptv_cache_set_max_age(0);
     ASSERT_EQ(get("http://h/a", 0, &host), 0) << msg;
     EXPECT_EQ(channels, 2) << "every byte, NULs included, reached the parser";
@@ -235,12 +234,12 @@ TEST_F(Cache, OracleDumpReportsEveryShortageOfMemory) {
         vq_alloc_fail_nth(k);
         return dump(text.c_str());
     };
-    each_fault(attempt, [&](long k, const dump_result &d) {
+    alloc_sweep(attempt, [&](long, const dump_result &d) {
         if (d.status == 0) {
-            EXPECT_EQ(d.text, whole.text) << k;
+            EXPECT_EQ(d.text, whole.text);
         } else {
-            EXPECT_EQ(d.status, -5) << k;
-            EXPECT_TRUE(d.null) << k;
+            EXPECT_EQ(d.status, -5);
+            EXPECT_TRUE(d.null);
         }
     });
 }

@@ -7,6 +7,7 @@
 #include "model_support.h"
 #include "playlist_parser/vqplp.h"
 #include "source_client/cache.h"
+#include "text_check.h"
 
 using namespace std::string_literals;
 
@@ -76,12 +77,6 @@ TEST(ParseBody, ConvertsEntriesIntoChannelsAndGroups) {
     }
 }
 
-uint64_t fnv(const std::string &s) {
-    uint64_t h = 14695981039346656037ull;
-    for (unsigned char b : s) h = (h ^ b) * 1099511628211ull;
-    return h;
-}
-
 TEST(ParseBody, StoresEveryFieldAndTheIdentifier) {
     converted m;
     convert_bytes("#EXTM3U url-tvg=\"http://guide/\"\n"
@@ -98,10 +93,10 @@ TEST(ParseBody, StoresEveryFieldAndTheIdentifier) {
     EXPECT_EQ(str_at(m.p, one.tvg_name), "One");
     EXPECT_EQ(str_at(m.p, one.tvg_logo), "http://l/1.png");
     EXPECT_EQ(str_at(m.p, one.group_title), "News");
-    EXPECT_EQ(one.id, fnv("http://a/1.m3u8\x1f" "one.tv"));
+    EXPECT_EQ(one.id, fnv1a("http://a/1.m3u8\x1f" "one.tv"));
     const channel &two = m.p->channels[1];
     EXPECT_EQ(two.tvg_id | two.tvg_name | two.tvg_logo | two.group_title | two.user_agent | two.referrer, 0u);
-    EXPECT_EQ(two.id, fnv("http://a/2\x1f"));
+    EXPECT_EQ(two.id, fnv1a("http://a/2\x1f"));
     EXPECT_EQ(std::string(m.p->url), "http://host/list.m3u");
     EXPECT_EQ(m.p->body_len, 168u);
     EXPECT_EQ(m.p->fetched_ms | m.p->used, 0u);
@@ -145,13 +140,8 @@ TEST(ParseBody, ManyGroupsStayFindable) {
 }
 
 TEST(ParseBody, Utf16PlaylistsKeepTheirNulBytes) {
-    std::string utf16 = "\xFF\xFE";
-    for (unsigned char ch : "#EXTM3U\n#EXTINF:-1 group-title=\"Nachrichten\",Caf\xE9\nhttp://a/1\n"s) {
-        utf16 += static_cast<char>(ch);
-        utf16 += '\0';
-    }
     converted m;
-    convert_bytes(utf16, &m);
+    convert_bytes(utf16("#EXTM3U\n#EXTINF:-1 group-title=\"Nachrichten\",Caf\xC3\xA9\nhttp://a/1\n"), &m);
     ASSERT_EQ(m.status, 0) << m.err;
     EXPECT_EQ(channel_groups(m.p), "Caf\xC3\xA9@Nachrichten");
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "common/alloc.h"
+#include "alloc_sweep.h"
 #include "source_client/channel_model.h"
 #include "source_client/fetch.h"
 #include "source_client/results.h"
@@ -71,17 +71,3 @@ inline std::string listing(const playlist *p) {
     return s;
 }
 
-// Runs attempt(k) for k = 1, 2, ..., where attempt arms vq_alloc_fail_nth(k)
-// at the point it chooses and returns its outcome, and hands every outcome
-// whose fault fired to judge(k, outcome). Answers the first k that no longer
-// fires, that is the number of allocations plus one.
-template <class Attempt, class Judge>
-long each_fault(Attempt attempt, Judge judge) {
-    for (long k = 1;; k++) {
-        auto outcome = attempt(k);
-        bool fired = vq_alloc_fault_hit();
-        vq_alloc_disarm();
-        if (!fired) return k;
-        judge(k, outcome);
-    }
-}

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/alloc.h"
+#include "alloc_sweep.h"
 #include "script_server.h"
 #include "source_client/cache.h"
 #include "source_client/fetch.h"
@@ -69,9 +69,9 @@ struct status_case {
 TEST_F(Fetch, FinalStatusesMapToStatusCodesWithTheUrlRedacted) {
     const std::string url = "http://user:pw@h.example/list.m3u?token=abc#f";
     const std::vector<status_case> cases = {
-        {0, -4},   {100, -5}, {300, -5}, {301, -5}, {304, -5}, {305, -5}, {400, -5}, {401, -1},
-        {403, -1}, {404, -2}, {408, -4}, {410, -2}, {418, -5}, {429, -3}, {500, -4}, {503, -4},
-        {599, -4}, {600, -5}, {999, -5},
+        {0, -4},   {100, -5}, {101, -5}, {300, -5}, {301, -5}, {302, -5}, {304, -5}, {305, -5},
+        {400, -5}, {401, -1}, {403, -1}, {404, -2}, {408, -4}, {410, -2}, {418, -5}, {429, -3},
+        {451, -5}, {500, -4}, {502, -4}, {503, -4}, {599, -4}, {600, -5}, {999, -5},
     };
     for (const auto &c : cases) {
         server.on(url, status_only(c.status));
@@ -84,8 +84,10 @@ TEST_F(Fetch, FinalStatusesMapToStatusCodesWithTheUrlRedacted) {
 }
 
 TEST_F(Fetch, SuccessfulAnswersNeedABody) {
-    server.on(kUrl, status_only(200));
-    EXPECT_EQ(get().msg, "empty body from " + kUrl);
+    for (int status : {200, 204}) {
+        server.on(kUrl, status_only(status));
+        EXPECT_EQ(get().msg, "empty body from " + kUrl) << status;
+    }
     server.on(kUrl, ok_body(""));
     EXPECT_EQ(get().rc, -5);
     server.on(kUrl, ok_body("#EXTM3U\n"));
@@ -129,6 +131,7 @@ TEST_F(Fetch, ValidatorsMakeTheNextRequestConditional) {
     const std::vector<validator_case> cases = {
         {"etag", {{"ETag", "\"v1\""}}, {"If-None-Match: \"v1\"", "User-Agent: quorvex-iptv/1.1.0"}},
         {"lower etag", {{"etag", "\"v2\""}}, {"If-None-Match: \"v2\"", "User-Agent: quorvex-iptv/1.1.0"}},
+        {"weak etag", {{"ETag", "W/\"v3\""}}, {"If-None-Match: W/\"v3\"", "User-Agent: quorvex-iptv/1.1.0"}},
         {"last-modified",
          {{"last-modified", "Tue, 01 Dec 2026 10:00:00 GMT"}},
          {"If-Modified-Since: Tue, 01 Dec 2026 10:00:00 GMT", "User-Agent: quorvex-iptv/1.1.0"}},
@@ -302,16 +305,22 @@ TEST_F(Fetch, ABodyThatCannotGrowFailsAsOutOfMemory) {
 
 TEST_F(Fetch, EveryAllocationFailureIsCleanAndReported) {
     server.on(kUrl, ok_body("#EXTM3U\n", {{"ETag", "e"}, {"Last-Modified", "d"}}));
-    for (long k = 1; k < 12; ++k) {
-        vqiptv_curl_reset();
-        vq_alloc_fail_nth(k);
-        fetched f = get();
-        vq_alloc_disarm();
-        if (f.rc != 0) {
-            EXPECT_EQ(f.msg, "out of memory") << k;
-        }
-        EXPECT_TRUE(f.rc == 0 || f.rc == -5) << k;
-    }
+    long failures = alloc_sweep(
+        [&](long k) {
+            vqiptv_curl_reset();
+            vq_alloc_fail_nth(k);
+            return get();
+        },
+        [](long, const fetched &f) {
+            if (f.rc == 0) {
+                EXPECT_EQ(f.body, "#EXTM3U\n");
+                return;
+            }
+            EXPECT_EQ(f.rc, -5);
+            EXPECT_EQ(f.msg, "out of memory");
+        },
+        [](const fetched &f) { EXPECT_EQ(f.body, "#EXTM3U\n"); });
+    EXPECT_GT(failures, 0);
     get();
     server.on(kUrl, status_only(304));
     vq_alloc_fail_nth(1);
