@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: a Release build,
-# an AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
+# Installs what is missing, then builds and runs every test: a Release build
+# (then each of its GoogleTest programs whole, shuffled), an
+# AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
 # under ThreadSanitizer, a minute of fuzzing per fuzz target, and the Windows
 # DLL under Wine.
 set -euo pipefail
@@ -26,7 +27,20 @@ build_and_test() {
   (cd "$dir" && ctest --output-on-failure --timeout 600 -j"$jobs" $ctest_args)
 }
 
+# Every GoogleTest program of a build once more, whole and in a shuffled
+# order, so that no test leans on what ran before it in the same process
+# (ctest runs each case alone). QVX_SHUFFLE_SEED repeats a seed.
+shuffle_whole() {
+  local dir="$root/build/$1" seed=${QVX_SHUFFLE_SEED:-$(( RANDOM % 10000 + 1 ))}
+  echo "=== $1: every GoogleTest program whole, shuffled with seed $seed" >&2
+  find "$dir/tests" -type f -perm -u+x \( -name '*_test' -o -name '*_tests' \) -print0 | sort -z |
+    xargs -0 -P "$jobs" -I{} sh -c \
+      'timeout 600 "$1" --gtest_shuffle --gtest_random_seed="$2" --gtest_brief=1 >"$1.shuffled.log" 2>&1 ||
+       { cat "$1.shuffled.log"; echo "=== shuffled with seed $2: $1 failed" >&2; exit 255; }' _ {} "$seed"
+}
+
 build_and_test release "" "" -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_BENCH=ON
+shuffle_whole release
 build_and_test asan "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE="address;undefined"
 # ThreadSanitizer: the eight-thread test of the whole library and the re-binding
 # of the shared adapter.

@@ -58,9 +58,19 @@ TEST(IoSelection, SetIoKeepsAPrivateCopy) {
     EXPECT_EQ(vqiptv_io_current(), vqiptv_io_curl());
 }
 
-TEST(IoSelection, UseCurlAnswersWhetherANetworkTransportExists) {
-    bool have = quorvex_http_curl() || quorvex_http_winhttp();
-    EXPECT_EQ(vqiptv_use_curl(), have ? 0 : -6);
+// Every build has a network transport: libcurl on Linux, WinHTTP on Windows.
+TEST(IoSelection, UseCurlSelectsThePlatformsNetworkTransport) {
+    EXPECT_EQ(vqiptv_use_fake(), 0);
+    EXPECT_EQ(vqiptv_use_curl(), 0);
+    const quorvex_http *http = quorvex_http_of(vqiptv_io_current());
+    ASSERT_NE(http, nullptr);
+#ifdef _WIN32
+    EXPECT_EQ(http, quorvex_http_winhttp());
+    EXPECT_EQ(quorvex_http_curl(), nullptr);
+#else
+    EXPECT_EQ(http, quorvex_http_curl());
+    EXPECT_EQ(quorvex_http_winhttp(), nullptr);
+#endif
     EXPECT_EQ(vqiptv_set_io(nullptr), 0);
 }
 

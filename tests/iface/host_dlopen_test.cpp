@@ -3,22 +3,34 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "quorvex_iptv.h"
 
 namespace {
 
+// Each test loads a copy of its own, so it starts from a fresh load whatever
+// ran before it. The copies stay loaded, as a host keeps its library to the end.
 class Loaded : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { lib = dlopen(QVX_SHARED_LIB, RTLD_NOW | RTLD_LOCAL); }
+    void SetUp() override {
+        char dir[] = "/tmp/qvx-dlopen-XXXXXX";
+        ASSERT_NE(mkdtemp(dir), nullptr);
+        dir_ = dir;
+        std::filesystem::path copy = dir_ / std::filesystem::path(QVX_SHARED_LIB).filename();
+        std::filesystem::copy_file(QVX_SHARED_LIB, copy);
+        lib = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
     template <class F>
-    static F sym(const char *name) {
+    F sym(const char *name) {
         return reinterpret_cast<F>(dlsym(lib, name));
     }
-    static void *lib;
+    void *lib = nullptr;
+    std::filesystem::path dir_;
 };
-void *Loaded::lib = nullptr;
 
 TEST_F(Loaded, FindsEveryExport) {
     ASSERT_NE(lib, nullptr) << dlerror();

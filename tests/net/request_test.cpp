@@ -229,7 +229,18 @@ TEST(CurlRefusals, BadRecordsAndMethods) {
     EXPECT_EQ(http->request(http->ctx, nullptr, &status, &err), -1);
     EXPECT_STREQ(err, "bad request");
     http->free_buf(http->ctx, err);
-    EXPECT_EQ(ok_server().requests().size(), before);
+    // A sound request with nowhere to put the status or the failure text.
+    quorvex_http_req req{};
+    req.size = sizeof req;
+    req.method = "GET";
+    req.url = url.c_str();
+    err = nullptr;
+    EXPECT_EQ(http->request(http->ctx, &req, nullptr, &err), -1);
+    EXPECT_EQ(err, nullptr);
+    status = -1;
+    EXPECT_EQ(http->request(http->ctx, &req, &status, nullptr), -1);
+    EXPECT_EQ(status, -1);
+    EXPECT_EQ(ok_server().requests().size(), before) << "nothing was sent";
 }
 
 TEST(CurlRefusals, OnlyHttpAndHttpsSpokenOnlyWellFormed) {

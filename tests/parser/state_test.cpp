@@ -93,10 +93,19 @@ TEST(ParserState, LongWarningAndErrorTextsAreCutTo511Bytes) {
     EXPECT_EQ(std::string(vqplp_last_error()), ("iconv " + name + " fail").substr(0, 511));
 }
 
+// Borrowed texts stay valid through any number of reads, the rendering
+// included; the next parse replaces them.
 TEST(ParserState, ResultSurvivesUntilNextParse) {
     ASSERT_EQ(parse("#EXTM3U\nhttp://a/\nhttp://b/\n"), 0);
     const char *loc = vqplp_item_location(1);
+    const char *title = vqplp_item_title(0);
+    EXPECT_EQ(vqplp_item_count(), 2);
+    EXPECT_STREQ(vqplp_item_location(0), "http://a/");
+    EXPECT_NE(vqplp_result_json(), nullptr);
+    EXPECT_NE(vqplp_result_json(), nullptr);
+    EXPECT_EQ(vqplp_warning_count(), 2);
     EXPECT_STREQ(loc, "http://b/");
+    EXPECT_STREQ(title, "");
     EXPECT_EQ(parse("#EXTM3U\nhttp://c/\n"), 0);
     EXPECT_EQ(vqplp_item_count(), 1);
     EXPECT_STREQ(vqplp_item_location(0), "http://c/");
