@@ -97,6 +97,12 @@ bool wire_conn::trickle(std::string_view bytes, size_t piece, int gap_ms) {
     return true;
 }
 
+bool wire_conn::flood(std::string_view piece, size_t total) {
+    for (size_t sent = 0; sent < total; sent += piece.size())
+        if (!send(piece.substr(0, total - sent))) return false;
+    return true;
+}
+
 bool wire_conn::pause(int ms) {
     using namespace std::chrono;
     const auto until = steady_clock::now() + milliseconds(ms);

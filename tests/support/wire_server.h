@@ -37,6 +37,10 @@ public:
     bool send(std::string_view bytes);
     // bytes in pieces of at most piece bytes, gap_ms apart; false as for send.
     bool trickle(std::string_view bytes, size_t piece, int gap_ms);
+    // piece again and again until total bytes are sent (the last piece cut
+    // short): a body or a header line as long as the test likes without
+    // holding it. False as for send.
+    bool flood(std::string_view piece, size_t total);
     // Sleeps ms; false when the server shuts down first.
     bool pause(int ms);
     // Ends the connection once the handler returns; with reset, as a TCP reset.
