@@ -178,7 +178,16 @@ QVX_API const source_handler *vqrch_get(void);
 QVX_API int32_t vqiptv_validate(const char *settings_json, char *out, int32_t out_len);
 /* Lists a folder: NULL, "", "/" or "root" for the groups, "/Group" for a group's channels. */
 QVX_API int32_t vqiptv_list(const char *settings_json, const char *path, char *out, int32_t out_len);
-/* Resolves a listing entry to {"url":...,"headers":{...}}. */
+/* Resolves a listing entry to {"url":...,"headers":{...}}: by its "id" through the
+ * cached playlist (headers "User-Agent", "Referer" from the playlist's options or
+ * attributes), or directly from an absolute "stream_url" or "url".
+ * Header suffix: when the URL's text after its first "|" reads as Name=Value pairs
+ * joined by "&" (white space around the "|" and each pair ignored, names HTTP tokens,
+ * values percent-decoded), "url" is the text before the "|" (trailing white space
+ * removed); "User-Agent" and "Referer" (also "Referrer", any case) fill only what the
+ * playlist left empty; every other pair follows them in written order, later
+ * duplicates dropped; a pair whose value holds a control byte or is not UTF-8 is
+ * dropped. Any other suffix leaves the URL as it is. */
 QVX_API int32_t vqiptv_stream_url(const char *settings_json, const char *entry_json, char *out,
                                   int32_t out_len);
 /* Always refuses with QVX_E_UNSUPPORTED: IPTV sources do not download. */

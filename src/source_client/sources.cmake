@@ -7,6 +7,7 @@ qvx_subsystem(qvx_client
   source_client/fake_controls.cpp
   source_client/settings.cpp
   source_client/browse.cpp
+  source_client/header_suffix.cpp
   source_client/stream.cpp
   source_client/fetch.cpp
   source_client/redirect.cpp

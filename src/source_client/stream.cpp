@@ -1,11 +1,13 @@
 // Turning an entry into the URL to play and the HTTP headers the stream wants:
 // by channel identifier through the cached playlist, or directly from an
-// absolute URL the entry carries (no settings, no network).
+// absolute URL the entry carries (no settings, no network). Either URL may
+// carry further headers after a "|" (header_suffix.h).
 #include <cstring>
 #include <string_view>
 
 #include "source_client/channel_model.h"
 #include "source_client/fetch.h"
+#include "source_client/header_suffix.h"
 #include "source_client/operations.h"
 #include "source_client/results.h"
 #include "source_client/settings.h"
@@ -48,14 +50,57 @@ bool absolute(const Value &v) {
     return std::strlen(v.GetString()) == v.GetStringLength() && vqiptv_uri_is_absolute(v.GetString());
 }
 
-int32_t answer(sv url, const char *user_agent, const char *referrer, char *out, int32_t out_len) {
+Value text(sv s, vqjson::Doc &doc) { return vqjson::str(s.data(), s.size(), doc); }
+
+// A decoded copy of a suffix value in the document's pool, or null when a
+// player must not be handed it.
+const char *decoded(sv value, vqjson::Doc &doc, size_t *len) {
+    char *buf = static_cast<char *>(doc.GetAllocator().Malloc(value.size() + 1));
+    *len = percent_decode(value, buf);
+    buf[*len] = '\0';
+    return sendable_header_value(sv(buf, *len)) ? buf : nullptr;
+}
+
+// The first sendable value the suffix gives a header of this kind, or "".
+sv suffix_value(sv pairs, header_kind kind, vqjson::Doc &doc) {
+    header_pair pair;
+    size_t len = 0;
+    while (next_header_pair(pairs, &pair))
+        if (kind_of_header(pair.name) == kind)
+            if (const char *value = decoded(pair.value, doc, &len)) return sv(value, len);
+    return {};
+}
+
+bool already_named(const Value &headers, sv name) {
+    for (const auto &m : headers.GetObject())
+        if (ieq_n(name.data(), name.size(), m.name.GetString())) return true;
+    return false;
+}
+
+// The suffix's other headers, in the order written; a name seen before loses.
+void add_other_headers(sv pairs, Value &headers, vqjson::Doc &doc) {
+    header_pair pair;
+    size_t len = 0;
+    while (next_header_pair(pairs, &pair)) {
+        if (kind_of_header(pair.name) != header_kind::other || already_named(headers, pair.name)) continue;
+        if (const char *value = decoded(pair.value, doc, &len))
+            headers.AddMember(text(pair.name, doc), vqjson::str(value, len, doc), doc.GetAllocator());
+    }
+}
+
+// The playlist's own user agent and referrer win over a header suffix's.
+int32_t answer(sv location, sv user_agent, sv referrer, char *out, int32_t out_len) {
+    header_suffix target = split_header_suffix(location);
     vqjson::Doc doc(rapidjson::kObjectType);
     auto fill = [&] {
         auto &a = doc.GetAllocator();
+        if (user_agent.empty()) user_agent = suffix_value(target.pairs, header_kind::user_agent, doc);
+        if (referrer.empty()) referrer = suffix_value(target.pairs, header_kind::referer, doc);
         Value headers(rapidjson::kObjectType);
-        if (*user_agent) headers.AddMember("User-Agent", vqjson::str(user_agent, doc), a);
-        if (*referrer) headers.AddMember("Referer", vqjson::str(referrer, doc), a);
-        doc.AddMember("url", vqjson::str(url.data(), url.size(), doc), a);
+        if (!user_agent.empty()) headers.AddMember("User-Agent", text(user_agent, doc), a);
+        if (!referrer.empty()) headers.AddMember("Referer", text(referrer, doc), a);
+        add_other_headers(target.pairs, headers, doc);
+        doc.AddMember("url", text(target.url, doc), a);
         doc.AddMember("headers", headers, a);
     };
     if (vqjson::build(fill) != vqjson::kOk) return fail(QVX_E_CONTENT, out, out_len, "out of memory");

@@ -196,6 +196,8 @@ TEST_F(OutOfMemory, EveryOperationFailsCleanly) {
     sweep("list group", [] { return host_list("{}", "/News"); });
     sweep("stream by id", [] { return host_stream_url("{}", "{\"id\":\"aaff56b77de9edd9\"}"); });
     sweep("stream direct", [] { return host_stream_url("{}", "{\"stream_url\":\"rtmp://s/a\"}"); });
+    sweep("stream with a header suffix",
+          [] { return host_stream_url("{}", "{\"stream_url\":\"rtmp://s/a|Referer=r&Origin=o%2F\"}"); });
 }
 
 }  // namespace

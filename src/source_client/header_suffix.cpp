@@ -1,0 +1,115 @@
+#include "source_client/header_suffix.h"
+
+#include <cstring>
+
+#include "source_client/channel_model.h"
+#include "source_client/results.h"
+
+namespace {
+
+using sv = std::string_view;
+
+bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+
+sv trim(sv s) {
+    while (!s.empty() && space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool token_char(unsigned char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           (c > ' ' && c < 0x7F && std::strchr("!#$%&'*+-.^_`|~", c));
+}
+
+bool token(sv s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (!token_char(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+// The next "&"-separated piece that is not blank, trimmed; empty at the end.
+sv next_piece(sv &rest) {
+    while (!rest.empty()) {
+        size_t amp = rest.find('&');
+        sv piece = trim(rest.substr(0, amp));
+        rest.remove_prefix(amp == sv::npos ? rest.size() : amp + 1);
+        if (!piece.empty()) return piece;
+    }
+    return {};
+}
+
+bool read_pair(sv piece, header_pair *pair) {
+    size_t eq = piece.find('=');
+    if (eq == sv::npos || !token(piece.substr(0, eq))) return false;
+    *pair = {piece.substr(0, eq), piece.substr(eq + 1)};
+    return true;
+}
+
+bool all_pairs(sv pairs) {
+    header_pair pair;
+    sv piece = next_piece(pairs);
+    if (piece.empty()) return false;
+    for (; !piece.empty(); piece = next_piece(pairs))
+        if (!read_pair(piece, &pair)) return false;
+    return true;
+}
+
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+}  // namespace
+
+header_suffix split_header_suffix(sv location) {
+    size_t bar = location.find('|');
+    if (bar == sv::npos) return {location, {}};
+    sv pairs = trim(location.substr(bar + 1));
+    if (!all_pairs(pairs)) return {location, {}};
+    sv url = location.substr(0, bar);
+    while (!url.empty() && space(url.back())) url.remove_suffix(1);
+    return {url, pairs};
+}
+
+bool next_header_pair(sv &pairs, header_pair *pair) {
+    sv piece = next_piece(pairs);
+    return !piece.empty() && read_pair(piece, pair);
+}
+
+header_kind kind_of_header(sv name) {
+    if (ieq_n(name.data(), name.size(), "user-agent")) return header_kind::user_agent;
+    if (ieq_n(name.data(), name.size(), "referer") || ieq_n(name.data(), name.size(), "referrer"))
+        return header_kind::referer;
+    return header_kind::other;
+}
+
+size_t percent_decode(sv value, char *out) {
+    size_t n = 0;
+    for (size_t i = 0; i < value.size(); ++i) {
+        int hi = i + 2 < value.size() ? hex_value(value[i + 1]) : -1;
+        int lo = hi >= 0 ? hex_value(value[i + 2]) : -1;
+        if (value[i] == '%' && lo >= 0) {
+            out[n++] = static_cast<char>(hi << 4 | lo);
+            i += 2;
+        } else {
+            out[n++] = value[i];
+        }
+    }
+    return n;
+}
+
+bool sendable_header_value(sv value) {
+    if (value.empty()) return false;
+    const auto *p = reinterpret_cast<const unsigned char *>(value.data());
+    for (size_t i = 0; i < value.size();) {
+        if (p[i] < 0x20 || p[i] == 0x7F) return false;
+        int k = utf8_seq(p + i, value.size() - i);
+        if (k == 0) return false;
+        i += static_cast<size_t>(k);
+    }
+    return true;
+}

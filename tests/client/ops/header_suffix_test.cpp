@@ -1,0 +1,103 @@
+// Header suffixes after a stream location ("URL|User-Agent=...&Referer=..."),
+// through the exports: the channel listed as written, resolved to a clean URL
+// with the headers the suffix names, the playlist's own options winning.
+#include <rapidjson/document.h>
+
+#include <string>
+
+#include "host.h"
+
+namespace {
+
+struct suffix_case {
+    const char *what;
+    const char *before;  // lines between #EXTINF and the location
+    const char *attrs;   // #EXTINF attributes
+    const char *location;
+    const char *document;
+};
+
+const suffix_case kCases[] = {
+    {"Kodi form", "", "", "http://h/live.m3u8|User-Agent=Kodi%2F20&Referer=http%3A%2F%2Fhost%2F",
+     R"({"url":"http://h/live.m3u8","headers":{"User-Agent":"Kodi/20","Referer":"http://host/"}})"},
+    {"white space around the bar and the pairs", "", "", "http://h/a.m3u8 | User-Agent=VLC &  Referrer=r",
+     R"({"url":"http://h/a.m3u8","headers":{"User-Agent":"VLC","Referer":"r"}})"},
+    {"option line wins, other headers follow", "#EXTVLCOPT:http-user-agent=Own/1\n", "",
+     "http://h/b|Origin=http%3A%2F%2Fo&user-agent=Kodi&REFERER=x",
+     R"({"url":"http://h/b","headers":{"User-Agent":"Own/1","Referer":"x","Origin":"http://o"}})"},
+    {"attribute wins", "", " http-referrer=\"http://attr/\"", "http://h/c|referrer=r2&Cookie=a%3Db",
+     R"({"url":"http://h/c","headers":{"Referer":"http://attr/","Cookie":"a=b"}})"},
+    {"later duplicates dropped", "", "", "http://h/d|Origin=a&X-Y=1&origin=b&Referer=r&Referrer=s&&X-Y=2",
+     R"({"url":"http://h/d","headers":{"Referer":"r","Origin":"a","X-Y":"1"}})"},
+    {"control bytes and bad UTF-8 never reach a player", "", "",
+     "http://h/e|User-Agent=A%0D%0AX-Evil:1&User-Agent=B&Referer=%00&X-Tab=a%09b&X-Bin=%FF&X-Empty=&X-Ok=1",
+     R"({"url":"http://h/e","headers":{"User-Agent":"B","X-Ok":"1"}})"},
+    {"only the first bar splits; stray percent signs stay", "", "", "http://h/f|A=1|2&B=100%&C=%2g%41",
+     R"({"url":"http://h/f","headers":{"A":"1|2","B":"100%","C":"%2gA"}})"},
+    {"no pairs", "", "", "http://h/g|notpairs", R"({"url":"http://h/g|notpairs","headers":{}})"},
+    {"empty name", "", "", "http://h/g|=x", R"({"url":"http://h/g|=x","headers":{}})"},
+    {"name not a token", "", "", "http://h/g|User Agent=x", R"({"url":"http://h/g|User Agent=x","headers":{}})"},
+    {"one piece without =", "", "", "http://h/g|A=1&junk", R"({"url":"http://h/g|A=1&junk","headers":{}})"},
+    {"empty suffix", "", "", "http://h/g|", R"({"url":"http://h/g|","headers":{}})"},
+};
+
+std::string playlist(const suffix_case &c) {
+    return std::string("#EXTM3U\n#EXTINF:-1") + c.attrs + ",Channel\n" + c.before + c.location + "\n";
+}
+
+// UTF-16LE with its byte order mark, from ASCII text.
+std::string utf16le(const std::string &ascii) {
+    std::string out = "\xFF\xFE";
+    for (char ch : ascii) out += {ch, '\0'};
+    return out;
+}
+
+class HeaderSuffix : public HostTest {
+protected:
+    // The playlist's one channel as listed, then resolved by its id.
+    void expect_resolution(const std::string &body, const suffix_case &c) {
+        SCOPED_TRACE(c.what);
+        const std::string url = "http://h.example/suffix.m3u";
+        vqiptv_cache_clear();
+        server.on(url, ok_body(body));
+        std::string settings = "{\"URL\":\"" + url + "\"}";
+        rapidjson::Document listing;
+        listing.Parse(host_list(settings.c_str(), "/").doc.c_str());
+        ASSERT_TRUE(listing.IsArray() && listing.Size() == 1) << c.location;
+        const rapidjson::Value &entry = listing[0];
+        EXPECT_STREQ(entry["stream_url"].GetString(), c.location);
+        outcome o = host_stream_url(settings.c_str(), compact(entry).c_str());
+        EXPECT_EQ(o.rc, 0) << o.error;
+        EXPECT_EQ(o.doc, c.document);
+    }
+};
+
+TEST_F(HeaderSuffix, ResolvedByIdFromAnUtf8Playlist) {
+    for (const auto &c : kCases) expect_resolution(playlist(c), c);
+}
+
+TEST_F(HeaderSuffix, ResolvedByIdFromAnUtf16Playlist) {
+    for (const auto &c : kCases) expect_resolution(utf16le(playlist(c)), c);
+}
+
+// An entry of the host's making: its absolute "stream_url" or "url" is split
+// the same way, without settings or network.
+TEST_F(HeaderSuffix, DirectResolution) {
+    const struct {
+        const char *entry, *document;
+    } cases[] = {
+        {R"({"stream_url":"http://h/x.m3u8 |User-Agent=Kodi%2F20&Origin=o"})",
+         R"({"url":"http://h/x.m3u8","headers":{"User-Agent":"Kodi/20","Origin":"o"}})"},
+        {R"({"url":"rtmp://s/app|Referer=http%3A%2F%2Fr%2F"})",
+         R"({"url":"rtmp://s/app","headers":{"Referer":"http://r/"}})"},
+        {R"({"stream_url":"http://h/y|no pairs"})", R"({"url":"http://h/y|no pairs","headers":{}})"},
+    };
+    for (const auto &c : cases) {
+        outcome o = host_stream_url("not settings", c.entry);
+        EXPECT_EQ(o.rc, 0) << c.entry << ": " << o.error;
+        EXPECT_EQ(o.doc, c.document) << c.entry;
+    }
+    EXPECT_EQ(server.requests().size(), 0u);
+}
+
+}  // namespace
