@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/alloc.h"
+#include "common/shared_buf.h"
 #include "quorvex_iptv.h"
 #include "source_client/cache.h"
 #include "source_client/fetch.h"
@@ -90,16 +90,15 @@ quorvex_http_ctx g_ctx = {QVX_HTTP_CTX_MAGIC, 24, &kHttp, nullptr};
 const quorvex_io kIo = {&g_ctx, nullptr, nullptr, free_text};
 
 void fetch_once() {
-    char *body = nullptr;
-    size_t len = 0;
+    shared_buf *body = nullptr;
     char msg[kMsgSize] = "";
-    int rc = fetch(&kIo, kUrl, &body, &len, msg);
-    if (rc == 0 && (!body || body[len] != '\0')) std::abort();
+    int rc = fetch(&kIo, kUrl, &body, msg);
+    if (rc == 0 && (!body || sbuf_data(body)[sbuf_len(body)] != '\0')) std::abort();
     if (rc != 0 && (body || !msg[0])) std::abort();
     // The caller's URL is in every chain, so its secrets are gone whatever
     // the transport quotes and however many redirects came first.
     if (std::strstr(msg, "s3cr3tpw") || std::strstr(msg, "t0k3nval")) std::abort();
-    vq_free(body);
+    sbuf_unref(body);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/alloc.h"
+#include "common/shared_buf.h"
 #include "http/http.h"
 #include "source_client/cache.h"
 #include "source_client/channel_model.h"
@@ -47,15 +47,15 @@ void route_everything_to(const wire_server &server) {
 }
 
 void check_fetch(const quorvex_io *io, const std::string &url) {
-    char *body = nullptr;
-    size_t len = 0;
+    shared_buf *body = nullptr;
     char msg[kMsgSize] = "";
-    int rc = fetch(io, url.c_str(), &body, &len, msg);
+    int rc = fetch(io, url.c_str(), &body, msg);
+    size_t len = body ? sbuf_len(body) : 0;
     if (rc < -5 || rc > 0) std::abort();
-    if (rc == 0 && (!body || len == 0 || len > kMaxBodyBytes || body[len] != '\0')) std::abort();
+    if (rc == 0 && (!body || len == 0 || len > kMaxBodyBytes || sbuf_data(body)[len] != '\0')) std::abort();
     if (rc != 0 && (body || !msg[0])) std::abort();
     if (std::strstr(msg, "s3cr3tpw") || std::strstr(msg, "t0k3nval")) std::abort();
-    vq_free(body);
+    sbuf_unref(body);
 }
 
 // The answers of the input being run, for the server's threads.

@@ -1,11 +1,16 @@
 // The playlist cache: four converted playlists keyed by URL, refreshed through
 // conditional fetches and re-parsed only when the body really changed; its
 // counters, and the oracle dump that converts a text without network or cache.
+// Each slot keeps a reference to the body its playlist came from: the same
+// buffer the validator store and the model hold, so the change detection costs
+// no copy and no hash, only a comparison when a refresh brings a new buffer of
+// the same length.
 #include "source_client/cache.h"
 
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/shared_buf.h"
 #include "source_client/channel_model.h"
 #include "source_client/fetch.h"
 #include "source_client/results.h"
@@ -17,6 +22,7 @@ constexpr size_t kOracleMsgSize = 256;
 constexpr size_t kDumpFirstCap = 1024;
 
 playlist *g_cache[kSlots];
+shared_buf *g_body[kSlots];
 cache_stats g_cs;
 uint64_t g_use_tick;
 int32_t g_max_age_s = 21600;
@@ -29,7 +35,29 @@ int slot_of(const char *url) {
 
 void drop(int slot) {
     playlist_free(g_cache[slot]);
+    sbuf_unref(g_body[slot]);
     g_cache[slot] = nullptr;
+    g_body[slot] = nullptr;
+}
+
+// Fills an empty slot with a playlist and the body it was converted from.
+void keep(int slot, playlist *p, shared_buf *body) {
+    g_cache[slot] = p;
+    g_body[slot] = body;
+}
+
+// Lengths first: a body of another length has changed without a look at its bytes.
+bool same_body(const shared_buf *old, const shared_buf *now) {
+    if (old == now) return true;
+    size_t len = sbuf_len(now);
+    return sbuf_len(old) == len && std::memcmp(sbuf_data(old), sbuf_data(now), len) == 0;
+}
+
+// Converts a body; the caller keeps its reference, the playlist takes one of
+// its own for as long as it needs the bytes.
+int convert(const char *url, shared_buf *body, playlist **out, char *msg, size_t msg_size) {
+    body_ref ref{sbuf_data(body), sbuf_len(body), sbuf_unref_any, sbuf_ref(body)};
+    return parse_body(url, ref, 0, out, msg, msg_size);
 }
 
 bool is_fresh(const playlist *p, int refresh) {
@@ -64,41 +92,41 @@ int slot_for_new() {
 }
 
 int refresh_slot(const quorvex_io *io, const char *url, int slot, playlist **out, char *msg) {
-    char *body = nullptr;
-    size_t len = 0;
-    int rc = fetch(io, url, &body, &len, msg);
+    shared_buf *body = nullptr;
+    int rc = fetch(io, url, &body, msg);
     if (rc != 0) {
         drop(slot);  // a failed refresh drops the cached copy
         return rc;
     }
-    uint64_t hash = vqiptv_fnv1a(body, len, kFnvOffsetBasis);
     playlist *old = g_cache[slot];
-    if (hash == old->hash && len == old->body_len) {
-        vq_free(body);  // fetched bodies come from vq_malloc, whatever the I/O record
+    if (same_body(g_body[slot], body)) {
+        sbuf_unref(body);
         g_cs.revalidated++;
         old->fetched_ms = vqiptv_now_ms();
         return hand_out(old, out);
     }
     playlist *fresh = nullptr;
-    if (parse_body(io, url, body, len, hash, &fresh, msg, kMsgSize) != 0) {
-        drop(slot);
+    rc = convert(url, body, &fresh, msg, kMsgSize);
+    drop(slot);
+    if (rc != 0) {
+        sbuf_unref(body);
         return -5;
     }
-    drop(slot);
-    g_cache[slot] = fresh;
+    keep(slot, fresh, body);
     return hand_out_new(fresh, out);
 }
 
 int add_new(const quorvex_io *io, const char *url, playlist **out, char *msg) {
     g_cs.misses++;
-    char *body = nullptr;
-    size_t len = 0;
-    int rc = fetch(io, url, &body, &len, msg);
+    shared_buf *body = nullptr;
+    int rc = fetch(io, url, &body, msg);
     if (rc != 0) return rc;
     playlist *p = nullptr;
-    if (parse_body(io, url, body, len, vqiptv_fnv1a(body, len, kFnvOffsetBasis), &p, msg, kMsgSize) != 0)
+    if (convert(url, body, &p, msg, kMsgSize) != 0) {
+        sbuf_unref(body);
         return -5;
-    g_cache[slot_for_new()] = p;
+    }
+    keep(slot_for_new(), p, body);
     return hand_out_new(p, out);
 }
 
@@ -130,12 +158,11 @@ char *dump_channels(const playlist *p) {
 
 int oracle_convert(const char *text, playlist **out) {
     vqp::Guard hold(g_lock);
-    size_t len = text ? std::strlen(text) : 0;
-    char *copy = vq_strndup(text ? text : "", len);
+    shared_buf *copy = sbuf_copy(text ? text : "", text ? std::strlen(text) : 0);
     if (!copy) return -5;
-    uint64_t hash = vqiptv_fnv1a(copy, len, kFnvOffsetBasis);
     char msg[kOracleMsgSize];
-    int rc = parse_body(nullptr, "oracle:", copy, len, hash, out, msg, sizeof msg);
+    int rc = convert("oracle:", copy, out, msg, sizeof msg);
+    sbuf_unref(copy);
     if (rc != 0) set_err("%s", msg);
     return rc;
 }

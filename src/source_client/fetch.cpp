@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/shared_buf.h"
 #include "http/http.h"
 #include "platform/platform.h"
 #include "source_client/channel_model.h"
@@ -30,9 +31,7 @@ struct fetch_resp {
     size_t expected;    // Content-Length, capped at one byte over the limit; 0 when not sent
     char *etag;
     char *last_modified;
-    char *body;
-    size_t len;
-    size_t cap;
+    shared_buf *body;  // null until the first byte (or empty piece) arrives
     bool too_large;
     bool out_of_memory;
     char pairs[kPairsCap];  // "name\0value\0" back to back
@@ -42,9 +41,10 @@ struct fetch_resp {
 void resp_clear(fetch_resp &r) {
     vq_free(r.etag);
     vq_free(r.last_modified);
-    vq_free(r.body);
-    r.etag = r.last_modified = r.body = nullptr;
-    r.len = r.cap = r.pairs_len = r.expected = 0;
+    sbuf_unref(r.body);
+    r.etag = r.last_modified = nullptr;
+    r.body = nullptr;
+    r.pairs_len = r.expected = 0;
     r.status = -1;
     r.too_large = r.out_of_memory = false;
 }
@@ -99,20 +99,17 @@ int on_header(void *user, const char *name, const char *value) {
     return slot ? 0 : 1;
 }
 
+size_t body_len(const fetch_resp &r) { return r.body ? sbuf_len(r.body) : 0; }
+
 // A body of announced length fits at once; the buffer never grows past the
-// largest body that is accepted and its NUL.
+// largest body that is accepted and its NUL. The body is received straight
+// into the buffer that the validator store, the cache and the model share.
 bool grow_body(fetch_resp &r, size_t need) {
     constexpr size_t kMaxCap = kMaxBodyBytes + 1;
-    size_t cap = r.cap ? r.cap : r.expected ? std::min(r.expected + 1, kMaxCap) : kFirstBodyCap;
+    size_t had = r.body ? sbuf_cap(r.body) : 0;
+    size_t cap = had ? had : r.expected ? std::min(r.expected + 1, kMaxCap) : kFirstBodyCap;
     while (cap < need) cap = std::min(cap * 2, kMaxCap);
-    if (cap == r.cap) return true;
-    auto *p = static_cast<char *>(vq_realloc(r.body, cap));
-    if (!p) return false;
-    // Faulting in a big body page by page costs more than receiving it.
-    vqp::advise_huge_pages(p, cap);
-    r.body = p;
-    r.cap = cap;
-    return true;
+    return cap == had || sbuf_reserve(&r.body, cap);
 }
 
 // Only a 2xx answer's body is a playlist: the body of an error or a redirect
@@ -124,17 +121,16 @@ int on_body(void *user, const void *data, size_t n) {
     auto &r = *static_cast<fetch_resp *>(user);
     if (!body_wanted(r)) return 1;
     // A body announced over the limit fails before it costs any memory.
-    if (r.expected > kMaxBodyBytes || r.len + n > kMaxBodyBytes) {
+    size_t len = body_len(r);
+    if (r.expected > kMaxBodyBytes || len + n > kMaxBodyBytes) {
         r.too_large = true;
         return 1;
     }
-    if (!grow_body(r, r.len + n + 1)) {
+    if (!grow_body(r, len + n + 1)) {
         r.out_of_memory = true;
         return 1;
     }
-    if (n) std::memcpy(r.body + r.len, data, n);
-    r.len += n;
-    r.body[r.len] = '\0';
+    sbuf_append(r.body, data, n);
     return 0;
 }
 
@@ -224,37 +220,33 @@ int transport_failed(exchange &x) {
     return report(x, -4, "network: %s (%s)", text, x.shown);
 }
 
-int not_modified(exchange &x, char **body, size_t *len) {
-    auto *copy = static_cast<char *>(vq_malloc(x.stored->body_len + 1));
-    if (!copy) return report(x, -5, "out of memory");
-    std::memcpy(copy, x.stored->body, x.stored->body_len + 1);
+// The very buffer the 200 delivered: the cache sees at once that nothing changed.
+int not_modified(exchange &x, shared_buf **body) {
     ++g_tstats.not_modified;
     store_touch(x.stored);
-    *body = copy;
-    *len = x.stored->body_len;
+    *body = sbuf_ref(x.stored->body);
     return 0;
 }
 
-int delivered(exchange &x, char **body, size_t *len) {
+int delivered(exchange &x, shared_buf **body) {
     fetch_resp &r = x.resp;
     if (r.too_large) return report(x, -5, "body exceeds 64 MiB from %s", x.shown);
     // A body cut short by a shortage of memory must not pass for the playlist.
     if (r.out_of_memory) return report(x, -5, "out of memory");
-    if (r.len == 0) return report(x, -5, "empty body from %s", x.shown);
-    store_update(x.url, r.etag, r.last_modified, r.body, r.len);
+    if (body_len(r) == 0) return report(x, -5, "empty body from %s", x.shown);
+    store_update(x.url, r.etag, r.last_modified, r.body);
     *body = r.body;
-    *len = r.len;
     r.body = nullptr;
     return 0;
 }
 
-int judge(exchange &x, char **body, size_t *len) {
-    if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, body, len);
-    if (x.status >= 200 && x.status <= 299) return delivered(x, body, len);
+int judge(exchange &x, shared_buf **body) {
+    if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, body);
+    if (x.status >= 200 && x.status <= 299) return delivered(x, body);
     return report(x, status_of(x.status), "HTTP %ld from %s", static_cast<long>(x.status), x.shown);
 }
 
-int run_locked(exchange &x, char **body, size_t *len) {
+int run_locked(exchange &x, shared_buf **body) {
     ++g_tstats.requests;
     x.stored = store_find(x.url);
     if (x.stored) {
@@ -263,16 +255,15 @@ int run_locked(exchange &x, char **body, size_t *len) {
     }
     add_line(x, "User-Agent", kUserAgent);
     x.at = x.url;  // asked for whole; only redirect targets are bounded
-    int rc = exchange_run(x) ? transport_failed(x) : judge(x, body, len);
+    int rc = exchange_run(x) ? transport_failed(x) : judge(x, body);
     resp_clear(x.resp);
     return rc;
 }
 
 }  // namespace
 
-int fetch(const quorvex_io *io, const char *url, char **body, size_t *len, char *msg) {
+int fetch(const quorvex_io *io, const char *url, shared_buf **body, char *msg) {
     *body = nullptr;
-    *len = 0;
     exchange x{};
     x.url = url;
     x.msg = msg;
@@ -282,5 +273,5 @@ int fetch(const quorvex_io *io, const char *url, char **body, size_t *len, char 
     x.http = quorvex_http_of(io);
     if (!x.http) return report(x, -6, "the quorvex_io carries no quorvex_http transport (%s)", shown);
     vqp::Guard g(g_tlock);
-    return run_locked(x, body, len);
+    return run_locked(x, body);
 }

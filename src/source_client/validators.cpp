@@ -18,7 +18,7 @@ void clear(validator &v) {
     vq_free(v.url);
     vq_free(v.etag);
     vq_free(v.last_modified);
-    vq_free(v.body);
+    sbuf_unref(v.body);
     v = validator{};
 }
 
@@ -32,14 +32,6 @@ validator &take_slot() {
     clear(*oldest);
     return *oldest;
 }
-
-char *copy_bytes(const char *p, size_t n) {
-    auto *d = static_cast<char *>(vq_malloc(n + 1));
-    if (!d) return nullptr;
-    std::memcpy(d, p, n);
-    d[n] = '\0';
-    return d;
-}
 }  // namespace
 
 validator *store_find(const char *url) {
@@ -50,17 +42,15 @@ validator *store_find(const char *url) {
 
 void store_touch(validator *v) { v->used = ++g_ttick; }
 
-void store_update(const char *url, const char *etag, const char *last_modified, const char *body,
-                  size_t body_len) {
+void store_update(const char *url, const char *etag, const char *last_modified, shared_buf *body) {
     if (validator *old = store_find(url)) clear(*old);
     if (!etag && !last_modified) return;
     validator &v = take_slot();
     v.url = vq_strdup(url);
     v.etag = vq_strdup(etag);
     v.last_modified = vq_strdup(last_modified);
-    v.body = copy_bytes(body, body_len);
-    v.body_len = body_len;
-    if (!v.url || (etag && !v.etag) || (last_modified && !v.last_modified) || !v.body) {
+    v.body = sbuf_ref(body);
+    if (!v.url || (etag && !v.etag) || (last_modified && !v.last_modified)) {
         clear(v);
         return;
     }

@@ -1,10 +1,10 @@
-// The fetch's memory between requests: for up to 8 URLs the validators and the
-// body of their last successful answer, so that a 304 can be answered from it;
-// and the transport counters. All of it is guarded by g_tlock.
+// The fetch's memory between requests: for up to 8 URLs the validators and a
+// reference to the body of their last successful answer, so that a 304 can be
+// answered with it; and the transport counters. All of it is guarded by g_tlock.
 #pragma once
-#include <cstddef>
 #include <cstdint>
 
+#include "common/shared_buf.h"
 #include "platform/platform.h"
 #include "source_client/cache.h"
 
@@ -16,8 +16,7 @@ struct validator {
     char *url;  // the URL as the caller passed it; null marks a free entry
     char *etag;
     char *last_modified;
-    char *body;  // every byte of the stored answer, NUL bytes included
-    size_t body_len;
+    shared_buf *body;  // the stored answer, shared with whoever else holds it
     uint64_t used;
 };
 
@@ -26,7 +25,6 @@ validator *store_find(const char *url);
 // Marks v as just used (a 304 was answered from it). Caller holds g_tlock.
 void store_touch(validator *v);
 // Records the answer of url after a 2xx: replaces its entry, or drops it when
-// the answer carried neither validator. A copy that fails leaves no entry.
-// Caller holds g_tlock.
-void store_update(const char *url, const char *etag, const char *last_modified, const char *body,
-                  size_t body_len);
+// the answer carried neither validator. The entry takes its own reference to
+// body; a copy of a text that fails leaves no entry. Caller holds g_tlock.
+void store_update(const char *url, const char *etag, const char *last_modified, shared_buf *body);

@@ -188,15 +188,16 @@ protected:
     };
 
     static fetched run(const std::string &url) {
-        char *body = nullptr;
+        shared_buf *body = nullptr;
         fetched f{0, 0, "", 0};
         char msg[kMsgSize] = "";
         vq_mem_track(true);
         {
             vqp::Guard g(g_lock);
-            f.rc = fetch(quorvex_io_over_http(&kHasty, nullptr), url.c_str(), &body, &f.len, msg);
+            f.rc = fetch(quorvex_io_over_http(&kHasty, nullptr), url.c_str(), &body, msg);
         }
-        vq_free(body);
+        f.len = body ? sbuf_len(body) : 0;
+        sbuf_unref(body);
         f.peak = vq_mem_peak();
         vq_mem_track(false);
         f.msg = msg;
