@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/shared_buf.h"
 #include "http/http.h"
 #include "platform/platform.h"
 
@@ -15,7 +16,7 @@ struct fake_route {
     int32_t kind;
     int32_t status;
     char *headers;
-    unsigned char *body;
+    shared_buf *body;  // null for an empty body
     uint64_t body_len;
     int32_t ranges;
     int32_t drip_chunks;
@@ -23,13 +24,15 @@ struct fake_route {
     uint32_t calls;
 };
 
-// What one request is answered with: copies taken under the lock, so delivery
-// can run without it while the route is re-scripted.
+// What one request is answered with: a copy of the header text and a
+// reference to the route's body taken under the lock, so delivery can run
+// without it while the route is re-scripted.
 struct answer {
     int32_t status;
     const char *headers;  // own_headers or fixed; null: the status alone
     char *own_headers;
-    unsigned char *body;
+    shared_buf *held;  // the body that body points into
+    const char *body;
     size_t body_len;
     bool drip;
     int32_t drip_chunks;
@@ -49,6 +52,4 @@ void release(answer *a);
 // The JSON description of req; whatever could be built when memory is short
 // (null when nothing could).
 char *describe(const quorvex_http_req *req);
-// A heap copy of n bytes, or null when n is 0 or memory is short.
-unsigned char *dup_bytes(const void *src, size_t n);
 }  // namespace qvf

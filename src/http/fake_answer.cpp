@@ -71,9 +71,12 @@ void file_headers(const span &s, uint64_t size, qvf::answer *a) {
     a->headers = a->fixed;
 }
 
-void take_body(const unsigned char *body, size_t n, qvf::answer *a) {
-    a->body = qvf::dup_bytes(body, n);
-    a->body_len = a->body ? n : 0;
+// The answer shares the route's body: a request costs no copy of it.
+void take_body(const qvf::fake_route &r, size_t first, size_t n, qvf::answer *a) {
+    if (!r.body) return;
+    a->held = sbuf_ref(r.body);
+    a->body = sbuf_data(r.body) + first;
+    a->body_len = n;
 }
 
 void file_answer(const qvf::fake_route &r, const quorvex_http_req *req, qvf::answer *a) {
@@ -81,18 +84,18 @@ void file_answer(const qvf::fake_route &r, const quorvex_http_req *req, qvf::ans
     a->status = !s.ok ? 416 : s.ranged ? 206 : 200;
     file_headers(s, r.body_len, a);
     if (s.ok && s.end >= s.first && std::strcmp(req->method, "HEAD") != 0)
-        take_body(r.body + s.first, static_cast<size_t>(s.end - s.first + 1), a);
+        take_body(r, static_cast<size_t>(s.first), static_cast<size_t>(s.end - s.first + 1), a);
 }
 
 // Canned and drip answers: without a copy of the header text only the status
-// goes out; without a copy of the body, no body.
+// goes out, and no body.
 void copied_answer(const qvf::fake_route &r, qvf::answer *a) {
     a->status = r.status;
     a->drip = r.kind == qvf::FAKE_DRIP;
     a->drip_chunks = r.drip_chunks;
     a->own_headers = vq_strdup(r.headers ? r.headers : "");
     a->headers = a->own_headers;
-    if (a->headers) take_body(r.body, r.body_len, a);
+    if (a->headers) take_body(r, 0, r.body_len, a);
 }
 }  // namespace
 
@@ -105,7 +108,8 @@ void qvf::fill_answer(const fake_route &r, const quorvex_http_req *req, answer *
 
 void qvf::release(answer *a) {
     vq_free(a->own_headers);
-    vq_free(a->body);
+    sbuf_unref(a->held);
     a->own_headers = nullptr;
+    a->held = nullptr;
     a->body = nullptr;
 }

@@ -35,7 +35,7 @@ fake_route *find_route(const char *method, const char *url) {
 
 void drop_response(fake_route &r) {
     vq_free(r.headers);
-    vq_free(r.body);
+    sbuf_unref(r.body);
     vq_free(r.fail_msg);
     r.headers = r.fail_msg = nullptr;
     r.body = nullptr;
@@ -84,7 +84,7 @@ int script(const char *method, const char *url, Fill fill) {
 // An uncopyable body leaves the route with an empty one; answers whether the
 // copy exists or none was needed.
 bool set_body(fake_route &r, const void *body, size_t n) {
-    r.body = qvf::dup_bytes(body, n);
+    r.body = n ? sbuf_copy(body, n) : nullptr;
     r.body_len = r.body ? n : 0;
     return r.body || n == 0;
 }
@@ -114,13 +114,6 @@ fake_route *route_answering(const quorvex_http_req *req) {
     return r;
 }
 }  // namespace
-
-unsigned char *qvf::dup_bytes(const void *src, size_t n) {
-    if (!n) return nullptr;
-    auto *p = static_cast<unsigned char *>(vq_malloc(n));
-    if (p) std::memcpy(p, src, n);
-    return p;
-}
 
 int qvf::prepare(const quorvex_http_req *req, answer *a, char **err) {
     vqp::Guard g(g_l);
