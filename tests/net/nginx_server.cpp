@@ -88,6 +88,18 @@ std::vector<std::string> environment() {
     return env;
 }
 
+// A copy of the tree at from, every folder and file readable by everyone.
+bool copy_readable(const std::string &from, const std::string &to) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::copy(from, to, fs::copy_options::recursive, ec);
+    for (auto it = fs::recursive_directory_iterator(to, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), it->is_directory() ? fs::perms(0755) : fs::perms(0644), ec);
+    if (!ec) fs::permissions(to, fs::perms(0755), ec);
+    return !ec;
+}
+
 std::string slurp(const std::string &path) {
     std::ifstream in(path);
     std::stringstream s;
@@ -123,14 +135,16 @@ std::string nginx_server::https(std::string_view path) const {
     return "https://127.0.0.1:" + std::to_string(https_port_) + std::string(path);
 }
 
-// The temporary folder with certificate, key and htpasswd. nginx's worker
-// drops to an unprivileged user when the tests run as root, so everything it
-// reads at request time is world-readable.
+// The temporary folder with certificate, key, htpasswd and a copy of the
+// corpus. nginx's worker drops to an unprivileged user when the tests run as
+// root, so everything it reads at request time is world-readable here, wherever
+// the checkout lives.
 bool nginx_server::prepare() {
     char tmpl[] = "/tmp/qvx-nginx-XXXXXX";
     if (!::mkdtemp(tmpl)) return error_ = "mkdtemp failed", false;
     dir_ = tmpl;
     ::chmod(tmpl, 0755);
+    if (!copy_readable(QVX_CORPUS_DIR, dir_ + "/www")) return error_ = "cannot copy the corpus", false;
     std::string log = dir_ + "/tools.log";
     int rc = wait_exit(start({k_openssl, "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                               "-nodes", "-keyout", dir_ + "/key.pem", "-out", dir_ + "/cert.pem", "-days", "2",
@@ -163,7 +177,7 @@ bool nginx_server::spawn(int http_fd, int https_fd) {
 }
 
 std::string nginx_server::conf(int http_port, int https_port) const {
-    std::string corpus = QVX_CORPUS_DIR;
+    std::string corpus = dir_ + "/www";
     std::ostringstream c;
     c << "worker_processes 1;\n"
       << "pid " << dir_ << "/nginx.pid;\n"

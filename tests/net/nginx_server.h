@@ -1,6 +1,6 @@
 // A real nginx for the network tests, on 127.0.0.1 only, with a
-// configuration generated into a temporary folder: the playlist corpus as
-// static files (ETag, Last-Modified, 304 on revalidation, gzip), "return"
+// configuration generated into a temporary folder: a copy of the playlist
+// corpus as static files (ETag, Last-Modified, 304 on revalidation, gzip), "return"
 // redirects, an auth_basic area with a generated htpasswd, and a TLS listener
 // with a self-signed certificate made at start.
 //
