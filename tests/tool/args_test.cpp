@@ -67,7 +67,7 @@ TEST_P(ArgsRefused, WithAMessage) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, ArgsRefused,
-    testing::Values(Refused{{}, "no command"}, Refused{{"play"}, "unknown command 'play'"},
+    testing::Values(Refused{{}, "no command"}, Refused{{"plya"}, "unknown command 'plya'"},
                     Refused{{"channels"}, "takes 1 argument"}, Refused{{"groups", "extra"}, "takes 0 argument"},
                     Refused{{"groups", "--url"}, "needs a value"}, Refused{{"groups", "--colour", "x"}, "unknown option"},
                     Refused{{"groups", "--url", "u", "--file", "f"}, "one source"},
@@ -76,6 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{{"groups", "--player", "mpv"}, "option --player is not accepted by groups"},
                     Refused{{"inspect", "f", "--url", "http://h/"}, "option --url is not accepted by inspect"},
                     Refused{{"validate", "--charset", "gbk"}, "option --charset is not accepted by validate"},
-                    Refused{{"resolve", "x", "--player", "mpv", "--json"}, "exclude each other"}));
+                    Refused{{"resolve", "x", "--player", "mpv", "--json"}, "exclude each other"},
+                    Refused{{"play", "x", "--json"}, "option --json is not accepted by play"},
+                    Refused{{"play", "x", "--player", "totem"}, "unknown player"}));
 
 }  // namespace

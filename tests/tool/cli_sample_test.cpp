@@ -87,7 +87,11 @@ TEST(ToolOnSample, ResolveWritesAPlayerCommandLine) {
     ASSERT_EQ(r.exit, 0) << r.err;
     EXPECT_EQ(r.out, "mpv --referrer=https://mooz.tv/ https://rtmp.digitalbroadcast.ro/moozhits/moozhits.m3u8\n");
     ToolRun vlc = on_sample({"resolve", id_of("/Undefined", "WGN"), "--player", "vlc"});
-    EXPECT_EQ(vlc.out.rfind("vlc --http-user-agent='Mozilla/5.0 (Macintosh;", 0), 0u) << vlc.out;
+    EXPECT_EQ(vlc.out.rfind("vlc https://cdn1-8p.teleuptv.net/3773db6d-881b-4096-b9cc-b4fe99ab68ac/index.m3u8 "
+                            ":http-user-agent='Mozilla/5.0 (Macintosh;",
+                            0),
+              0u)
+        << vlc.out;
 }
 
 TEST(ToolOnSample, ValidateShowsTheCompletedSettings) {

@@ -36,7 +36,7 @@ TEST_P(ToolFailure, ExitsWithItsClassAndSaysWhy) {
 INSTANTIATE_TEST_SUITE_P(
     Usage, ToolFailure,
     testing::Values(Failure{{}, 2, "no command given\nTry 'vqiptv --help'."},
-                    Failure{{"play"}, 2, "unknown command"},
+                    Failure{{"plya"}, 2, "unknown command"},
                     Failure{{"channels", "--file", "SAMPLE"}, 2, "channels takes 1 argument"},
                     Failure{{"groups", "--file"}, 2, "needs a value"},
                     Failure{{"resolve", "x", "--player", "kodi"}, 2, "unknown player"},

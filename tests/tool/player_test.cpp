@@ -3,21 +3,28 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "player.h"
 #include "render.h"
 
 namespace {
 
 using vqt::shell_quote;
 
-// What the shell makes of `printf '%s\n' WORD`.
-std::string through_shell(const std::string &word) {
-    std::string cmd = "printf '%s\\n' " + shell_quote(word);
+// What the shell prints for `printf '%s\n' WORDS`, one word a line.
+std::string through_shell_words(const std::string &words) {
+    std::string cmd = "printf '%s\\n' " + words;
     FILE *p = popen(cmd.c_str(), "r");
     std::string out;
     char buf[256];
     for (size_t n; p && (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
     if (p) pclose(p);
+    return out;
+}
+
+std::string through_shell(const std::string &word) {
+    std::string out = through_shell_words(shell_quote(word));
     return out.empty() ? out : out.substr(0, out.size() - 1);
 }
 
@@ -36,21 +43,48 @@ TEST(ShellQuote, EveryWordSurvivesTheShell) {
 const vqt::Stream kStream = {"https://cdn.example/live/index.m3u8?token=a&b=c",
                              {{"User-Agent", "Mozilla/5.0 (X11; Linux)"}, {"Referer", "https://site.example/"}}};
 
-TEST(PlayerCommand, EachPlayerGetsItsOwnFlags) {
-    EXPECT_EQ(vqt::player_command("mpv", kStream),
+std::string line(const char *player, const vqt::Stream &s) { return vqt::shell_line(vqt::player_line(player, s).argv); }
+
+TEST(PlayerLine, EachPlayerGetsItsOwnFlags) {
+    EXPECT_EQ(line("mpv", kStream),
               "mpv --user-agent='Mozilla/5.0 (X11; Linux)' --referrer=https://site.example/ "
               "'https://cdn.example/live/index.m3u8?token=a&b=c'");
-    EXPECT_EQ(vqt::player_command("ffplay", kStream),
+    EXPECT_EQ(line("ffplay", kStream),
               "ffplay -user_agent 'Mozilla/5.0 (X11; Linux)' -referer https://site.example/ "
               "'https://cdn.example/live/index.m3u8?token=a&b=c'");
-    EXPECT_EQ(vqt::player_command("vlc", kStream),
-              "vlc --http-user-agent='Mozilla/5.0 (X11; Linux)' --http-referrer=https://site.example/ "
-              "'https://cdn.example/live/index.m3u8?token=a&b=c'");
+    EXPECT_EQ(line("vlc", kStream),
+              "vlc 'https://cdn.example/live/index.m3u8?token=a&b=c' :http-user-agent='Mozilla/5.0 (X11; Linux)' "
+              ":http-referrer=https://site.example/");
 }
 
-TEST(PlayerCommand, NoHeadersGiveTheUrlAlone) {
-    EXPECT_EQ(vqt::player_command("mpv", {"rtmp://h.example/live", {}}), "mpv rtmp://h.example/live");
-    EXPECT_EQ(vqt::player_command("totem", kStream), "");
+TEST(PlayerLine, OtherHeadersGoWhereThePlayerTakesThem) {
+    const vqt::Stream s = {"http://h/l.m3u8", {{"Referer", "r"}, {"Origin", "http://o"}, {"Cookie", "a=b, c=d"}}};
+    vqt::PlayerLine mpv = vqt::player_line("mpv", s), ffplay = vqt::player_line("ffplay", s),
+                    vlc = vqt::player_line("vlc", s);
+    EXPECT_EQ(mpv.argv, (std::vector<std::string>{"mpv", "--referrer=r", "--http-header-fields-append=Origin: http://o",
+                                                   "--http-header-fields-append=Cookie: a=b, c=d", "http://h/l.m3u8"}));
+    EXPECT_EQ(ffplay.argv, (std::vector<std::string>{"ffplay", "-referer", "r", "-headers",
+                                                      "Origin: http://o\r\nCookie: a=b, c=d\r\n", "http://h/l.m3u8"}));
+    EXPECT_TRUE(mpv.unsent.empty() && ffplay.unsent.empty());
+    EXPECT_EQ(vlc.argv, (std::vector<std::string>{"vlc", "http://h/l.m3u8", ":http-referrer=r"}));
+    EXPECT_EQ(vlc.unsent, (std::vector<std::string>{"Origin", "Cookie"}));
+}
+
+TEST(PlayerLine, NoHeadersGiveTheUrlAlone) {
+    EXPECT_EQ(line("mpv", {"rtmp://h.example/live", {}}), "mpv rtmp://h.example/live");
+    EXPECT_TRUE(vqt::player_line("totem", kStream).argv.empty());
+}
+
+// Every word of a line comes back from the shell as it went in.
+TEST(PlayerLine, TheShellReadsTheLineBackWordForWord) {
+    const vqt::Stream s = {"http://h/a b'c", {{"User-Agent", "x $(id) `id` \"q\" 'p'"}, {"X-A", "\\ ; & |"}}};
+    for (const char *player : {"mpv", "ffplay", "vlc"}) {
+        std::vector<std::string> argv = vqt::player_line(player, s).argv;
+        std::string want;
+        for (size_t i = 1; i < argv.size(); ++i) want += argv[i] + "\n";
+        std::string words = vqt::shell_line(argv);
+        EXPECT_EQ(through_shell_words(words.substr(words.find(' ') + 1)), want) << player;
+    }
 }
 
 }  // namespace

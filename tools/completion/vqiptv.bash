@@ -4,7 +4,7 @@ _vqiptv() {
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="groups channels resolve validate inspect stats help version"
+    local commands="groups channels search resolve play validate inspect stats help version"
     local options="--url --file --settings --json --player --charset --format --help --version"
 
     case $prev in

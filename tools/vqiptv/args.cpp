@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "options.h"
+#include "player.h"
 
 namespace vqt {
 namespace {
@@ -22,6 +23,7 @@ constexpr std::array kCommands = {
     CommandForm{"channels", Command::channels, 1, kSource},
     CommandForm{"search", Command::search, 1, kSource},
     CommandForm{"resolve", Command::resolve, 1, kSource | kPlayer},
+    CommandForm{"play", Command::play, 1, kSource | kPlayer},
     CommandForm{"validate", Command::validate, 0, kSource},
     CommandForm{"inspect", Command::inspect, 1, kParse},
     CommandForm{"stats", Command::stats, 0, kSource},
@@ -29,7 +31,6 @@ constexpr std::array kCommands = {
     CommandForm{"version", Command::version, 0, 0},
 };
 
-constexpr std::array<std::string_view, 3> kPlayers = {"mpv", "ffplay", "vlc"};
 constexpr std::array<std::string_view, 5> kFormats = {"auto", "m3u", "m3u8-hls", "streaming-list", "cue"};
 
 template <size_t N>
@@ -92,7 +93,7 @@ private:
         if (name == "--player") {
             use(kPlayer, name);
             opts_.player = value;
-            return one_of(kPlayers, value) ? "" : "unknown player '" + value + "' (mpv, ffplay or vlc)";
+            return one_of(kPlayerNames, value) ? "" : "unknown player '" + value + "' (mpv, ffplay or vlc)";
         }
         if (name == "--charset") return use(kParse, name), opts_.charset = value, "";
         if (name == "--format") {
@@ -126,6 +127,7 @@ private:
         for (const auto &[what, option] : given_)
             if (what & ~form.accepts) return "option " + option + " is not accepted by " + name;
         if (opts_.json && !opts_.player.empty()) return "--json and --player exclude each other";
+        if (opts_.json && form.command == Command::play) return "option --json is not accepted by play";
         opts_.command = form.command;
         opts_.operands.assign(words.begin() + 1, words.end());
         return "";
@@ -147,14 +149,17 @@ Commands:
   channels GROUP         list the channels of GROUP: name, id and stream URL
   search TEXT            list the channels whose name, tvg-name or group holds
                          TEXT, letter case aside, across all groups
-  resolve ID             print the stream URL of channel ID and the headers to send
+  resolve ID|NAME        print the stream URL of a channel and the headers to send;
+                         a NAME matches a channel name exactly, letter case aside
+  play ID|NAME           run a player on the channel with the headers it needs
+                         (--player, else the first of mpv, ffplay, vlc on PATH)
   validate               print the completed settings document of the source
   inspect FILE           print the parser's view of a local file: format, items,
                          CUE sheet and warnings by kind
   stats [SOURCE]         print the library's statistics (after listing SOURCE)
   help, version
 
-Source (groups, channels, search, resolve, validate, stats):
+Source (groups, channels, search, resolve, play, validate, stats):
   --url URL              the playlist at URL (default: the library's default playlist)
   --file PATH            a local playlist file, served to the library offline
   --settings JSON        a settings document, handed to the library as it is
@@ -163,7 +168,7 @@ Options:
   --json                 print the library's documents exactly as it answered them
   --player mpv|ffplay|vlc
                          (resolve) print a command line that plays the channel
-                         with the headers it needs
+                         with the headers it needs; (play) the player to run
   --charset NAME         (inspect) decode the file from NAME (e.g. cp1252, utf-16le)
   --format auto|m3u|m3u8-hls|streaming-list|cue
                          (inspect) parse as this format instead of detecting it
@@ -176,8 +181,8 @@ On a terminal, downloads show their progress on stderr.
 Exit status:
   0  success
   1  other failure
-  2  usage error
-  3  not found (playlist, group, channel id, file, no search hit)
+  2  usage error (also: a NAME that several channels have; they are listed)
+  3  not found (playlist, group, channel, file, no search hit, no player)
   4  network failure or server error
   5  unusable content (not a playlist, no playable entries)
   6  access refused (HTTP 401/403, unreadable file)

@@ -1,9 +1,14 @@
 #include "commands.h"
 
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 #include "layout.h"
 #include "library.h"
+#include "player.h"
 #include "quorvex_iptv.h"
 #include "render.h"
 #include "search.h"
@@ -34,6 +39,16 @@ int fail(Context &c, const Answer &a) {
     if (c.opts.json) c.out << a.doc << "\n";
     c.err << "vqiptv: " << message(c, a) << "\n";
     return exit_for_status(a.status);
+}
+
+// execvp: no shell between the tool and the player, whatever the URL holds.
+int exec_player(Context &c, const std::vector<std::string> &argv) {
+    std::vector<char *> args;
+    for (const std::string &word : argv) args.push_back(const_cast<char *>(word.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    c.err << "vqiptv: cannot run " << argv[0] << ": " << std::strerror(errno) << "\n";
+    return kExitFailure;
 }
 
 int unreadable(Context &c) {
@@ -90,22 +105,27 @@ int channels(Context &c) {
     return a.status == QVX_E_NOT_FOUND ? no_such_group(c, a, group) : show_listing(c, a);
 }
 
-// The whole playlist: the channels at its root, then those of every group.
-int search(Context &c) {
-    const std::string &text = c.opts.operands[0];
+// The channels of the whole playlist that match key: those at its root, then
+// those of every group. Answers kExitOk, or the exit status of a failure
+// already reported.
+int find_channels(Context &c, const std::string &key, Match match, std::vector<Hit> &hits) {
     Answer root = lib_list(c.settings, "/");
     std::vector<Entry> top;
     if (!root.ok()) return fail(c, root);
-    std::string key = search_key(text);
-    std::vector<Hit> hits;
-    bool readable = read_listing(root.doc, top) && find_in_listing(root.doc, key, hits);
+    bool readable = read_listing(root.doc, top) && find_in_listing(root.doc, key, match, hits);
     for (size_t i = 0; readable && i < top.size(); ++i) {
         if (!top[i].folder) continue;
         Answer a = lib_list(c.settings, top[i].path);
         if (!a.ok()) return fail(c, a);
-        readable = find_in_listing(a.doc, key, hits);
+        readable = find_in_listing(a.doc, key, match, hits);
     }
-    if (!readable) return unreadable(c);
+    return readable ? kExitOk : unreadable(c);
+}
+
+int search(Context &c) {
+    const std::string &text = c.opts.operands[0];
+    std::vector<Hit> hits;
+    if (int exit = find_channels(c, search_key(text), Match::holds, hits)) return exit;
     if (c.opts.json) c.out << hits_json(hits) << "\n";
     else if (!hits.empty()) c.out << render_hits(hits, terminal_width());
     if (!hits.empty()) return kExitOk;
@@ -113,14 +133,82 @@ int search(Context &c) {
     return kExitNotFound;
 }
 
+// The same stream listed in several groups is one channel.
+bool one_channel(const std::vector<Hit> &hits) {
+    for (const Hit &h : hits)
+        if (h.entry.id != hits[0].entry.id) return false;
+    return !hits.empty();
+}
+
+int nobody_named(Context &c, const Answer &a) {
+    if (c.opts.json) c.out << a.doc << "\n";
+    c.err << "vqiptv: " << message(c, a) << "; no channel is named \"" << c.opts.operands[0] << "\" either\n";
+    return exit_for_status(a.status);
+}
+
+int several_named(Context &c, const std::vector<Hit> &hits) {
+    c.err << "vqiptv: " << hits.size() << " channels are named \"" << c.opts.operands[0]
+          << "\"; give one of their ids:\n" << render_hits(hits, terminal_width());
+    return kExitUsage;
+}
+
+// The stream document of the channel the operand names: by id, else by its
+// name, letter case aside. When neither finds it, the library's answer to the
+// id stands. Answers kExitOk with the document in a, or an exit status.
+int resolve_operand(Context &c, Answer &a) {
+    const std::string &operand = c.opts.operands[0];
+    a = lib_stream_url(c.settings, "{\"id\":" + json_string(operand) + "}");
+    if (a.status != QVX_E_NOT_FOUND) return a.ok() ? kExitOk : fail(c, a);
+    std::vector<Hit> hits;
+    if (int exit = find_channels(c, search_key(operand), Match::name_is, hits)) return exit;
+    if (hits.empty()) return nobody_named(c, a);
+    if (!one_channel(hits)) return several_named(c, hits);
+    a = lib_stream_url(c.settings, hits[0].json);
+    return a.ok() ? kExitOk : fail(c, a);
+}
+
+void warn_unsent(Context &c, const std::string &player, const PlayerLine &line) {
+    for (const std::string &name : line.unsent)
+        c.err << "vqiptv: " << player << " cannot send the header " << name << " (mpv and ffplay can)\n";
+}
+
 int resolve(Context &c) {
-    Answer a = lib_stream_url(c.settings, "{\"id\":" + json_string(c.opts.operands[0]) + "}");
+    Answer a;
+    if (int exit = resolve_operand(c, a)) return exit;
     return answer(c, a, [&](const std::string &doc) {
         Stream s;
         if (!read_stream(doc, s)) return false;
-        c.out << (c.opts.player.empty() ? render_stream(s) : player_command(c.opts.player, s) + "\n");
+        if (c.opts.player.empty()) return c.out << render_stream(s), true;
+        PlayerLine line = player_line(c.opts.player, s);
+        warn_unsent(c, c.opts.player, line);
+        c.out << shell_line(line.argv) << "\n";
         return true;
     });
+}
+
+std::string looked_for(const Options &opts) {
+    if (!opts.player.empty()) return opts.player;
+    std::string names;
+    for (std::string_view n : kPlayerNames) names += (names.empty() ? "" : ", ") + std::string(n);
+    return names;
+}
+
+// Replaces the tool with the player; returns only when that fails.
+int play(Context &c) {
+    Answer a;
+    Stream s;
+    if (int exit = resolve_operand(c, a)) return exit;
+    if (!read_stream(a.doc, s)) return unreadable(c);
+    std::string player = c.opts.player.empty() ? first_player_on_path() : c.opts.player;
+    if (player.empty() || !on_path(player)) {
+        c.err << "vqiptv: no player found (looked for " << looked_for(c.opts) << " on PATH)\n";
+        return kExitNotFound;
+    }
+    PlayerLine line = player_line(player, s);
+    warn_unsent(c, player, line);
+    c.out.flush();
+    c.err.flush();
+    return exec_player(c, line.argv);
 }
 
 int validate(Context &c) {
@@ -154,6 +242,7 @@ constexpr std::array kHandlers = {
     Handler{Command::groups, groups},     Handler{Command::channels, channels},
     Handler{Command::resolve, resolve},   Handler{Command::validate, validate},
     Handler{Command::stats, stats},       Handler{Command::search, search},
+    Handler{Command::play, play},
 };
 
 bool needs_source(const Options &opts) {

@@ -5,7 +5,7 @@
 
 namespace vqt {
 
-enum class Command { groups, channels, search, resolve, validate, inspect, stats, help, version };
+enum class Command { groups, channels, search, resolve, play, validate, inspect, stats, help, version };
 
 // Where the playlist comes from: the library's default, a URL, a local file
 // served through the fake transport, or a settings text handed over as it is.
@@ -13,11 +13,11 @@ enum class SourceKind { standard, url, file, settings };
 
 struct Options {
     Command command = Command::help;
-    std::vector<std::string> operands; // GROUP, TEXT, ID or FILE
+    std::vector<std::string> operands; // GROUP, TEXT, ID or NAME, or FILE
     SourceKind source = SourceKind::standard;
     std::string source_value;          // the URL, path or settings text
     bool json = false;
-    std::string player;                // mpv, ffplay or vlc (resolve)
+    std::string player;                // mpv, ffplay or vlc (resolve, play)
     std::string charset;               // inspect
     std::string format = "auto";       // inspect
 };

@@ -1,6 +1,5 @@
 // The library's listing and stream documents read into plain records, and
-// every document shown as people read it, down to ready-to-run player
-// command lines.
+// every document shown as people read it.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -46,8 +45,5 @@ std::string render_tree(const std::string &doc);
 
 // s as one word of a POSIX shell, quoted only when it needs to be.
 std::string shell_quote(const std::string &s);
-
-// The command line that plays stream with player (mpv, ffplay or vlc).
-std::string player_command(const std::string &player, const Stream &stream);
 
 }  // namespace vqt

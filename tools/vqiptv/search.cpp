@@ -10,18 +10,22 @@ bool holds(const std::string &field, const std::string &key) {
     return search_key(field).find(key) != std::string::npos;
 }
 
+bool matches(const Entry &e, const std::string &key, Match match) {
+    if (e.folder) return false;
+    if (match == Match::name_is) return search_key(e.name) == key;
+    return holds(e.name, key) || holds(e.tvg_name, key) || holds(e.group, key);
+}
+
 }  // namespace
 
 std::string search_key(const std::string &text) { return fold_case(with_slashes(text)); }
 
-bool find_in_listing(const std::string &doc, const std::string &key, std::vector<Hit> &hits) {
+bool find_in_listing(const std::string &doc, const std::string &key, Match match, std::vector<Hit> &hits) {
     std::vector<Entry> entries;
     std::vector<std::string> texts;
     if (!read_listing(doc, entries, &texts)) return false;
     for (size_t i = 0; i < entries.size(); ++i) {
-        const Entry &e = entries[i];
-        if (!e.folder && (holds(e.name, key) || holds(e.tvg_name, key) || holds(e.group, key)))
-            hits.push_back({e, texts[i]});
+        if (matches(entries[i], key, match)) hits.push_back({entries[i], texts[i]});
     }
     return true;
 }

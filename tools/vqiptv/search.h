@@ -1,5 +1,6 @@
 // `search`: the channels of a whole playlist whose name, tvg-name or group
-// holds a text, letter case aside.
+// holds a text, letter case aside; and the channels a name given for
+// `resolve` or `play` picks.
 #pragma once
 #include <string>
 #include <vector>
@@ -17,9 +18,13 @@ struct Hit {
 // Text as search compares it: folded, and "∕" read as the "/" it stands for.
 std::string search_key(const std::string &text);
 
+// How a channel matches a key: its name, tvg-name or group holds it (search),
+// or its name is it (a channel named on the command line).
+enum class Match { holds, name_is };
+
 // Adds the channel entries of a listing document that match key (a
 // search_key) to hits, in the listing's order. False when doc is no listing.
-bool find_in_listing(const std::string &doc, const std::string &key, std::vector<Hit> &hits);
+bool find_in_listing(const std::string &doc, const std::string &key, Match match, std::vector<Hit> &hits);
 
 // The hits as one JSON array of the library's entries.
 std::string hits_json(const std::vector<Hit> &hits);
