@@ -80,7 +80,8 @@ TEST(ToolPlay, ThePlayerGetsItsWordsWithoutAShell) {
              "http://o\nhttp://h/4.m3u8\n",
          ""},
         {"ffplay",
-         "-user_agent\n" + agent + "\n-referer\nhttp://r/?a=1&b=$(id)\n-headers\nOrigin: http://o\r\n\nhttp://h/4.m3u8\n", ""},
+         "-user_agent\n" + agent + "\n-referer\nhttp://r/?a=1&b=$(id)\n-headers\nOrigin: http://o\nhttp://h/4.m3u8\n",
+         ""},
         {"vlc", "http://h/4.m3u8\n:http-user-agent=" + agent + "\n:http-referrer=http://r/?a=1&b=$(id)\n",
          "vqiptv: vlc cannot send the header Origin (mpv and ffplay can)\n"},
     };

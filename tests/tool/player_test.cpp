@@ -43,7 +43,9 @@ TEST(ShellQuote, EveryWordSurvivesTheShell) {
 const vqt::Stream kStream = {"https://cdn.example/live/index.m3u8?token=a&b=c",
                              {{"User-Agent", "Mozilla/5.0 (X11; Linux)"}, {"Referer", "https://site.example/"}}};
 
-std::string line(const char *player, const vqt::Stream &s) { return vqt::shell_line(vqt::player_line(player, s).argv); }
+std::string line(const char *player, const vqt::Stream &s) {
+    return vqt::shell_line(vqt::player_line(player, s).argv);
+}
 
 TEST(PlayerLine, EachPlayerGetsItsOwnFlags) {
     EXPECT_EQ(line("mpv", kStream),
@@ -61,10 +63,11 @@ TEST(PlayerLine, OtherHeadersGoWhereThePlayerTakesThem) {
     const vqt::Stream s = {"http://h/l.m3u8", {{"Referer", "r"}, {"Origin", "http://o"}, {"Cookie", "a=b, c=d"}}};
     vqt::PlayerLine mpv = vqt::player_line("mpv", s), ffplay = vqt::player_line("ffplay", s),
                     vlc = vqt::player_line("vlc", s);
-    EXPECT_EQ(mpv.argv, (std::vector<std::string>{"mpv", "--referrer=r", "--http-header-fields-append=Origin: http://o",
-                                                   "--http-header-fields-append=Cookie: a=b, c=d", "http://h/l.m3u8"}));
+    EXPECT_EQ(mpv.argv,
+              (std::vector<std::string>{"mpv", "--referrer=r", "--http-header-fields-append=Origin: http://o",
+                                        "--http-header-fields-append=Cookie: a=b, c=d", "http://h/l.m3u8"}));
     EXPECT_EQ(ffplay.argv, (std::vector<std::string>{"ffplay", "-referer", "r", "-headers",
-                                                      "Origin: http://o\r\nCookie: a=b, c=d\r\n", "http://h/l.m3u8"}));
+                                                      "Origin: http://o\r\nCookie: a=b, c=d", "http://h/l.m3u8"}));
     EXPECT_TRUE(mpv.unsent.empty() && ffplay.unsent.empty());
     EXPECT_EQ(vlc.argv, (std::vector<std::string>{"vlc", "http://h/l.m3u8", ":http-referrer=r"}));
     EXPECT_EQ(vlc.unsent, (std::vector<std::string>{"Origin", "Cookie"}));

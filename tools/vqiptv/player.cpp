@@ -18,7 +18,9 @@ struct PlayerForm {
     Style style;
     std::string_view user_agent, referer;
     std::string_view other;  // "" when the player cannot send other headers
-    bool other_joined;       // all other headers in one argument (CR LF between)
+    // All other headers in one argument, CR LF between them: ffmpeg adds the
+    // last one itself, and one header then keeps the printed line one line.
+    bool other_joined;
 };
 
 constexpr std::array kForms = {
@@ -42,7 +44,7 @@ void add_others(const PlayerForm &p, const Stream &stream, PlayerLine &line, std
     for (const auto &[name, value] : stream.headers) {
         if (name == "User-Agent" || name == "Referer") continue;
         if (p.other.empty()) line.unsent.push_back(name);
-        else if (p.other_joined) joined.append(name).append(": ").append(value).append("\r\n");
+        else if (p.other_joined) joined.append(joined.empty() ? "" : "\r\n").append(name).append(": ").append(value);
         else add_flag(p, p.other, name + ": " + value, flags);
     }
     if (!joined.empty()) add_flag(p, p.other, joined, flags);
