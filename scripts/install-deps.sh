@@ -10,6 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   nginx-light openssl libssl-dev
+  ffmpeg mpv vlc-bin vlc-plugin-base
   "$@"
 )
 

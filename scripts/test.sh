@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test: a Release build
-# (then each of its GoogleTest programs whole, shuffled), an
+# (then each of its GoogleTest programs whole, shuffled, and the real players), an
 # AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
 # under ThreadSanitizer, a minute of fuzzing per fuzz target, and the Windows
 # DLL under Wine.
@@ -39,9 +39,13 @@ shuffle_whole() {
        { cat "$1.shuffled.log"; echo "=== shuffled with seed $2: $1 failed" >&2; exit 255; }' _ {} "$seed"
 }
 
-build_and_test release "" "" -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_BENCH=ON
+build_and_test release "" "-LE players" -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_BENCH=ON
 shuffle_whole release
-build_and_test asan "" "" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE="address;undefined"
+# Real players (mpv, ffprobe with ffplay's options, VLC) against a loopback
+# nginx that refuses a stream without its headers, fed by vqiptv.
+echo "=== release: players" >&2
+(cd "$root/build/release" && ctest --output-on-failure --timeout 600 -L players)
+build_and_test asan "" "-LE players" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQVX_SANITIZE="address;undefined"
 # ThreadSanitizer: the eight-thread test of the whole library and the re-binding
 # of the shared adapter.
 build_and_test tsan "--target ops_concurrency_test adapter_rebind_test" "-L concurrency" \

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <sstream>
 #include <vector>
 
@@ -109,7 +110,11 @@ std::string slurp(const std::string &path) {
 
 }  // namespace
 
-nginx_server::nginx_server() {
+nginx_server::nginx_server() { start_up(); }
+
+nginx_server::nginx_server(nginx_site site) : site_(std::move(site)) { start_up(); }
+
+void nginx_server::start_up() {
     if (!prepare()) return;
     int http_fd = listen_inheritable(http_port_);
     int https_fd = listen_inheritable(https_port_);
@@ -136,7 +141,7 @@ std::string nginx_server::https(std::string_view path) const {
 }
 
 // The temporary folder with certificate, key, htpasswd and a copy of the
-// corpus. nginx's worker drops to an unprivileged user when the tests run as
+// files served. nginx's worker drops to an unprivileged user when the tests run as
 // root, so everything it reads at request time is world-readable here, wherever
 // the checkout lives.
 bool nginx_server::prepare() {
@@ -144,7 +149,8 @@ bool nginx_server::prepare() {
     if (!::mkdtemp(tmpl)) return error_ = "mkdtemp failed", false;
     dir_ = tmpl;
     ::chmod(tmpl, 0755);
-    if (!copy_readable(QVX_CORPUS_DIR, dir_ + "/www")) return error_ = "cannot copy the corpus", false;
+    std::string files = site_.files.empty() ? std::string(QVX_CORPUS_DIR) : site_.files;
+    if (!copy_readable(files, dir_ + "/www")) return error_ = "cannot copy " + files, false;
     std::string log = dir_ + "/tools.log";
     int rc = wait_exit(start({k_openssl, "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
                               "-nodes", "-keyout", dir_ + "/key.pem", "-out", dir_ + "/cert.pem", "-days", "2",
@@ -177,13 +183,13 @@ bool nginx_server::spawn(int http_fd, int https_fd) {
 }
 
 std::string nginx_server::conf(int http_port, int https_port) const {
-    std::string corpus = dir_ + "/www";
     std::ostringstream c;
     c << "worker_processes 1;\n"
       << "pid " << dir_ << "/nginx.pid;\n"
       << "events { worker_connections 256; }\n"
       << "http {\n"
-      << "  access_log off;\n";
+      << "  access_log off;\n"
+      << with_dir(site_.http) << "\n";
     for (const char *temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
         c << "  " << temp << "_temp_path " << dir_ << "/" << temp << ";\n";
     c << "  types { audio/x-mpegurl m3u; }\n"
@@ -194,15 +200,32 @@ std::string nginx_server::conf(int http_port, int https_port) const {
       << "    listen 127.0.0.1:" << https_port << " ssl;\n"
       << "    ssl_certificate " << dir_ << "/cert.pem;\n"
       << "    ssl_certificate_key " << dir_ << "/key.pem;\n"
-      << "    root " << corpus << ";\n"
-      << "    location = /r/one { return 301 /r/two; }\n"
-      << "    location = /r/two { return 302 /pages-2023-01/index.country.m3u; }\n"
-      << "    location = /r/loop { return 302 /r/loop; }\n"
-      << "    location /private/ {\n"
-      << "      alias " << corpus << "/;\n"
-      << "      auth_basic \"iptv\"; auth_basic_user_file " << dir_ << "/htpasswd;\n"
-      << "    }\n"
+      << "    root " << dir_ << "/www;\n"
+      << (site_.files.empty() ? corpus_locations() : site_locations())
       << "  }\n"
       << "}\n";
     return c.str();
+}
+
+std::string nginx_server::corpus_locations() const {
+    std::ostringstream c;
+    c << "    location = /r/one { return 301 /r/two; }\n"
+      << "    location = /r/two { return 302 /pages-2023-01/index.country.m3u; }\n"
+      << "    location = /r/loop { return 302 /r/loop; }\n"
+      << "    location /private/ {\n"
+      << "      alias " << dir_ << "/www/;\n"
+      << "      auth_basic \"iptv\"; auth_basic_user_file " << dir_ << "/htpasswd;\n"
+      << "    }\n";
+    return c.str();
+}
+
+std::string nginx_server::site_locations() const {
+    return "    location / {\n" + with_dir(site_.location) + "\n    }\n";
+}
+
+std::string nginx_server::with_dir(const std::string &text) const {
+    std::string out = text;
+    for (size_t at = 0; (at = out.find("@DIR@", at)) != std::string::npos; at += dir_.size())
+        out.replace(at, 5, dir_);
+    return out;
 }
