@@ -37,6 +37,7 @@ INSTANTIATE_TEST_SUITE_P(
     Usage, ToolFailure,
     testing::Values(Failure{{}, 2, "no command given\nTry 'vqiptv --help'."},
                     Failure{{"plya"}, 2, "unknown command"},
+                    Failure{{"help", "plya"}, 2, "unknown command 'plya'"},
                     Failure{{"channels", "--file", "SAMPLE"}, 2, "channels takes 1 argument"},
                     Failure{{"groups", "--file"}, 2, "needs a value"},
                     Failure{{"resolve", "x", "--player", "kodi"}, 2, "unknown player"},
@@ -185,6 +186,16 @@ TEST(ToolOutput, HelpDocumentsCommandsAndExitStatuses) {
                              "Exit status:", "3  not found", "4  network failure"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part;
     EXPECT_EQ(run_tool({"--version"}).out, "vqiptv 1.1.0\n");
+}
+
+TEST(ToolOutput, HelpOnACommandPrintsItsEntryOnly) {
+    ToolRun r = run_tool({"help", "search"});
+    EXPECT_EQ(r.exit, 0);
+    EXPECT_EQ(r.out,
+              "  search TEXT            list the channels whose name, tvg-name or group holds\n"
+              "                         TEXT, letter case aside, across all groups\n"
+              "\nSources, options and exit statuses: vqiptv --help\n");
+    EXPECT_EQ(run_tool({"help", "version"}).out.rfind("  help, version\n", 0), 0u);
 }
 
 TEST(ToolOutput, TheOfflineExamplesOfTheHelpWork) {

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -121,6 +122,7 @@ private:
 
     std::string check(const CommandForm &form, const std::vector<std::string> &words) {
         std::string name(form.name);
+        if (form.command == Command::help && words.size() == 2) return help_on(words[1]);
         if (words.size() - 1 != form.operands)
             return name + " takes " + std::to_string(form.operands) + " argument(s), " +
                    std::to_string(words.size() - 1) + " given";
@@ -132,9 +134,45 @@ private:
         opts_.operands.assign(words.begin() + 1, words.end());
         return "";
     }
+
+    std::string help_on(const std::string &topic) {
+        for (const CommandForm &form : kCommands)
+            if (form.name == topic) return opts_.command = Command::help, opts_.operands = {topic}, "";
+        return "unknown command '" + topic + "'";
+    }
 };
 
+// Whether an entry of the commands list ("  search TEXT   …", "  help, version")
+// names the command NAME.
+bool entry_names(std::string_view line, std::string_view name) {
+    std::string_view forms = line.substr(2, line.substr(2).find('\n'));
+    forms = forms.substr(0, forms.find("  "));
+    for (size_t at = 0; at <= forms.size();) {
+        size_t end = std::min(forms.find(", ", at), forms.size());
+        std::string_view form = forms.substr(at, end - at);
+        if (form.substr(0, form.find(' ')) == name) return true;
+        at = end + 2;
+    }
+    return false;
+}
+
 }  // namespace
+
+std::string command_help(const std::string &name) {
+    std::string out;
+    bool inside = false;
+    for (std::string_view rest = usage_text(); !rest.empty();) {
+        std::string_view line = rest.substr(0, rest.find('\n') + 1);
+        rest.remove_prefix(line.size());
+        // An entry starts at the third column; its wrapped lines stand further in.
+        if (line.size() > 2 && line.substr(0, 2) == "  " && line[2] != ' ')
+            inside = entry_names(line, name);
+        else if (line.substr(0, 2) != "  ")
+            inside = false;
+        if (inside) out += line;
+    }
+    return out + "\nSources, options and exit statuses: vqiptv --help\n";
+}
 
 std::string parse_args(int argc, const char *const *argv, Options &opts) { return Parser(argc, argv, opts).run(); }
 

@@ -252,7 +252,8 @@ bool needs_source(const Options &opts) {
 }  // namespace
 
 int run(const Options &opts, std::ostream &out, std::ostream &err) {
-    if (opts.command == Command::help) return out << usage_text(), kExitOk;
+    if (opts.command == Command::help)
+        return out << (opts.operands.empty() ? usage_text() : command_help(opts.operands[0])), kExitOk;
     if (opts.command == Command::version) return out << "vqiptv " << vqiptv_version() << "\n", kExitOk;
     if (opts.command == Command::inspect) return run_inspect(opts, out, err);
     Context c{opts, out, err, ""};

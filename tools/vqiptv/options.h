@@ -28,4 +28,7 @@ std::string parse_args(int argc, const char *const *argv, Options &opts);
 // The --help text.
 const char *usage_text();
 
+// The lines of the --help text that describe the command NAME.
+std::string command_help(const std::string &name);
+
 }  // namespace vqt
