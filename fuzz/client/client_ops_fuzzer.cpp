@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../invariants.h"
 #include "quorvex_iptv.h"
 #include "source_client/cache.h"
 
@@ -36,6 +37,12 @@ std::vector<std::string> fields(const uint8_t *data, size_t size) {
     return out;
 }
 
+// A documented status, and on success a whole, strict JSON document.
+void answered(int32_t status, const std::vector<char> &out) {
+    fuzz_check::documented_status(status);
+    if (status == 0) fuzz_check::strict_json(out.data());
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -53,14 +60,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<char> out(size && data[0] < 64 ? data[0] : 4096);
     const int32_t n = static_cast<int32_t>(out.size());
     const char *settings = f[0].c_str();
-    vqiptv_validate(settings, out.data(), n);
-    vqiptv_list(settings, f[1].c_str(), out.data(), n);
-    vqiptv_list(settings, nullptr, out.data(), n);
-    vqiptv_stream_url(settings, f[2].c_str(), out.data(), n);
+    answered(vqiptv_validate(settings, out.data(), n), out);
+    answered(vqiptv_list(settings, f[1].c_str(), out.data(), n), out);
+    answered(vqiptv_list(settings, nullptr, out.data(), n), out);
+    answered(vqiptv_stream_url(settings, f[2].c_str(), out.data(), n), out);
     // Every listed entry resolves back.
     std::vector<char> listing(1 << 16);
     if (vqiptv_list(settings, f[1].c_str(), listing.data(), static_cast<int32_t>(listing.size())) == 0) {
-        vqiptv_stream_url(settings, listing.data(), out.data(), n);
+        fuzz_check::strict_json(listing.data());
+        answered(vqiptv_stream_url(settings, listing.data(), out.data(), n), out);
     }
     return 0;
 }

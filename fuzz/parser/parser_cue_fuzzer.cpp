@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 
+#include "../invariants.h"
 #include "playlist_parser/vqplp.h"
 
 namespace {
@@ -25,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     for (const char *m : {"TITLE", "PERFORMER", "SONGWRITER", "CATALOG", "CDTEXTFILE"}) (void)vqplp_cue_meta(m);
     for (int32_t t = 0; t < vqplp_cue_track_count(); ++t) read_track(t);
     for (int32_t i = 0; i < vqplp_item_count(); ++i) (void)vqplp_item_location(i);
+    fuzz_check::result_matches_state();
     vqplp_clear();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "../invariants.h"
 #include "playlist_parser/vqplp.h"
 
 namespace {
@@ -14,7 +15,7 @@ constexpr size_t kCharsetCount = sizeof kCharsets / sizeof kCharsets[0];
 // Reads everything back so that stored offsets and counts are exercised too.
 void read_all() {
     for (int32_t i = 0; i < vqplp_item_count(); ++i) {
-        (void)vqplp_item_location(i);
+        fuzz_check::require(vqplp_item_location(i) != nullptr);
         (void)vqplp_item_title(i);
         for (int32_t a = 0; a < vqplp_item_attr_count(i); ++a) (void)vqplp_item_attr(i, vqplp_item_attr_key(i, a));
     }
@@ -29,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const char *charset = kCharsets[data[1] % kCharsetCount];
     vqplp_parse_enc(data + 2, size - 2, format, charset);
     read_all();
+    fuzz_check::result_matches_state();
     (void)vqplp_detect(data + 2, size - 2);
     vqplp_clear();
     return 0;
