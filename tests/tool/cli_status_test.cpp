@@ -195,7 +195,7 @@ TEST(ToolOutput, HelpOnACommandPrintsItsEntryOnly) {
               "  search TEXT            list the channels whose name, tvg-name or group holds\n"
               "                         TEXT, letter case aside, across all groups\n"
               "\nSources, options and exit statuses: vqiptv --help\n");
-    EXPECT_EQ(run_tool({"help", "version"}).out.rfind("  help, version\n", 0), 0u);
+    EXPECT_EQ(run_tool({"help", "version"}).out.rfind("  help [COMMAND], version\n", 0), 0u);
 }
 
 TEST(ToolOutput, TheOfflineExamplesOfTheHelpWork) {

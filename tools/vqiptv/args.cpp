@@ -142,7 +142,7 @@ private:
     }
 };
 
-// Whether an entry of the commands list ("  search TEXT   …", "  help, version")
+// Whether an entry of the commands list ("  search TEXT   …", "  help [COMMAND], version")
 // names the command NAME.
 bool entry_names(std::string_view line, std::string_view name) {
     std::string_view forms = line.substr(2, line.substr(2).find('\n'));
@@ -195,7 +195,7 @@ Commands:
   inspect FILE           print the parser's view of a local file: format, items,
                          CUE sheet and warnings by kind
   stats [SOURCE]         print the library's statistics (after listing SOURCE)
-  help, version
+  help [COMMAND], version
 
 Source (groups, channels, search, resolve, play, validate, stats):
   --url URL              the playlist at URL (default: the library's default playlist)

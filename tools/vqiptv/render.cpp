@@ -81,8 +81,6 @@ std::string labelled(const std::string &label, const std::string &value) {
     return head + std::string(head.size() < 12 ? 12 - head.size() : 1, ' ') + printable(value) + "\n";
 }
 
-// How a player is told the two headers: "--flag=value" when joined, else
-// the flag and the value as two words.
 bool plain(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
