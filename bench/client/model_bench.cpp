@@ -50,7 +50,7 @@ void bm_parse_body(benchmark::State &state, const std::string *text) {
         int rc;
         {
             vqp::Guard hold(g_lock);
-            rc = parse_body(nullptr, "http://bench.test/", body, text->size(), 0, &p, err, sizeof err);
+            rc = parse_body(nullptr, "http://bench.test/", body, text->size(), &p, err, sizeof err);
         }
         if (rc != 0) {
             state.SkipWithError(err);

@@ -52,7 +52,7 @@ int stream_line(std::string_view line) {
         warnf("streaming: dropped non-http URL");
         return VQPLP_OK;
     }
-    return item_add(url, name.empty() ? url : name, -1, -1);
+    return entry_add(vqplp_entry{url, name.empty() ? url : name, nullptr, 0}, -1, -1);
 }
 
 }  // namespace

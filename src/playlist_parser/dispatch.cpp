@@ -43,10 +43,11 @@ int run_parser(int32_t format) {
 int parse_decoded(int32_t format) {
     if (format == VQPLP_FMT_AUTO) format = sniff(g_vq.decoded_text, g_vq.decoded_len);
     g_vq.detected_format = format;
-    // Most of a playlist's bytes end up as item strings; what is left over is
-    // given back once the parser is done.
-    if (format == VQPLP_FMT_M3U || format == VQPLP_FMT_STREAMING_LIST || format == VQPLP_FMT_CUE)
-        arena_reserve(g_vq.decoded_len + 64);
+    // Most of a playlist's bytes end up as item strings, unless a sink takes
+    // the entries; what is left over is given back once the parser is done.
+    bool keeps_entries = format == VQPLP_FMT_CUE || (!g_vq.sink && (format == VQPLP_FMT_M3U ||
+                                                                    format == VQPLP_FMT_STREAMING_LIST));
+    if (keeps_entries) arena_reserve(g_vq.decoded_len + 64);
     int rc = run_parser(format);
     arena_shrink();
     return rc;
@@ -60,6 +61,17 @@ int do_parse(const void *bytes, size_t len, int32_t format, const char *charset)
     }
     int rc = decode_input(bytes, len, charset);
     return rc == VQPLP_OK ? parse_decoded(format) : rc;
+}
+
+int parse_borrowed(const char *bytes, size_t len, int32_t format, vqplp_entry_sink sink, void *ctx) {
+    vqplp_clear();
+    g_vq.sink = sink;
+    g_vq.sink_ctx = ctx;
+    int rc = !bytes || len == 0 ? decode_empty() : decode_borrowed(bytes, len);
+    if (rc == VQPLP_OK) rc = parse_decoded(format);
+    g_vq.sink = nullptr;
+    g_vq.sink_ctx = nullptr;
+    return rc;
 }
 
 // Reads a whole file into a new NUL-terminated block; 0, or a status with the
@@ -97,9 +109,11 @@ using namespace vqplp;
 int32_t vqplp_parse(const void *bytes, size_t len, int32_t format) { return do_parse(bytes, len, format, nullptr); }
 
 int32_t vqplp_parse_borrowed(const char *bytes, size_t len, int32_t format) {
-    vqplp_clear();
-    int rc = !bytes || len == 0 ? decode_empty() : decode_borrowed(bytes, len);
-    return rc == VQPLP_OK ? parse_decoded(format) : rc;
+    return parse_borrowed(bytes, len, format, nullptr, nullptr);
+}
+
+int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, vqplp_entry_sink sink, void *ctx) {
+    return parse_borrowed(bytes, len, VQPLP_FMT_AUTO, sink, ctx);
 }
 
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset) {

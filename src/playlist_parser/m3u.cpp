@@ -14,9 +14,7 @@ namespace vqplp {
 
 namespace {
 
-struct Pair {
-    std::string_view key, value;
-};
+using Pair = vqplp_pair;
 
 struct M3uState {
     bool header_seen = false;
@@ -172,13 +170,10 @@ int32_t duration_ms(int32_t d) {
 int add_entry(M3uState &st, std::string_view location) {
     if (!st.extinf_pending) {
         warnf("m3u: bare path accepted");
-        return item_add(location, {}, -1, -1);
+        return entry_add(vqplp_entry{location, {}, nullptr, 0}, -1, -1);
     }
     st.extinf_pending = false;
-    if (item_add(location, st.title, duration_ms(st.duration), st.duration) != VQPLP_OK) return VQPLP_E_NOMEM;
-    for (int i = 0; i < st.attr_count; ++i)
-        if (attr_add(st.attrs[i].key, st.attrs[i].value) != VQPLP_OK) return VQPLP_E_NOMEM;
-    return VQPLP_OK;
+    return entry_add(vqplp_entry{location, st.title, st.attrs, st.attr_count}, duration_ms(st.duration), st.duration);
 }
 
 int handle_line(M3uState &st, std::string_view raw) {

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "playlist_parser/vqplp.h"
+
 namespace vqplp {
 
 constexpr uint32_t kNoString = 0;     // a string never set (a zeroed record has none)
@@ -82,6 +84,8 @@ struct ParseState {
     bool decoded_has_nul;  // lines must then stop at an embedded NUL
     Arena arena;
     KeyCache keys;
+    vqplp_entry_sink sink;  // when set, entries go there instead of into items
+    void *sink_ctx;
 };
 
 extern ParseState g_vq;
@@ -99,6 +103,8 @@ int item_add_refs(uint32_t location, uint32_t title, int32_t duration_ms, int32_
 int item_add(std::string_view location, std::string_view title, int32_t duration_ms, int32_t duration_raw);
 // Attaches a pair to the last item: 0 or 6.
 int attr_add(std::string_view key, std::string_view value);
+// Appends a whole entry (null data stands for ""), or hands it to the sink: 0 or 6.
+int entry_add(const vqplp_entry &entry, int32_t duration_ms, int32_t duration_raw);
 
 void warnf(const char *format, ...) __attribute__((format(printf, 1, 2)));
 void set_error(const char *format, ...) __attribute__((format(printf, 1, 2)));

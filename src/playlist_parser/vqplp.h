@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 // Format codes.
 enum : int32_t {
@@ -34,6 +35,22 @@ int32_t vqplp_parse(const void *bytes, size_t len, int32_t format);
 // lies (its decoded text is then those bytes, with no NUL after them), so the
 // input is never copied; any other input is decoded as by vqplp_parse.
 int32_t vqplp_parse_borrowed(const char *bytes, size_t len, int32_t format);
+// One entry as a parser read it, handed to a sink: views into the decoded
+// text, valid only during the call.
+struct vqplp_pair {
+    std::string_view key, value;
+};
+struct vqplp_entry {
+    std::string_view location, title;
+    const vqplp_pair *attrs;
+    int32_t attr_count;
+};
+// Answers 0 to go on; anything else stops the parse with VQPLP_E_NOMEM.
+using vqplp_entry_sink = int (*)(void *ctx, const vqplp_entry &entry);
+// vqplp_parse_borrowed that hands every M3U and streaming-list entry to sink
+// in order instead of keeping it, so that a caller building its own records
+// never holds the parser's copy of them too: the item count stays 0.
+int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, vqplp_entry_sink sink, void *ctx);
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset);
 int32_t vqplp_parse_file(const char *path);
 int32_t vqplp_parse_file_enc(const char *path, const char *charset);

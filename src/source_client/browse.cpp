@@ -77,9 +77,10 @@ void add_channel(Doc &doc, const playlist *pl, const channel &c) {
     e.AddMember("is_folder", false, a);
     e.AddMember("size", -1, a);
     e.AddMember("group", Value(rapidjson::StringRef(group_name)), a);
-    e.AddMember("tvg_id", arena_str(pl, c.tvg_id), a);
-    e.AddMember("tvg_name", arena_str(pl, c.tvg_name), a);
-    e.AddMember("tvg_logo", arena_str(pl, c.tvg_logo), a);
+    const channel_details &d = details_of(pl, c);
+    e.AddMember("tvg_id", arena_str(pl, d.tvg_id), a);
+    e.AddMember("tvg_name", arena_str(pl, d.tvg_name), a);
+    e.AddMember("tvg_logo", arena_str(pl, d.tvg_logo), a);
     e.AddMember("stream_url", arena_str(pl, c.location), a);
     doc.PushBack(e, a);
 }

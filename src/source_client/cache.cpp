@@ -57,7 +57,7 @@ bool same_body(const shared_buf *old, const shared_buf *now) {
 // its own for as long as it needs the bytes.
 int convert(const char *url, shared_buf *body, playlist **out, char *msg, size_t msg_size) {
     body_ref ref{sbuf_data(body), sbuf_len(body), sbuf_unref_any, sbuf_ref(body)};
-    return parse_body(url, ref, 0, out, msg, msg_size);
+    return parse_body(url, ref, out, msg, msg_size);
 }
 
 bool is_fresh(const playlist *p, int refresh) {

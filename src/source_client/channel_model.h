@@ -11,16 +11,22 @@
 constexpr uint32_t kArenaFull = 0xFFFFFFFFu;
 constexpr uint64_t kMaxBodyBytes = 67108864;  // 64 MiB
 
-struct channel {
-    uint32_t name;
-    uint32_t location;
+// What most entries of a big playlist lack, kept apart so that an entry
+// without them costs only its channel record.
+struct channel_details {
     uint32_t tvg_id;
     uint32_t tvg_name;
     uint32_t tvg_logo;
     uint32_t user_agent;
     uint32_t referrer;
     uint32_t group_title;
-    int32_t group;  // index into groups, -1 when the playlist is flat
+};
+
+struct channel {
+    uint32_t name;
+    uint32_t location;
+    uint32_t details;  // index + 1 into the playlist's details, 0 when all are absent
+    int32_t group;     // index into groups, -1 when the playlist is flat
     uint64_t id;
 };
 
@@ -33,7 +39,6 @@ struct group {
 
 struct playlist {
     char *url;
-    uint64_t hash;
     uint64_t body_len;
     uint64_t fetched_ms;
     uint64_t used;
@@ -43,6 +48,9 @@ struct playlist {
     channel *channels;
     int32_t channel_count;
     int32_t channel_cap;
+    channel_details *details;
+    int32_t detail_count;
+    int32_t detail_cap;
     group *groups;
     int32_t group_count;
     int32_t group_cap;
@@ -56,6 +64,12 @@ struct playlist {
 
 // The arena string at offset off.
 inline const char *pl_str(const playlist *p, uint32_t off) { return p->arena + off; }
+
+// The details of c; all absent (0) when it has none.
+inline const channel_details &details_of(const playlist *p, const channel &c) {
+    static constexpr channel_details kNone{};
+    return c.details ? p->details[c.details - 1] : kNone;
+}
 
 // The bytes of a fetched body and one reference to them. Whoever receives it
 // calls release(owner) exactly once, when nothing points into data any more;
@@ -72,11 +86,11 @@ struct body_ref {
 // longer needs the bytes (at the latest by playlist_free). 0, or -5 with the
 // reason in err (err_size bytes). Runs the parser engine, so the caller holds
 // g_lock.
-int parse_body(const char *url, body_ref body, uint64_t hash, playlist **out, char *err, size_t err_size);
+int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t err_size);
 // The same over a vq_malloc'ed body (body_len bytes), taken over and released
 // with vq_free.
-int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, uint64_t hash,
-               playlist **out, char *err, size_t err_size);
+int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, playlist **out, char *err,
+               size_t err_size);
 void playlist_free(playlist *p);
 int32_t group_find(const playlist *p, const char *name);
 uint32_t arena_add_n(playlist *p, const char *text, size_t len);

@@ -9,7 +9,6 @@
 
 namespace {
 constexpr uint64_t kFirstSlots = 64;
-constexpr int32_t kFirstListCap = 16;
 constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ull;
 
 uint64_t name_slot(const char *name, uint64_t slot_count) {
@@ -34,18 +33,6 @@ bool slots_fit(playlist *p, int32_t count) {
     vq_free(p->group_slots);
     p->group_slots = slots;
     p->group_slot_count = want;
-    return true;
-}
-
-// Room for one more element in a list that starts at 16 and doubles.
-template <class T>
-bool room_for_one(T **items, int32_t count, int32_t *cap) {
-    if (count < *cap) return true;
-    int32_t grown = *cap ? *cap * 2 : kFirstListCap;
-    auto *bigger = static_cast<T *>(vq_realloc(*items, sizeof(T) * static_cast<size_t>(grown)));
-    if (!bigger) return false;
-    *items = bigger;
-    *cap = grown;
     return true;
 }
 
@@ -107,7 +94,7 @@ int32_t group_for(playlist *p, uint32_t title, uint32_t *other) {
 int place(playlist *p, listed_set *set, int32_t i, uint32_t *other) {
     group *target = &p->ungrouped;
     if (!p->flat) {
-        int32_t gi = group_for(p, p->channels[i].group_title, other);
+        int32_t gi = group_for(p, details_of(p, p->channels[i]).group_title, other);
         if (gi < 0) return -1;
         p->channels[i].group = gi;
         target = &p->groups[gi];

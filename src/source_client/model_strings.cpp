@@ -60,7 +60,7 @@ bool arena_reserve(playlist *p, uint64_t extra) {
     uint64_t need = p->arena_len + extra;
     if (need <= p->arena_cap) return true;
     uint64_t cap = p->arena_cap ? p->arena_cap : kArenaFirstCap;
-    while (cap < need) cap *= 2;
+    while (cap < need) cap += cap / 2;
     if (cap > kArenaMaxCap) return false;
     char *grown = static_cast<char *>(vq_realloc(p->arena, cap));
     if (!grown) return false;

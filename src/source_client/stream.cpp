@@ -116,8 +116,9 @@ int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_t
     if (int rc = open_playlist(io, settings_json, s, 0, &pl, msg)) return fail(rc, out, out_len, "%s", msg);
     for (int32_t i = 0; i < pl->channel_count; ++i) {
         const channel &c = pl->channels[i];
-        if (c.id == id)
-            return answer(pl_str(pl, c.location), pl_str(pl, c.user_agent), pl_str(pl, c.referrer), out, out_len);
+        if (c.id != id) continue;
+        const channel_details &d = details_of(pl, c);
+        return answer(pl_str(pl, c.location), pl_str(pl, d.user_agent), pl_str(pl, d.referrer), out, out_len);
     }
     return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
 }

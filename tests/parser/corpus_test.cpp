@@ -2,13 +2,18 @@
 // entry by entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "parser_test_util.h"
 
 using namespace ptest;
+using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 TEST(ParserCorpus, EveryPlaylistParses) {
@@ -106,4 +111,81 @@ TEST(ParserCorpus, SelectedPlaylists) {
             for (const Attr &a : e.attrs) EXPECT_STREQ(vqplp_item_attr(e.index, a.key), a.value) << a.key;
         }
     }
+}
+
+namespace {
+
+std::string slurp(const fs::path &path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void describe_entry(std::string &out, std::string_view location, std::string_view title) {
+    out.append(location).append("\t").append(title);
+}
+
+// Every item of the last parse as the sink would see it.
+std::string kept_items() {
+    std::string out;
+    for (int32_t i = 0; i < vqplp_item_count(); ++i) {
+        describe_entry(out, vqplp_item_location(i), vqplp_item_title(i));
+        for (int32_t a = 0; a < vqplp_item_attr_count(i); ++a)
+            out.append("\t").append(vqplp_item_attr_key(i, a)).append("=").append(vqplp_item_attr(i, vqplp_item_attr_key(i, a)));
+        out += '\n';
+    }
+    return out;
+}
+
+bool same_key(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+struct sunk {
+    std::string text;
+    int calls = 0;
+    int stop_at = 0;  // the call that answers "stop", 0 = none
+};
+
+int record(void *ctx, const vqplp_entry &e) {
+    auto *s = static_cast<sunk *>(ctx);
+    if (++s->calls == s->stop_at) return 1;
+    describe_entry(s->text, e.location, e.title);
+    for (int32_t a = 0; a < e.attr_count; ++a) {
+        // what the stored item answers: the first value of the key
+        std::string_view value = e.attrs[a].value;
+        for (int32_t b = 0; b < a; ++b)
+            if (same_key(e.attrs[b].key, e.attrs[a].key)) {
+                value = e.attrs[b].value;
+                break;
+            }
+        s->text.append("\t").append(e.attrs[a].key).append("=").append(value);
+    }
+    s->text += '\n';
+    return 0;
+}
+
+}  // namespace
+
+// A sink receives exactly the entries a stored parse keeps, and keeps the
+// parser's own item list empty.
+TEST(ParserCorpus, SinkSeesWhatTheItemsHold) {
+    std::vector<std::string> texts = {"http://a/1\nRadio | http://a/2\n"s,
+                                      "\xFF\xFE#\0E\0X\0T\0M\0""3\0U\0\n\0u\0:\0x\0\n\0"s};
+    for (const auto &e : fs::recursive_directory_iterator(QVX_CORPUS_DIR))
+        if (e.is_regular_file() && e.path().extension() == ".m3u") texts.push_back(slurp(e.path()));
+    for (const std::string &text : texts) {
+        ASSERT_EQ(vqplp_parse(text.data(), text.size(), VQPLP_FMT_AUTO), 0);
+        std::string want = kept_items();
+        sunk s;
+        ASSERT_EQ(vqplp_parse_borrowed_each(text.data(), text.size(), record, &s), 0);
+        EXPECT_EQ(vqplp_item_count(), 0);
+        ASSERT_EQ(s.text, want);
+    }
+    sunk stopped;
+    stopped.stop_at = 2;
+    const std::string three = "#EXTM3U\nu:1\nu:2\nu:3\n";
+    EXPECT_EQ(vqplp_parse_borrowed_each(three.data(), three.size(), record, &stopped), VQPLP_E_NOMEM);
+    EXPECT_EQ(stopped.calls, 2);
+    EXPECT_EQ(stopped.text, "u:1\t\n");
 }

@@ -89,13 +89,14 @@ TEST(ParseBody, StoresEveryFieldAndTheIdentifier) {
     const channel &one = m.p->channels[0];
     EXPECT_EQ(str_at(m.p, one.name), "One HD");
     EXPECT_EQ(str_at(m.p, one.location), "http://a/1.m3u8");
-    EXPECT_EQ(str_at(m.p, one.tvg_id), "one.tv");
-    EXPECT_EQ(str_at(m.p, one.tvg_name), "One");
-    EXPECT_EQ(str_at(m.p, one.tvg_logo), "http://l/1.png");
-    EXPECT_EQ(str_at(m.p, one.group_title), "News");
+    const channel_details &d = details_of(m.p, one);
+    EXPECT_EQ(str_at(m.p, d.tvg_id), "one.tv");
+    EXPECT_EQ(str_at(m.p, d.tvg_name), "One");
+    EXPECT_EQ(str_at(m.p, d.tvg_logo), "http://l/1.png");
+    EXPECT_EQ(str_at(m.p, d.group_title), "News");
     EXPECT_EQ(one.id, fnv1a("http://a/1.m3u8\x1f" "one.tv"));
     const channel &two = m.p->channels[1];
-    EXPECT_EQ(two.tvg_id | two.tvg_name | two.tvg_logo | two.group_title | two.user_agent | two.referrer, 0u);
+    EXPECT_EQ(two.details, 0u);
     EXPECT_EQ(two.id, fnv1a("http://a/2\x1f"));
     EXPECT_EQ(std::string(m.p->url), "http://host/list.m3u");
     EXPECT_EQ(m.p->body_len, 168u);
@@ -113,7 +114,8 @@ TEST(ParseBody, HttpOptionsBeatAttributesAndDoNotCarryOver) {
     ASSERT_EQ(m.status, 0) << m.err;
     std::string got;
     for (int32_t i = 0; i < m.p->channel_count; i++)
-        got += str_at(m.p, m.p->channels[i].user_agent) + "|" + str_at(m.p, m.p->channels[i].referrer) + " ";
+        got += str_at(m.p, details_of(m.p, m.p->channels[i]).user_agent) + "|" +
+               str_at(m.p, details_of(m.p, m.p->channels[i]).referrer) + " ";
     EXPECT_EQ(got, "Agent/1|AttrRef -|Ref2 -|R3 ");
 }
 
@@ -206,7 +208,7 @@ TEST(ParseBody, CountsNoOptionMismatchForConsistentText) {
     ASSERT_EQ(m.status, 0) << m.err;
     vqiptv_cache_stats_get(&after);
     EXPECT_EQ(after.vlcopt_mismatch, before.vlcopt_mismatch);
-    EXPECT_EQ(str_at(m.p, m.p->channels[0].user_agent), "U");
+    EXPECT_EQ(str_at(m.p, details_of(m.p, m.p->channels[0]).user_agent), "U");
 }
 
 }  // namespace

@@ -30,8 +30,7 @@ inline void convert_bytes(const std::string &bytes, converted *c, size_t err_siz
     std::string err(err_size, '\0');
     vqp::Guard hold(g_lock);
     if (fail_nth) vq_alloc_fail_nth(fail_nth);
-    c->status = parse_body(nullptr, "http://host/list.m3u", body, body ? bytes.size() : 0,
-                           vqiptv_fnv1a(bytes.data(), bytes.size(), kFnvOffsetBasis), &c->p, err.data(),
+    c->status = parse_body(nullptr, "http://host/list.m3u", body, body ? bytes.size() : 0, &c->p, err.data(),
                            err.size());
     c->err = err.c_str();
 }
