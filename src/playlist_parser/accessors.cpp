@@ -132,3 +132,13 @@ const char *vqplp_format_name(int32_t format) {
 const char *vqplp_decoded_text() { return g_vq.decoded_text; }
 
 size_t vqplp_decoded_len() { return g_vq.decoded_len; }
+
+char *vqplp_take_decoded_block() {
+    char *block = g_vq.decoded_block;
+    g_vq.decoded_block = nullptr;
+    return block;
+}
+
+bool vqplp_decoded_is_well_formed() { return g_vq.decoded_strict; }
+
+int32_t vqplp_m3u_option_line_count() { return g_vq.option_lines; }

@@ -140,8 +140,8 @@ int decode_to_utf8(const unsigned char *bytes, size_t len, const char *name) {
         set_error("iconv %s fail", source);
         return VQPLP_E_DECODE;
     }
-    bool has_nul = false;
-    if (utf8_wellformed(bytes, len, &has_nul)) return copy_bytes(bytes, len, has_nul);
+    bool has_nul = false, strict = false;
+    if (utf8_wellformed(bytes, len, &has_nul, &strict)) return copy_bytes(bytes, len, has_nul);
     return decode_fallback(bytes, len);
 }
 
@@ -149,11 +149,12 @@ int decode_borrowed(const char *bytes, size_t len) {
     auto *u = reinterpret_cast<const unsigned char *>(bytes);
     bool utf16 = len >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF));
     size_t mark = len >= 3 && std::memcmp(u, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
-    bool has_nul = false;
-    if (utf16 || !utf8_wellformed(u + mark, len - mark, &has_nul)) return decode_to_utf8(u, len, nullptr);
+    bool has_nul = false, strict = false;
+    if (utf16 || !utf8_wellformed(u + mark, len - mark, &has_nul, &strict)) return decode_to_utf8(u, len, nullptr);
     g_vq.decoded_text = bytes + mark;
     g_vq.decoded_len = len - mark;
     g_vq.decoded_has_nul = has_nul;
+    g_vq.decoded_strict = strict;
     return VQPLP_OK;
 }
 

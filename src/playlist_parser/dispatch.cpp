@@ -142,6 +142,7 @@ int32_t vqplp_detect(const void *bytes, size_t len) {
     g_vq.decoded_block = nullptr;
     g_vq.decoded_text = nullptr;
     g_vq.decoded_len = 0;
+    g_vq.decoded_strict = false;
     if (decode_input(bytes, len, nullptr) != VQPLP_OK) return VQPLP_FMT_UNKNOWN;
     return sniff(g_vq.decoded_text, g_vq.decoded_len);
 }

@@ -27,7 +27,7 @@ struct M3uState {
     Pair attrs[kMaxAttrs];
 };
 
-enum class Tag { kExtinf, kGroup, kIgnored, kUnknown };
+enum class Tag { kExtinf, kGroup, kOption, kIgnored, kUnknown };
 
 struct TagPrefix {
     std::string_view prefix;
@@ -36,7 +36,7 @@ struct TagPrefix {
 
 constexpr TagPrefix kTags[] = {
     {"#EXTINF", Tag::kExtinf},     {"#EXTGRP:", Tag::kGroup},  {"#PLAYLIST:", Tag::kIgnored},
-    {"#EXTVLCOPT", Tag::kIgnored}, {"#EXTIMG", Tag::kIgnored}, {"#EXT-X-", Tag::kIgnored},
+    {"#EXTVLCOPT", Tag::kOption}, {"#EXTIMG", Tag::kIgnored}, {"#EXT-X-", Tag::kIgnored},
 };
 
 Tag classify(std::string_view line) {
@@ -195,6 +195,10 @@ int handle_line(M3uState &st, std::string_view raw) {
         case Tag::kGroup:
             st.group = trimmed(line.substr(8));
             st.group_pending = true;
+            break;
+        case Tag::kOption:
+            ++g_vq.option_lines;
+            warnf("m3u: ignored tag");
             break;
         case Tag::kIgnored:
             warnf("m3u: ignored tag");

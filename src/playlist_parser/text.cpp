@@ -119,10 +119,17 @@ bool continuation_ok(const unsigned char *p, size_t k) {
     return true;
 }
 
+bool strict_seq(const unsigned char *p, size_t k) {
+    unsigned char c = p[0], d = p[1];
+    if (k == 2) return c >= 0xC2;
+    if (k == 3) return (c != 0xE0 || d >= 0xA0) && (c != 0xED || d <= 0x9F);
+    return c <= 0xF4 && (c != 0xF0 || d >= 0x90) && (c != 0xF4 || d <= 0x8F);
+}
+
 }  // namespace
 
-bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul) {
-    bool nul = false;
+bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul, bool *strict) {
+    bool nul = false, all_strict = true;
     size_t i = 0;
     while (i < n) {
         // ASCII fast path, eight bytes at a time.
@@ -137,9 +144,11 @@ bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul) {
         size_t k = seq_len(p[i]);
         if (k == 0 || k > n - i || !continuation_ok(p + i, k)) return false;
         nul |= p[i] == 0;
+        all_strict = all_strict && (k == 1 || strict_seq(p + i, k));
         i += k;
     }
     *has_nul = nul;
+    *strict = all_strict;
     return true;
 }
 

@@ -49,6 +49,8 @@ std::string_view head_window(const char *text, size_t len, size_t n);
 
 // Structural UTF-8 check (lead and continuation bytes only); reports whether
 // a NUL byte occurs.
-bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul);
+// *strict tells, when the answer is true, whether every sequence is also
+// well-formed (no overlong form, surrogate or code point above U+10FFFF).
+bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul, bool *strict);
 
 }  // namespace vqplp

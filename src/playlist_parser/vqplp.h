@@ -65,6 +65,8 @@ const char *vqplp_item_attr(int32_t i, const char *key);
 int32_t vqplp_item_attr_count(int32_t i);
 const char *vqplp_item_attr_key(int32_t i, int32_t a);
 int32_t vqplp_m3u_is_imdb_date_playlist();
+// The "#EXTVLCOPT" lines the last M3U parse met (their options are not kept).
+int32_t vqplp_m3u_option_line_count();
 
 const char *vqplp_cue_meta(const char *name);
 int32_t vqplp_cue_track_count();
@@ -84,5 +86,13 @@ const char *vqplp_format_name(int32_t format);
 // input, never modified by the parsers), or null; and its length.
 const char *vqplp_decoded_text();
 size_t vqplp_decoded_len();
+// Hands the engine's own block that holds the decoded text to the caller, who
+// frees it with vq_free; null when the text is the caller's borrowed bytes.
+// The text stays where it is; the engine no longer frees it.
+char *vqplp_take_decoded_block();
+// Whether the decoded text is known to be well-formed UTF-8 throughout (no
+// overlong form, surrogate or code point above U+10FFFF): then no piece of it
+// cut at ASCII bytes needs repair. False when not known.
+bool vqplp_decoded_is_well_formed();
 
 const char *vqplp_result_json();

@@ -46,15 +46,18 @@ Value joined(Doc &doc, std::initializer_list<sv> pieces) {
     return Value(rapidjson::StringRef(text, static_cast<rapidjson::SizeType>(n)));
 }
 
-// A string that stays in the playlist's arena until the document is written.
-Value arena_str(const playlist *pl, uint32_t off) { return Value(rapidjson::StringRef(pl_str(pl, off))); }
+// A string that stays in the playlist until the document is written.
+Value text_str(const playlist *pl, text_ref r) {
+    sv s = pl_text(pl, r);
+    return Value(rapidjson::StringRef(s.data(), static_cast<rapidjson::SizeType>(s.size())));
+}
 
 void add_folder(Doc &doc, const playlist *pl, const group &g) {
     auto &a = doc.GetAllocator();
-    Value path = joined(doc, {"/", pl_str(pl, g.name)});
+    Value path = joined(doc, {"/", pl_text(pl, g.name)});
     Value e(rapidjson::kObjectType);
     e.AddMember("id", Value(path.GetString(), path.GetStringLength()), a);
-    e.AddMember("name", seg_str(doc, pl_str(pl, g.name)), a);
+    e.AddMember("name", seg_str(doc, pl_text(pl, g.name)), a);
     e.AddMember("path", path, a);
     e.AddMember("folder", true, a);
     e.AddMember("is_folder", true, a);
@@ -67,21 +70,21 @@ void add_channel(Doc &doc, const playlist *pl, const channel &c) {
     auto &a = doc.GetAllocator();
     char id[17];
     std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(c.id));
-    const char *group_name = c.group >= 0 ? pl_str(pl, pl->groups[c.group].name) : "";
+    sv group_name = c.group >= 0 ? pl_text(pl, pl->groups[c.group].name) : sv("", 0);
     Value path = c.group >= 0 ? joined(doc, {"/", group_name, "/", id}) : joined(doc, {"/", id});
     Value e(rapidjson::kObjectType);
     e.AddMember("id", vqjson::str(id, doc), a);
-    e.AddMember("name", seg_str(doc, pl_str(pl, c.name)), a);
+    e.AddMember("name", seg_str(doc, pl_text(pl, c.name)), a);
     e.AddMember("path", path, a);
     e.AddMember("folder", false, a);
     e.AddMember("is_folder", false, a);
     e.AddMember("size", -1, a);
-    e.AddMember("group", Value(rapidjson::StringRef(group_name)), a);
+    e.AddMember("group", Value(rapidjson::StringRef(group_name.data(), static_cast<rapidjson::SizeType>(group_name.size()))), a);
     const channel_details &d = details_of(pl, c);
-    e.AddMember("tvg_id", arena_str(pl, d.tvg_id), a);
-    e.AddMember("tvg_name", arena_str(pl, d.tvg_name), a);
-    e.AddMember("tvg_logo", arena_str(pl, d.tvg_logo), a);
-    e.AddMember("stream_url", arena_str(pl, c.location), a);
+    e.AddMember("tvg_id", text_str(pl, d.tvg_id), a);
+    e.AddMember("tvg_name", text_str(pl, d.tvg_name), a);
+    e.AddMember("tvg_logo", text_str(pl, d.tvg_logo), a);
+    e.AddMember("stream_url", text_str(pl, c.location), a);
     doc.PushBack(e, a);
 }
 

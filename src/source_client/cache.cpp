@@ -8,6 +8,7 @@
 #include "source_client/cache.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "common/alloc.h"
 #include "common/shared_buf.h"
@@ -135,9 +136,8 @@ char *dump_channels(const playlist *p) {
     size_t cap = kDumpFirstCap, len = 0;
     auto *text = static_cast<char *>(vq_malloc(cap));
     for (int32_t i = 0; text && i < p->channel_count; i++) {
-        const char *name = pl_str(p, p->channels[i].name);
-        const char *loc = pl_str(p, p->channels[i].location);
-        size_t nl = std::strlen(name), ll = std::strlen(loc);
+        std::string_view name = pl_text(p, p->channels[i].name), loc = pl_text(p, p->channels[i].location);
+        size_t nl = name.size(), ll = loc.size();
         size_t need = len + nl + ll + 4;
         if (need > cap) {
             while (need > cap) cap *= 2;
@@ -146,9 +146,9 @@ char *dump_channels(const playlist *p) {
             text = grown;
             if (!text) break;
         }
-        std::memcpy(text + len, name, nl);
+        std::memcpy(text + len, name.data(), nl);
         text[len + nl] = '\t';
-        std::memcpy(text + len + nl + 1, loc, ll);
+        std::memcpy(text + len + nl + 1, loc.data(), ll);
         text[len + nl + 1 + ll] = '\n';
         len += nl + ll + 2;
     }

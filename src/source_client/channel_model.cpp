@@ -52,6 +52,20 @@ playlist *playlist_new(const char *url) {
     return p;
 }
 
+// The playlist keeps the text its strings point into: the engine's decoded
+// block when there is one, else the body itself.
+void keep_text(playlist *p, body_ref body) {
+    char *block = p->text ? vqplp_take_decoded_block() : nullptr;
+    if (block || !p->text) {
+        body.release(body.owner);
+        p->text_release = block ? vq_free : nullptr;
+        p->text_owner = block;
+        return;
+    }
+    p->text_release = body.release;
+    p->text_owner = body.owner;
+}
+
 }  // namespace
 
 int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t err_size) {
@@ -69,12 +83,14 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
         if (!reason && finish_model(&b, vqplp_decoded_text(), vqplp_decoded_len()) != 0) reason = "out of memory";
     }
     builder_free(&b);
-    vqplp_clear();
-    body.release(body.owner);
     if (reason) {
+        vqplp_clear();
+        body.release(body.owner);
         playlist_free(b.p);
         return refuse(err, err_size, "%s", reason);
     }
+    keep_text(b.p, body);
+    vqplp_clear();
     b.p->body_len = body.len;
     *out = b.p;
     return 0;
@@ -98,5 +114,6 @@ void playlist_free(playlist *p) {
     vq_free(p->details);
     vq_free(p->arena);
     vq_free(p->url);
+    if (p->text_release) p->text_release(p->text_owner);
     vq_free(p);
 }

@@ -1,37 +1,47 @@
-// A converted playlist: channels sorted into groups, every string in one arena
-// addressed by 32-bit offsets (offset 0 is the empty string and means absent).
+// A converted playlist: channels sorted into groups. Its strings are pieces of
+// the playlist's own text, which it keeps, except those that needed repair
+// (and the few made up), which live in an arena.
 // Read-only once parse_body returns it, except the cache's fetched_ms/used.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "common/json.h"
 #include "quorvex_iptv.h"
 
 constexpr uint32_t kArenaFull = 0xFFFFFFFFu;
+constexpr uint32_t kInArena = 0x80000000u;  // the flag of a text_ref offset into the arena
 constexpr uint64_t kMaxBodyBytes = 67108864;  // 64 MiB
 
 // What most entries of a big playlist lack, kept apart so that an entry
 // without them costs only its channel record.
+// A string of the playlist: len bytes at off in its text, or in its arena when
+// off carries kInArena. Empty (len 0) also stands for absent.
+struct text_ref {
+    uint32_t off;
+    uint32_t len;
+};
+
 struct channel_details {
-    uint32_t tvg_id;
-    uint32_t tvg_name;
-    uint32_t tvg_logo;
-    uint32_t user_agent;
-    uint32_t referrer;
-    uint32_t group_title;
+    text_ref tvg_id;
+    text_ref tvg_name;
+    text_ref tvg_logo;
+    text_ref user_agent;
+    text_ref referrer;
+    text_ref group_title;
 };
 
 struct channel {
-    uint32_t name;
-    uint32_t location;
+    text_ref name;
+    text_ref location;
     uint32_t details;  // index + 1 into the playlist's details, 0 when all are absent
     int32_t group;     // index into groups, -1 when the playlist is flat
     uint64_t id;
 };
 
 struct group {
-    uint32_t name;
+    text_ref name;
     int32_t *members;
     int32_t member_count;
     int32_t member_cap;
@@ -40,6 +50,11 @@ struct group {
 struct playlist {
     char *url;
     uint64_t body_len;
+    const char *text;  // the decoded playlist the text_refs point into
+    uint64_t text_len;
+    bool text_well_formed;  // then no piece of the text needs repair
+    void (*text_release)(void *owner);  // called once with text_owner by playlist_free
+    void *text_owner;
     uint64_t fetched_ms;
     uint64_t used;
     char *arena;
@@ -64,6 +79,13 @@ struct playlist {
 
 // The arena string at offset off.
 inline const char *pl_str(const playlist *p, uint32_t off) { return p->arena + off; }
+
+// The bytes of r (never a null pointer).
+inline std::string_view pl_text(const playlist *p, text_ref r) {
+    if (r.len == 0) return std::string_view("", 0);
+    const char *base = r.off & kInArena ? p->arena + (r.off & ~kInArena) : p->text + r.off;
+    return {base, r.len};
+}
 
 // The details of c; all absent (0) when it has none.
 inline const channel_details &details_of(const playlist *p, const channel &c) {
@@ -92,9 +114,17 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
 int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, playlist **out, char *err,
                size_t err_size);
 void playlist_free(playlist *p);
-int32_t group_find(const playlist *p, const char *name);
+int32_t group_find(const playlist *p, std::string_view name);
 uint32_t arena_add_n(playlist *p, const char *text, size_t len);
+// A reference to s: into the playlist's text when s lies there and needs no
+// repair, else to an arena copy with U+FFFD in place of every byte that
+// begins no well-formed UTF-8 sequence. False when the arena is full.
+bool store_text(playlist *p, std::string_view s, text_ref *ref);
+// A reference to the arena string at off.
+text_ref arena_ref(const playlist *p, uint32_t off);
 // A folder-path segment of text in doc: control bytes become spaces, "/" U+2215.
 // Throws std::bad_alloc (inside vqjson::build) when memory runs out.
-vqjson::Value seg_str(vqjson::Doc &doc, const char *text);
+vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
 int ieq_n(const char *bytes, size_t n, const char *name);
+// ASCII-case-blind equality, sizes first.
+bool ieq_sv(std::string_view a, std::string_view b);

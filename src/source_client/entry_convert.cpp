@@ -2,7 +2,6 @@
 // becomes a channel or is counted as skipped at once, so that the parser
 // keeps no copy of the playlist beside the model. The "#EXTVLCOPT" options
 // are laid onto the channels once the parse is over.
-#include <cstring>
 #include <string_view>
 
 #include "common/alloc.h"
@@ -31,7 +30,8 @@ fields read_fields(const vqplp_entry &e) {
     for (int32_t a = 0; a < e.attr_count; a++) {
         const vqplp_pair &pair = e.attrs[a];
         for (int k = 0; k < kFieldCount; k++) {
-            if (f.seen[k] || !ieq_n(pair.key.data(), pair.key.size(), kFieldKeys[k].data())) continue;
+            // most keys are told apart by their length alone, without a call
+            if (f.seen[k] || pair.key.size() != kFieldKeys[k].size() || !ieq_sv(pair.key, kFieldKeys[k])) continue;
             f.seen[k] = true;
             f.value[k] = pair.value;
             break;
@@ -40,17 +40,61 @@ fields read_fields(const vqplp_entry &e) {
     return f;
 }
 
-// Arena copy of s into *off, 0 when s is empty; false when the arena is full.
-bool store(playlist *p, sv s, uint32_t *off) {
-    *off = s.empty() ? 0 : arena_add_n(p, s.data(), s.size());
-    return *off != kArenaFull;
+// FNV-1a over the stored location, the byte 0x1F and the stored tvg-id, from
+// the hash of the location.
+uint64_t id_after_location(const playlist *p, const channel &c, uint64_t location_hash) {
+    sv tvg_id = pl_text(p, details_of(p, c).tvg_id);
+    return vqiptv_fnv1a(tvg_id.data(), tvg_id.size(), vqiptv_fnv1a("\x1f", 1, location_hash));
 }
 
-// FNV-1a over the stored location, the byte 0x1F and the stored tvg-id.
-uint64_t channel_id(const playlist *p, uint32_t location, size_t loc_len, uint32_t tvg_id, size_t tvg_id_len) {
-    uint64_t h = vqiptv_fnv1a(pl_str(p, location), loc_len, kFnvOffsetBasis);
-    h = vqiptv_fnv1a("\x1f", 1, h);
-    return vqiptv_fnv1a(pl_str(p, tvg_id), tvg_id_len, h);
+struct id_lane {
+    int32_t channel;  // -1 when idle
+    sv rest;          // location bytes not hashed yet
+    uint64_t h;
+};
+
+// Finishes the lane's channel once its location is hashed, and takes the
+// next channels while their locations are empty; idle when none is left.
+void advance(playlist *p, id_lane &l, int32_t *next) {
+    while (l.channel < 0 || l.rest.empty()) {
+        if (l.channel >= 0) p->channels[l.channel].id = id_after_location(p, p->channels[l.channel], l.h);
+        l = id_lane{-1, {}, kFnvOffsetBasis};
+        if (*next >= p->channel_count) return;
+        l.channel = *next;
+        l.rest = pl_text(p, p->channels[(*next)++].location);
+    }
+}
+
+// The id of every channel. Locations are most of the bytes and a hash is one
+// chain of multiplies, so four locations are hashed side by side, each lane
+// taking the next channel as soon as its own location is done.
+void assign_ids(playlist *p) {
+    id_lane lanes[4] = {};
+    int32_t next = 0;
+    for (id_lane &l : lanes) {
+        l.channel = -1;
+        advance(p, l, &next);
+    }
+    for (;;) {
+        const id_lane *busy = nullptr;
+        size_t step = 0;
+        for (const id_lane &l : lanes)
+            if (l.channel >= 0 && (!busy || l.rest.size() < step)) busy = &l, step = l.rest.size();
+        if (!busy) return;
+        const char *data[4];
+        uint64_t h[4];
+        for (int k = 0; k < 4; k++) {
+            data[k] = lanes[k].channel >= 0 ? lanes[k].rest.data() : busy->rest.data();  // idle: hashed, dropped
+            h[k] = lanes[k].h;
+        }
+        vqiptv_fnv1a_x4(data, step, h);
+        for (int k = 0; k < 4; k++) {
+            if (lanes[k].channel < 0) continue;
+            lanes[k].h = h[k];
+            lanes[k].rest.remove_prefix(step);
+            advance(p, lanes[k], &next);
+        }
+    }
 }
 
 // The details record of c, made (all absent) when it has none; null when
@@ -69,9 +113,9 @@ bool store_details(playlist *p, channel *c, const fields &f) {
         f.value[kGroupTitle].empty() && f.value[kUserAgent].empty() && referrer.empty())
         return true;
     channel_details d{};
-    bool ok = store(p, f.value[kTvgId], &d.tvg_id) && store(p, f.value[kTvgName], &d.tvg_name) &&
-              store(p, f.value[kTvgLogo], &d.tvg_logo) && store(p, f.value[kGroupTitle], &d.group_title) &&
-              store(p, f.value[kUserAgent], &d.user_agent) && store(p, referrer, &d.referrer);
+    bool ok = store_text(p, f.value[kTvgId], &d.tvg_id) && store_text(p, f.value[kTvgName], &d.tvg_name) &&
+              store_text(p, f.value[kTvgLogo], &d.tvg_logo) && store_text(p, f.value[kGroupTitle], &d.group_title) &&
+              store_text(p, f.value[kUserAgent], &d.user_agent) && store_text(p, referrer, &d.referrer);
     channel_details *slot = ok ? details_for(p, c) : nullptr;
     if (slot) *slot = d;
     return slot != nullptr;
@@ -97,18 +141,16 @@ int convert_entry(playlist *p, const vqplp_entry &e, bool *grouped) {
     if (e.location.empty() || name.empty()) return 0;
     uint64_t mark = p->arena_len;
     channel c{};
-    if (!store(p, e.location, &c.location)) return -1;
-    size_t loc_len = p->arena_len - 1 - c.location;
-    if (!vqiptv_uri_is_absolute(pl_str(p, c.location))) {
+    if (!store_text(p, e.location, &c.location)) return -1;
+    sv location = pl_text(p, c.location);
+    if (!vqiptv_uri_is_absolute_n(location.data(), location.size())) {
         p->arena_len = mark;  // nothing of a skipped entry stays
         return 0;
     }
     if (!room_for_one(&p->channels, p->channel_count, &p->channel_cap, kFirstChannels)) return -1;
-    if (!store(p, name, &c.name) || !store_details(p, &c, f)) return -1;
-    const channel_details &d = details_of(p, c);
+    if (!store_text(p, name, &c.name) || !store_details(p, &c, f)) return -1;
     c.group = -1;
-    c.id = channel_id(p, c.location, loc_len, d.tvg_id, d.tvg_id ? std::strlen(pl_str(p, d.tvg_id)) : 0);
-    *grouped = *grouped || d.group_title;
+    *grouped = *grouped || details_of(p, c).group_title.len;
     p->channels[p->channel_count++] = c;
     return 1;
 }
@@ -124,8 +166,8 @@ bool apply_options(model_builder *b, const entry_opts *opts) {
         if (!o.user_agent && !o.referrer) continue;
         channel_details *d = details_for(p, &c);
         if (!d) return false;
-        if (o.user_agent) d->user_agent = o.user_agent;
-        if (o.referrer) d->referrer = o.referrer;
+        if (o.user_agent) d->user_agent = arena_ref(p, o.user_agent);
+        if (o.referrer) d->referrer = arena_ref(p, o.referrer);
     }
     return true;
 }
@@ -152,6 +194,11 @@ void trim_arena(playlist *p) {
 int take_entry(void *builder, const vqplp_entry &entry) {
     auto *b = static_cast<model_builder *>(builder);
     if (vqplp_detected_format() != VQPLP_FMT_M3U) return 0;
+    if (!b->p->text) {
+        b->p->text = vqplp_decoded_text();
+        b->p->text_len = vqplp_decoded_len();
+        b->p->text_well_formed = vqplp_decoded_is_well_formed();
+    }
     int rc = convert_entry(b->p, entry, &b->grouped);
     if (rc < 0 || !note_entry(b, rc > 0)) {
         b->failed = true;
@@ -164,7 +211,9 @@ int take_entry(void *builder, const vqplp_entry &entry) {
 int finish_model(model_builder *b, const char *text, size_t len) {
     playlist *p = b->p;
     p->flat = b->grouped ? 0 : 1;
-    if (b->entries > 0) {
+    // The scan reads the lines as the parser does, so without an option line
+    // it would find nothing and count the same entries: it is not run then.
+    if (b->entries > 0 && vqplp_m3u_option_line_count() > 0) {
         entry_opts *opts = nullptr;
         bool mismatch = false;
         if (vlcopt_scan(p, text, len, b->entries, &opts, &mismatch) != 0) return -1;
@@ -176,6 +225,7 @@ int finish_model(model_builder *b, const char *text, size_t len) {
     builder_free(b);
     trim(&p->channels, p->channel_count, &p->channel_cap);
     trim(&p->details, p->detail_count, &p->detail_cap);
+    assign_ids(p);
     if (assign_groups(p) != 0) return -1;
     trim_arena(p);
     return 0;

@@ -2,6 +2,7 @@
 // the member lists, and the duplicate suppression that keeps one listing per
 // identical channel and group.
 #include <cstring>
+#include <string_view>
 
 #include "common/alloc.h"
 #include "source_client/model_build.h"
@@ -11,12 +12,20 @@ namespace {
 constexpr uint64_t kFirstSlots = 64;
 constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ull;
 
-uint64_t name_slot(const char *name, uint64_t slot_count) {
-    return vqiptv_fnv1a(name, std::strlen(name), kFnvOffsetBasis) & (slot_count - 1);
+// The table is the library's own, so its hash takes eight bytes a step.
+uint64_t name_slot(std::string_view name, uint64_t slot_count) {
+    uint64_t h = name.size() * kGolden;
+    for (size_t i = 0; i < name.size(); i += 8) {
+        uint64_t w = 0;
+        std::memcpy(&w, name.data() + i, name.size() - i < 8 ? name.size() - i : 8);
+        h = (h ^ w) * kGolden;
+        h ^= h >> 29;
+    }
+    return (h ^ (h >> 32)) & (slot_count - 1);
 }
 
 void slot_enter(int32_t *slots, uint64_t slot_count, const playlist *p, int32_t gi) {
-    uint64_t s = name_slot(pl_str(p, p->groups[gi].name), slot_count);
+    uint64_t s = name_slot(pl_text(p, p->groups[gi].name), slot_count);
     while (slots[s]) s = (s + 1) & (slot_count - 1);
     slots[s] = gi + 1;
 }
@@ -36,7 +45,7 @@ bool slots_fit(playlist *p, int32_t count) {
     return true;
 }
 
-int32_t group_add(playlist *p, uint32_t name) {
+int32_t group_add(playlist *p, text_ref name) {
     int32_t gi = p->group_count;
     if (!slots_fit(p, gi + 1) || !room_for_one(&p->groups, gi, &p->group_cap)) return -1;
     p->groups[gi] = group{name, nullptr, 0, 0};
@@ -65,11 +74,15 @@ bool listed_init(listed_set *set, int32_t channel_count) {
     return set->slots != nullptr;
 }
 
+uint64_t listed_slot(const listed_set *set, const playlist *p, const channel &c) {
+    uint64_t h = p->flat ? c.id : c.id ^ (static_cast<uint64_t>(c.group + 1) * kGolden);
+    return h & set->mask;
+}
+
 // True when a channel equal to channel i is already listed; otherwise records i.
 bool listed_before(listed_set *set, const playlist *p, int32_t i) {
     const channel &c = p->channels[i];
-    uint64_t h = p->flat ? c.id : c.id ^ (static_cast<uint64_t>(c.group + 1) * kGolden);
-    for (uint64_t s = h & set->mask;; s = (s + 1) & set->mask) {
+    for (uint64_t s = listed_slot(set, p, c);; s = (s + 1) & set->mask) {
         int32_t seen = set->slots[s];
         if (!seen) {
             set->slots[s] = i + 1;
@@ -80,49 +93,73 @@ bool listed_before(listed_set *set, const playlist *p, int32_t i) {
     }
 }
 
+// The group a channel was placed in last: playlists list a group's channels
+// together, so most lookups end here without a hash.
+struct last_group {
+    std::string_view title;
+    int32_t index = -1;
+};
+
 // The group for a channel's title ("Other" when it has none), made on first use.
-int32_t group_for(playlist *p, uint32_t title, uint32_t *other) {
-    if (!title) {
-        if (!*other) *other = arena_add_n(p, "Other", 5);
-        if (*other == kArenaFull) return -1;
-        title = *other;
+int32_t group_for(playlist *p, text_ref title, last_group *last) {
+    std::string_view name = title.len ? pl_text(p, title) : std::string_view("Other", 5);
+    if (last->index >= 0 && name == last->title) return last->index;
+    int32_t gi = group_find(p, name);
+    if (gi < 0 && !title.len) {
+        uint32_t other = arena_add_n(p, "Other", 5);
+        if (other == kArenaFull) return -1;
+        title = arena_ref(p, other);
     }
-    int32_t gi = group_find(p, pl_str(p, title));
-    return gi >= 0 ? gi : group_add(p, title);
+    if (gi < 0) gi = group_add(p, title);
+    if (gi >= 0) *last = last_group{pl_text(p, p->groups[gi].name), gi};
+    return gi;
 }
 
-int place(playlist *p, listed_set *set, int32_t i, uint32_t *other) {
-    group *target = &p->ungrouped;
-    if (!p->flat) {
-        int32_t gi = group_for(p, details_of(p, p->channels[i]).group_title, other);
+// Every channel's group, the groups made in order of first appearance.
+int group_all(playlist *p) {
+    last_group last;
+    for (int32_t i = 0; i < p->channel_count; i++) {
+        int32_t gi = group_for(p, details_of(p, p->channels[i]).group_title, &last);
         if (gi < 0) return -1;
         p->channels[i].group = gi;
-        target = &p->groups[gi];
     }
-    if (listed_before(set, p, i)) {
-        p->duplicates++;
-        return 0;
+    return 0;
+}
+
+// Lists each channel in its group unless an equal one is listed there. The
+// set is far bigger than the caches and its slots are hit at random, so the
+// slot of a channel a few places ahead is fetched early.
+int list_all(playlist *p, listed_set *set) {
+    constexpr int32_t kAhead = 8;
+    for (int32_t i = 0; i < p->channel_count; i++) {
+        if (i + kAhead < p->channel_count)
+            __builtin_prefetch(&set->slots[listed_slot(set, p, p->channels[i + kAhead])]);
+        if (listed_before(set, p, i)) {
+            p->duplicates++;
+            continue;
+        }
+        group *target = p->flat ? &p->ungrouped : &p->groups[p->channels[i].group];
+        if (!member_add(target, i)) return -1;
     }
-    return member_add(target, i) ? 0 : -1;
+    return 0;
 }
 }  // namespace
 
-int32_t group_find(const playlist *p, const char *name) {
-    if (!p->group_slot_count || !name) return -1;
+int32_t group_find(const playlist *p, std::string_view name) {
+    if (!p->group_slot_count) return -1;
     uint64_t mask = p->group_slot_count - 1;
     for (uint64_t s = name_slot(name, p->group_slot_count); p->group_slots[s]; s = (s + 1) & mask) {
         int32_t gi = p->group_slots[s] - 1;
-        if (std::strcmp(pl_str(p, p->groups[gi].name), name) == 0) return gi;
+        if (pl_text(p, p->groups[gi].name) == name) return gi;
     }
     return -1;
 }
 
 int assign_groups(playlist *p) {
+    if (!p->flat && group_all(p) != 0) return -1;
     listed_set set;
     if (!listed_init(&set, p->channel_count)) return -1;
-    uint32_t other = 0;
-    int rc = 0;
-    for (int32_t i = 0; i < p->channel_count && rc == 0; i++) rc = place(p, &set, i, &other);
+    int rc = list_all(p, &set);
     vq_free(set.slots);
     return rc;
 }

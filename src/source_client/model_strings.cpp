@@ -1,5 +1,6 @@
-// Strings of the channel model: the arena every playlist string lives in, the
-// folder-path segment form of a name, and the case-blind name comparison.
+// Strings of the channel model: references into the playlist's text, the arena
+// of the strings that needed repair, the folder-path segment form of a name,
+// and the case-blind name comparison.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,8 +12,9 @@
 
 namespace {
 constexpr uint64_t kArenaFirstCap = 4096;
-// Offsets are 32-bit and 0xFFFFFFFF means failure, so the arena stays below it.
-constexpr uint64_t kArenaMaxCap = 0xFFFFFFF0u;
+// Offsets are 31-bit (the top bit of a text_ref marks the arena), so the arena
+// stays below kInArena.
+constexpr uint64_t kArenaMaxCap = kInArena - 16;
 constexpr char kReplacement[] = "\xEF\xBF\xBD";   // U+FFFD
 constexpr char kDivisionSlash[] = "\xE2\x88\x95";  // U+2215
 constexpr uint64_t kHighBits = 0x8080808080808080ull;
@@ -21,6 +23,10 @@ constexpr uint64_t kHighBits = 0x8080808080808080ull;
 // mostly ASCII, so they are copied in bulk rather than sequence by sequence.
 size_t ascii_run(const unsigned char *s, size_t n) {
     size_t i = 0;
+    for (uint64_t w[4]; i + 32 <= n; i += 32) {
+        std::memcpy(w, s + i, 32);
+        if ((w[0] | w[1] | w[2] | w[3]) & kHighBits) break;
+    }
     for (uint64_t w; i + 8 <= n; i += 8) {
         std::memcpy(&w, s + i, 8);
         if (w & kHighBits) break;
@@ -53,6 +59,21 @@ size_t copy_repaired(char *out, const unsigned char *s, size_t n) {
     return o;
 }
 
+// Whether copy_repaired would copy the n bytes unchanged.
+bool well_formed(const unsigned char *s, size_t n) {
+    for (size_t i = ascii_run(s, n); i < n; i += ascii_run(s + i, n - i)) {
+        int k = utf8_seq(s + i, n - i);
+        if (k <= 0) return false;
+        i += static_cast<size_t>(k);
+    }
+    return true;
+}
+
+bool lies_in_text(const playlist *p, std::string_view s) {
+    return p->text && p->text_len < kInArena && s.data() >= p->text &&
+           static_cast<uint64_t>(s.data() - p->text) + s.size() <= p->text_len;
+}
+
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 }  // namespace
 
@@ -83,10 +104,29 @@ uint32_t arena_add_n(playlist *p, const char *text, size_t len) {
     return static_cast<uint32_t>(off);
 }
 
-vqjson::Value seg_str(vqjson::Doc &doc, const char *text) {
-    const unsigned char *s = reinterpret_cast<const unsigned char *>(text ? text : "");
+bool store_text(playlist *p, std::string_view s, text_ref *ref) {
+    const auto *bytes = reinterpret_cast<const unsigned char *>(s.data());
+    if (s.empty()) {
+        *ref = text_ref{0, 0};
+    } else if (lies_in_text(p, s) && (p->text_well_formed || well_formed(bytes, s.size()))) {
+        *ref = text_ref{static_cast<uint32_t>(s.data() - p->text), static_cast<uint32_t>(s.size())};
+    } else {
+        uint32_t off = arena_add_n(p, s.data(), s.size());
+        if (off == kArenaFull) return false;
+        *ref = text_ref{off | kInArena, static_cast<uint32_t>(p->arena_len - 1 - off)};
+    }
+    return true;
+}
+
+text_ref arena_ref(const playlist *p, uint32_t off) {
+    return text_ref{off | kInArena, static_cast<uint32_t>(std::strlen(p->arena + off))};
+}
+
+vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text) {
+    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
+    const unsigned char *end = s + text.size();
     size_t n = 0;
-    for (const unsigned char *c = s; *c; c++) n += *c == '/' ? 3 : 1;
+    for (const unsigned char *c = s; c < end; c++) n += *c == '/' ? 3 : 1;
     char scratch[512];
     std::unique_ptr<char, void (*)(void *)> heap(nullptr, vq_free);
     char *buf = scratch;
@@ -96,7 +136,7 @@ vqjson::Value seg_str(vqjson::Doc &doc, const char *text) {
         buf = heap.get();
     }
     size_t o = 0;
-    for (const unsigned char *c = s; *c; c++) {
+    for (const unsigned char *c = s; c < end; c++) {
         if (*c == '/') {
             std::memcpy(buf + o, kDivisionSlash, 3);
             o += 3;
@@ -107,9 +147,11 @@ vqjson::Value seg_str(vqjson::Doc &doc, const char *text) {
     return vqjson::str(buf, o, doc);
 }
 
-int ieq_n(const char *bytes, size_t n, const char *name) {
-    if (std::strlen(name) != n) return 0;
-    for (size_t i = 0; i < n; i++)
-        if (ascii_lower(bytes[i]) != ascii_lower(name[i])) return 0;
-    return 1;
+bool ieq_sv(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++)
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    return true;
 }
+
+int ieq_n(const char *bytes, size_t n, const char *name) { return ieq_sv({bytes, n}, name) ? 1 : 0; }

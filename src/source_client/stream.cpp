@@ -118,7 +118,7 @@ int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_t
         const channel &c = pl->channels[i];
         if (c.id != id) continue;
         const channel_details &d = details_of(pl, c);
-        return answer(pl_str(pl, c.location), pl_str(pl, d.user_agent), pl_str(pl, d.referrer), out, out_len);
+        return answer(pl_text(pl, c.location), pl_text(pl, d.user_agent), pl_text(pl, d.referrer), out, out_len);
     }
     return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
 }

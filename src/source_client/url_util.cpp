@@ -13,6 +13,35 @@ bool is_control(unsigned char c) { return (c >= 0x01 && c <= 0x1F) || c == 0x7F;
 // End of the authority that starts at s: the first "/", "?", "#" or the end.
 const char *authority_end(const char *s) { return s + std::strcspn(s, "/?#"); }
 
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Whether a byte of w is below 0x20 or is 0x7F (a word test before the bytes).
+bool word_may_hold_control(uint64_t w) {
+    uint64_t del = w ^ (kOnes * 0x7F);
+    return (((w - kOnes * 0x20) & ~w) | ((del - kOnes) & ~del)) & kHighBits;
+}
+
+// URLs are long and almost never hold a control byte, so they are tested
+// eight bytes at a time.
+bool holds_control(const char *s, size_t n) {
+    size_t i = 0;
+    for (uint64_t w; i + 8 <= n; i += 8) {
+        std::memcpy(&w, s + i, 8);
+        if (word_may_hold_control(w)) break;
+    }
+    for (; i < n; ++i)
+        if (is_control(static_cast<unsigned char>(s[i]))) return true;
+    return false;
+}
+
+size_t scheme_len_n(const char *s, size_t n) {
+    if (n == 0 || !is_alpha(static_cast<unsigned char>(s[0]))) return 0;
+    size_t i = 1;
+    while (i < n && is_scheme_char(static_cast<unsigned char>(s[i]))) ++i;
+    return i < n && s[i] == ':' ? i : 0;
+}
+
 // Appends bytes while room for the terminator remains.
 struct Out {
     char *buf;
@@ -41,18 +70,34 @@ uint64_t vqiptv_fnv1a(const void *bytes, size_t n, uint64_t h) {
     return h;
 }
 
+void vqiptv_fnv1a_x4(const char *const data[4], size_t n, uint64_t h[4]) {
+    constexpr uint64_t kPrime = 1099511628211ull;
+    const char *p0 = data[0], *p1 = data[1], *p2 = data[2], *p3 = data[3];
+    uint64_t a = h[0], b = h[1], c = h[2], d = h[3];
+    for (size_t i = 0; i < n; ++i) {
+        a = (a ^ static_cast<unsigned char>(p0[i])) * kPrime;
+        b = (b ^ static_cast<unsigned char>(p1[i])) * kPrime;
+        c = (c ^ static_cast<unsigned char>(p2[i])) * kPrime;
+        d = (d ^ static_cast<unsigned char>(p3[i])) * kPrime;
+    }
+    h[0] = a;
+    h[1] = b;
+    h[2] = c;
+    h[3] = d;
+}
+
 uint64_t vqiptv_now_ms() { return vqp::now_ms(); }
 
-int vqiptv_uri_is_absolute(const char *s) {
-    size_t n = scheme_len(s);
-    if (n == 0 || s[n + 1] == '\0') return 0;
-    for (const char *p = s; *p; ++p) {
-        if (is_control(static_cast<unsigned char>(*p))) return 0;
-    }
-    if (s[n + 1] != '/' || s[n + 2] != '/') return 1;
-    const char *auth = s + n + 3;
-    const char *end = authority_end(auth);
-    return end > auth && !std::memchr(auth, ' ', static_cast<size_t>(end - auth));
+int vqiptv_uri_is_absolute(const char *s) { return s ? vqiptv_uri_is_absolute_n(s, std::strlen(s)) : 0; }
+
+int vqiptv_uri_is_absolute_n(const char *s, size_t len) {
+    size_t n = scheme_len_n(s, len);
+    if (n == 0 || n + 1 == len || holds_control(s, len)) return 0;
+    if (len < n + 3 || s[n + 1] != '/' || s[n + 2] != '/') return 1;
+    const char *auth = s + n + 3, *end = s + len;
+    const char *stop = auth;
+    while (stop < end && *stop != '/' && *stop != '?' && *stop != '#') ++stop;
+    return stop > auth && !std::memchr(auth, ' ', static_cast<size_t>(stop - auth));
 }
 
 int vqiptv_url_is_http(const char *s) {

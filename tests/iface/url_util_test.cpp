@@ -23,6 +23,9 @@ TEST(UriIsAbsolute, FollowsTheSchemeAuthorityAndControlRules) {
         {"http://host/\tx", 0}, {"http://host/\x7f", 0}, {"rtmp://host/app", 1}, {"urn:foo", 1},
         {"mailto:a@b", 1}, {"data:", 0}, {"relative/path", 0}, {"http://h?q", 1}, {"http://h\xc3\xa9/", 1},
         {"http:/host", 1}, {"//host/x", 0},
+        // control bytes found past the first eight-byte words
+        {"http://host/abcdefghijklmnopqrstuvwxyz0123456789", 1}, {"http://host/abcdefghijklmnopqrstu\x01vwxyz", 0},
+        {"http://host/abcdefghijklmnopqrstuvwxyz01234567\x7f", 0}, {"http://host/abcdefgh\x1f", 0},
     };
     for (const auto &c : cases) EXPECT_EQ(vqiptv_uri_is_absolute(c.text), c.absolute) << c.text;
 }
@@ -75,6 +78,14 @@ TEST(Fnv1a, MatchesTheReferenceAndChains) {
     const unsigned char high[] = {0xFF};
     EXPECT_NE(vqiptv_fnv1a(high, 1, kFnvOffsetBasis), vqiptv_fnv1a("\x7f", 1, kFnvOffsetBasis));
     EXPECT_EQ(vqiptv_fnv1a(high, 1, 0), 0xFFull * 1099511628211ull);
+}
+
+TEST(Fnv1a, FourAtOnceMatchOneByOne) {
+    const char *data[4] = {"foobar", "\xff\x01xyzw", "a long one", "fo\x00\x80" "ab"};
+    uint64_t h[4] = {kFnvOffsetBasis, kFnvOffsetBasis, 7, 0};
+    const uint64_t start[4] = {h[0], h[1], h[2], h[3]};
+    vqiptv_fnv1a_x4(data, 6, h);
+    for (int k = 0; k < 4; ++k) EXPECT_EQ(h[k], vqiptv_fnv1a(data[k], 6, start[k])) << k;
 }
 
 }  // namespace

@@ -58,6 +58,9 @@ const model_case kCases[] = {
     {"bad UTF-8 in a title becomes U+FFFD",
      "#EXTM3U\n#EXTINF:-1,Bad\xED\xA0\x80!\nhttp://a/1\n",
      "Bad\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!@-", "[0]", 0, 0},
+    {"and in a group title and a location",
+     "#EXTM3U\n#EXTINF:-1 group-title=\"G\xC0\xAF\",A\nhttp://a/\xED\xA0\x80\n",
+     "A@G\xEF\xBF\xBD\xEF\xBF\xBD", "G\xEF\xBF\xBD\xEF\xBF\xBD[0]", 0, 0},
     {"a NUL byte does not hide later entries",
      "#EXTM3U\n#EXTINF:-1,A\0junk\nhttp://a/1\n#EXTINF:-1,B\nhttp://a/2\n"s, "A@- B@-", "[0,1]", 0, 0},
 };

@@ -36,6 +36,7 @@ inline void convert_bytes(const std::string &bytes, converted *c, size_t err_siz
 }
 
 inline std::string str_at(const playlist *p, uint32_t off) { return off ? pl_str(p, off) : "-"; }
+inline std::string str_at(const playlist *p, text_ref r) { return r.len ? std::string(pl_text(p, r)) : "-"; }
 
 // "name@group" per channel in playlist order, e.g. "A@News B@- C@Other".
 inline std::string channel_groups(const playlist *p) {
