@@ -5,21 +5,24 @@
 namespace vqplp {
 
 LineCursor lines_begin(const char *text, size_t len, bool has_nul) {
-    return LineCursor{text, text + len, nullptr, has_nul};
+    return LineCursor{text, text + len, nullptr, nullptr, has_nul};
 }
 
 bool lines_next(LineCursor &cur, std::string_view &line) {
     if (cur.pos >= cur.end) return false;
-    // The next line feed is remembered: with lines ended by CR alone, searching
-    // for it anew on every line would read the rest of the text each time.
+    // The next line feed and carriage return are remembered: with lines ended
+    // by one of them alone, searching for the other anew on every line would
+    // read the rest of the text each time.
+    size_t left = static_cast<size_t>(cur.end - cur.pos);
     if (!cur.next_lf || cur.next_lf < cur.pos) {
-        size_t left = static_cast<size_t>(cur.end - cur.pos);
         const char *nl = static_cast<const char *>(std::memchr(cur.pos, '\n', left));
         cur.next_lf = nl ? nl : cur.end;
     }
-    const char *stop = cur.next_lf;
-    const char *cr = static_cast<const char *>(std::memchr(cur.pos, '\r', static_cast<size_t>(stop - cur.pos)));
-    if (cr) stop = cr;
+    if (!cur.next_cr || cur.next_cr < cur.pos) {
+        const char *cr = static_cast<const char *>(std::memchr(cur.pos, '\r', left));
+        cur.next_cr = cr ? cr : cur.end;
+    }
+    const char *stop = cur.next_cr < cur.next_lf ? cur.next_cr : cur.next_lf;
     size_t n = static_cast<size_t>(stop - cur.pos);
     if (cur.has_nul) {
         const char *z = static_cast<const char *>(std::memchr(cur.pos, '\0', n));
