@@ -69,9 +69,10 @@ bool well_formed(const unsigned char *s, size_t n) {
     return true;
 }
 
+// Addresses compared as numbers: s may come from anywhere.
 bool lies_in_text(const playlist *p, std::string_view s) {
-    return p->text && p->text_len < kInArena && s.data() >= p->text &&
-           static_cast<uint64_t>(s.data() - p->text) + s.size() <= p->text_len;
+    auto at = reinterpret_cast<uintptr_t>(s.data()), text = reinterpret_cast<uintptr_t>(p->text);
+    return p->text && p->text_len < kInArena && at >= text && at - text + s.size() <= p->text_len;
 }
 
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
