@@ -140,5 +140,3 @@ char *vqplp_take_decoded_block() {
 }
 
 bool vqplp_decoded_is_well_formed() { return g_vq.decoded_strict; }
-
-int32_t vqplp_m3u_option_line_count() { return g_vq.option_lines; }

@@ -63,14 +63,12 @@ int do_parse(const void *bytes, size_t len, int32_t format, const char *charset)
     return rc == VQPLP_OK ? parse_decoded(format) : rc;
 }
 
-int parse_borrowed(const char *bytes, size_t len, int32_t format, vqplp_entry_sink sink, void *ctx) {
+int parse_borrowed(const char *bytes, size_t len, int32_t format, const vqplp_sink *sink) {
     vqplp_clear();
     g_vq.sink = sink;
-    g_vq.sink_ctx = ctx;
     int rc = !bytes || len == 0 ? decode_empty() : decode_borrowed(bytes, len);
     if (rc == VQPLP_OK) rc = parse_decoded(format);
     g_vq.sink = nullptr;
-    g_vq.sink_ctx = nullptr;
     return rc;
 }
 
@@ -109,11 +107,11 @@ using namespace vqplp;
 int32_t vqplp_parse(const void *bytes, size_t len, int32_t format) { return do_parse(bytes, len, format, nullptr); }
 
 int32_t vqplp_parse_borrowed(const char *bytes, size_t len, int32_t format) {
-    return parse_borrowed(bytes, len, format, nullptr, nullptr);
+    return parse_borrowed(bytes, len, format, nullptr);
 }
 
-int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, vqplp_entry_sink sink, void *ctx) {
-    return parse_borrowed(bytes, len, VQPLP_FMT_AUTO, sink, ctx);
+int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, const vqplp_sink &sink) {
+    return parse_borrowed(bytes, len, VQPLP_FMT_AUTO, &sink);
 }
 
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset) {

@@ -34,9 +34,11 @@ struct TagPrefix {
     Tag tag;
 };
 
+constexpr std::string_view kOptionTag = "#EXTVLCOPT";
+
 constexpr TagPrefix kTags[] = {
     {"#EXTINF", Tag::kExtinf},     {"#EXTGRP:", Tag::kGroup},  {"#PLAYLIST:", Tag::kIgnored},
-    {"#EXTVLCOPT", Tag::kOption}, {"#EXTIMG", Tag::kIgnored}, {"#EXT-X-", Tag::kIgnored},
+    {kOptionTag, Tag::kOption}, {"#EXTIMG", Tag::kIgnored}, {"#EXT-X-", Tag::kIgnored},
 };
 
 Tag classify(std::string_view line) {
@@ -176,6 +178,11 @@ int add_entry(M3uState &st, std::string_view location) {
     return entry_add(vqplp_entry{location, st.title, st.attrs, st.attr_count}, duration_ms(st.duration), st.duration);
 }
 
+int hand_option(std::string_view line) {
+    if (!g_vq.sink || !g_vq.sink->option) return VQPLP_OK;
+    return g_vq.sink->option(g_vq.sink->ctx, line.substr(kOptionTag.size())) == 0 ? VQPLP_OK : VQPLP_E_NOMEM;
+}
+
 int handle_line(M3uState &st, std::string_view raw) {
     std::string_view line = trimmed(raw);
     if (line.empty()) return VQPLP_OK;
@@ -197,9 +204,8 @@ int handle_line(M3uState &st, std::string_view raw) {
             st.group_pending = true;
             break;
         case Tag::kOption:
-            ++g_vq.option_lines;
             warnf("m3u: ignored tag");
-            break;
+            return hand_option(line);
         case Tag::kIgnored:
             warnf("m3u: ignored tag");
             break;

@@ -135,7 +135,7 @@ int attr_add(std::string_view key, std::string_view value) {
 }
 
 int entry_add(const vqplp_entry &e, int32_t duration_ms, int32_t duration_raw) {
-    if (g_vq.sink) return g_vq.sink(g_vq.sink_ctx, e) == 0 ? VQPLP_OK : VQPLP_E_NOMEM;
+    if (g_vq.sink) return g_vq.sink->entry(g_vq.sink->ctx, e) == 0 ? VQPLP_OK : VQPLP_E_NOMEM;
     if (item_add(e.location, e.title, duration_ms, duration_raw) != VQPLP_OK) return VQPLP_E_NOMEM;
     for (int32_t i = 0; i < e.attr_count; ++i)
         if (attr_add(e.attrs[i].key, e.attrs[i].value) != VQPLP_OK) return VQPLP_E_NOMEM;

@@ -83,11 +83,9 @@ struct ParseState {
     char *decoded_block;   // the engine's own block holding decoded_text; null when it is the caller's bytes
     bool decoded_has_nul;  // lines must then stop at an embedded NUL
     bool decoded_strict;   // known to be well-formed UTF-8 throughout
-    int32_t option_lines;  // "#EXTVLCOPT" lines an M3U parse met
     Arena arena;
     KeyCache keys;
-    vqplp_entry_sink sink;  // when set, entries go there instead of into items
-    void *sink_ctx;
+    const vqplp_sink *sink;  // when set, entries go there instead of into items
 };
 
 extern ParseState g_vq;

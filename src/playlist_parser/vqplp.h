@@ -45,12 +45,20 @@ struct vqplp_entry {
     const vqplp_pair *attrs;
     int32_t attr_count;
 };
-// Answers 0 to go on; anything else stops the parse with VQPLP_E_NOMEM.
-using vqplp_entry_sink = int (*)(void *ctx, const vqplp_entry &entry);
-// vqplp_parse_borrowed that hands every M3U and streaming-list entry to sink
-// in order instead of keeping it, so that a caller building its own records
-// never holds the parser's copy of them too: the item count stays 0.
-int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, vqplp_entry_sink sink, void *ctx);
+// Where a parse hands its entries. Each callback answers 0 to go on; anything
+// else stops the parse with VQPLP_E_NOMEM.
+struct vqplp_sink {
+    int (*entry)(void *ctx, const vqplp_entry &entry);
+    // The text after the tag of each "#EXTVLCOPT" line of an M3U playlist (a
+    // view into the decoded text, the line trimmed), before the entry it
+    // precedes. Null: such lines are passed over.
+    int (*option)(void *ctx, std::string_view text);
+    void *ctx;
+};
+// vqplp_parse_borrowed that hands every M3U and streaming-list entry to the
+// sink in order instead of keeping it, so that a caller building its own
+// records never holds the parser's copy of them too: the item count stays 0.
+int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, const vqplp_sink &sink);
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset);
 int32_t vqplp_parse_file(const char *path);
 int32_t vqplp_parse_file_enc(const char *path, const char *charset);
@@ -65,8 +73,6 @@ const char *vqplp_item_attr(int32_t i, const char *key);
 int32_t vqplp_item_attr_count(int32_t i);
 const char *vqplp_item_attr_key(int32_t i, int32_t a);
 int32_t vqplp_m3u_is_imdb_date_playlist();
-// The "#EXTVLCOPT" lines the last M3U parse met (their options are not kept).
-int32_t vqplp_m3u_option_line_count();
 
 const char *vqplp_cue_meta(const char *name);
 int32_t vqplp_cue_track_count();

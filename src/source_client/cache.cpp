@@ -169,7 +169,6 @@ int oracle_convert(const char *text, playlist **out) {
 }  // namespace
 
 void vqiptv_count_error() { g_cs.errors++; }
-void vqiptv_count_vlcopt_mismatch() { g_cs.vlcopt_mismatch++; }
 
 int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg) {
     *out = nullptr;

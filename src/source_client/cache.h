@@ -7,6 +7,8 @@
 struct playlist;
 
 struct cache_stats {
+    // vlcopt_mismatch stays 0: the options come with the parser's own lines,
+    // so they can never count otherwise than its entries.
     uint32_t hits, misses, revalidated, parses, evictions, errors, entries, vlcopt_mismatch;
 };
 struct transport_stats {
@@ -15,8 +17,6 @@ struct transport_stats {
 
 // Counted by fail() for every operation failure (caller holds g_lock).
 void vqiptv_count_error();
-// Counted by the channel-model conversion (caller holds g_lock).
-void vqiptv_count_vlcopt_mismatch();
 
 // Hands out the playlist of url, fetched, revalidated or cached; refresh 1
 // forces a request to the server. Caller holds g_lock; the playlist is

@@ -74,15 +74,14 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
         body.release(body.owner);
         return refuse(err, err_size, "%s", body.len ? "body exceeds 64 MiB" : "empty body");
     }
-    model_builder b{playlist_new(url), nullptr, 0, 0, false, false};
+    model_builder b{playlist_new(url), entry_opts{0, 0}, false, false};
     char why[640];
     const char *reason = "out of memory";
     if (b.p) {
-        int32_t status = vqplp_parse_borrowed_each(body.data, body.len, take_entry, &b);
+        int32_t status = vqplp_parse_borrowed_each(body.data, body.len, vqplp_sink{take_entry, take_option, &b});
         reason = b.failed ? reason : not_m3u(status, why, sizeof why);
-        if (!reason && finish_model(&b, vqplp_decoded_text(), vqplp_decoded_len()) != 0) reason = "out of memory";
+        if (!reason && finish_model(&b) != 0) reason = "out of memory";
     }
-    builder_free(&b);
     if (reason) {
         vqplp_clear();
         body.release(body.owner);

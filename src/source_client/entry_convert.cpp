@@ -1,11 +1,10 @@
 // Entries to channels while the parser reads them: each entry it hands over
 // becomes a channel or is counted as skipped at once, so that the parser
 // keeps no copy of the playlist beside the model. The "#EXTVLCOPT" options
-// are laid onto the channels once the parse is over.
+// the parser hands over before an entry go with it.
 #include <string_view>
 
 #include "common/alloc.h"
-#include "source_client/cache.h"
 #include "source_client/model_build.h"
 #include "source_client/url_util.h"
 
@@ -121,21 +120,19 @@ bool store_details(playlist *p, channel *c, const fields &f) {
     return slot != nullptr;
 }
 
-bool note_entry(model_builder *b, bool kept) {
-    int32_t byte = b->entries / 8;
-    if (b->entries % 8 == 0) {
-        if (!room_for_one(&b->kept, byte, &b->kept_cap, 64)) return false;
-        b->kept[byte] = 0;
-    }
-    if (kept) b->kept[byte] = static_cast<uint8_t>(b->kept[byte] | 1u << (b->entries % 8));
-    b->entries++;
+// Lays the options read for an entry onto its channel: an option wins over
+// the entry's own attribute.
+bool apply_options(playlist *p, channel *c, entry_opts o) {
+    if (!o.user_agent && !o.referrer) return true;
+    channel_details *d = details_for(p, c);
+    if (!d) return false;
+    if (o.user_agent) d->user_agent = arena_ref(p, o.user_agent);
+    if (o.referrer) d->referrer = arena_ref(p, o.referrer);
     return true;
 }
 
-bool was_kept(const model_builder *b, int32_t i) { return b->kept[i / 8] >> (i % 8) & 1u; }
-
 // Appends the entry as a channel: 1 added, 0 skipped, -1 out of memory.
-int convert_entry(playlist *p, const vqplp_entry &e, bool *grouped) {
+int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grouped) {
     fields f = read_fields(e);
     sv name = e.title.empty() ? f.value[kTvgName] : e.title;
     if (e.location.empty() || name.empty()) return 0;
@@ -148,28 +145,11 @@ int convert_entry(playlist *p, const vqplp_entry &e, bool *grouped) {
         return 0;
     }
     if (!room_for_one(&p->channels, p->channel_count, &p->channel_cap, kFirstChannels)) return -1;
-    if (!store_text(p, name, &c.name) || !store_details(p, &c, f)) return -1;
+    if (!store_text(p, name, &c.name) || !store_details(p, &c, f) || !apply_options(p, &c, opts)) return -1;
     c.group = -1;
     *grouped = *grouped || details_of(p, c).group_title.len;
     p->channels[p->channel_count++] = c;
     return 1;
-}
-
-// The options the scan found laid onto the channels their entries became;
-// an option wins over the entry's own attribute.
-bool apply_options(model_builder *b, const entry_opts *opts) {
-    playlist *p = b->p;
-    for (int32_t i = 0, ci = 0; i < b->entries; i++) {
-        if (!was_kept(b, i)) continue;
-        channel &c = p->channels[ci++];
-        const entry_opts o = opts[i];
-        if (!o.user_agent && !o.referrer) continue;
-        channel_details *d = details_for(p, &c);
-        if (!d) return false;
-        if (o.user_agent) d->user_agent = arena_ref(p, o.user_agent);
-        if (o.referrer) d->referrer = arena_ref(p, o.referrer);
-    }
-    return true;
 }
 
 // Gives back what a block reserved beyond its use (a failed shrink keeps it).
@@ -199,8 +179,9 @@ int take_entry(void *builder, const vqplp_entry &entry) {
         b->p->text_len = vqplp_decoded_len();
         b->p->text_well_formed = vqplp_decoded_is_well_formed();
     }
-    int rc = convert_entry(b->p, entry, &b->grouped);
-    if (rc < 0 || !note_entry(b, rc > 0)) {
+    int rc = convert_entry(b->p, entry, b->pending, &b->grouped);
+    b->pending = entry_opts{0, 0};  // options belong to the next entry line only
+    if (rc < 0) {
         b->failed = true;
         return -1;
     }
@@ -208,31 +189,20 @@ int take_entry(void *builder, const vqplp_entry &entry) {
     return 0;
 }
 
-int finish_model(model_builder *b, const char *text, size_t len) {
+int take_option(void *builder, std::string_view text) {
+    auto *b = static_cast<model_builder *>(builder);
+    if (read_vlcopt(b->p, text, &b->pending)) return 0;
+    b->failed = true;
+    return -1;
+}
+
+int finish_model(model_builder *b) {
     playlist *p = b->p;
     p->flat = b->grouped ? 0 : 1;
-    // The scan reads the lines as the parser does, so without an option line
-    // it would find nothing and count the same entries: it is not run then.
-    if (b->entries > 0 && vqplp_m3u_option_line_count() > 0) {
-        entry_opts *opts = nullptr;
-        bool mismatch = false;
-        if (vlcopt_scan(p, text, len, b->entries, &opts, &mismatch) != 0) return -1;
-        if (mismatch) vqiptv_count_vlcopt_mismatch();
-        bool applied = !opts || apply_options(b, opts);
-        vq_free(opts);
-        if (!applied) return -1;
-    }
-    builder_free(b);
     trim(&p->channels, p->channel_count, &p->channel_cap);
     trim(&p->details, p->detail_count, &p->detail_cap);
     assign_ids(p);
     if (assign_groups(p) != 0) return -1;
     trim_arena(p);
     return 0;
-}
-
-void builder_free(model_builder *b) {
-    vq_free(b->kept);
-    b->kept = nullptr;
-    b->kept_cap = 0;
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "common/alloc.h"
 #include "playlist_parser/vqplp.h"
@@ -14,12 +15,11 @@ struct entry_opts {
     uint32_t referrer;
 };
 
-// Reads the "#EXTVLCOPT" lines of the parser's decoded text (len bytes, may be
-// null) and hands them to the n parser items by position. *opts stays null
-// when no entry received an option, else the caller releases it with vq_free.
-// *mismatch tells whether the entry lines counted differently from n.
-// Answers 0, or -1 when memory runs out (*opts is then null).
-int vlcopt_scan(playlist *p, const char *text, size_t len, int32_t n, entry_opts **opts, bool *mismatch);
+// Reads the text after "#EXTVLCOPT" of one option line ([":"] key "=" value,
+// the line trimmed): an http-user-agent, http-referrer or http-referer value
+// is copied into the arena and its offset set in *opts (a later line of the
+// same kind wins); any other line changes nothing. False when the arena is full.
+bool read_vlcopt(playlist *p, std::string_view text, entry_opts *opts);
 
 // Makes room for extra more arena bytes, growing the capacity by half as
 // often as needed; false (arena unchanged) when it cannot grow.
@@ -29,21 +29,19 @@ bool arena_reserve(playlist *p, uint64_t extra);
 // (vqplp_parse_borrowed_each with take_entry as the sink).
 struct model_builder {
     playlist *p;
-    uint8_t *kept;  // one bit per entry: set when it became a channel
-    int32_t kept_cap;
-    int32_t entries;
-    bool grouped;  // some channel has a group title
-    bool failed;   // memory ran out and the parse was stopped
+    entry_opts pending;  // the options read for the next entry
+    bool grouped;        // some channel has a group title
+    bool failed;         // memory ran out and the parse was stopped
 };
 
-// The sink: converts an entry of an M3U playlist into a channel or counts it
-// as skipped; entries of other formats are passed over.
+// The sink's callbacks: an entry of an M3U playlist becomes a channel (taking
+// the pending options) or counts as skipped; entries of other formats are
+// passed over. An option line's values wait for the next entry.
 int take_entry(void *builder, const vqplp_entry &entry);
-// Once the parse is over: the "#EXTVLCOPT" options of the decoded text (len
-// bytes) laid onto the channels, the blocks trimmed to their use, the groups
-// made. 0, or -1 when memory runs out. Frees what only the build needed.
-int finish_model(model_builder *b, const char *text, size_t len);
-void builder_free(model_builder *b);
+int take_option(void *builder, std::string_view text);
+// Once the parse is over: the blocks trimmed to their use, the ids, the
+// groups. 0, or -1 when memory runs out.
+int finish_model(model_builder *b);
 
 // Room for one more element in a list that starts at `first` slots and grows
 // by half, so that no more than a third of a big block lies unused.

@@ -178,14 +178,14 @@ TEST(ParserCorpus, SinkSeesWhatTheItemsHold) {
         ASSERT_EQ(vqplp_parse(text.data(), text.size(), VQPLP_FMT_AUTO), 0);
         std::string want = kept_items();
         sunk s;
-        ASSERT_EQ(vqplp_parse_borrowed_each(text.data(), text.size(), record, &s), 0);
+        ASSERT_EQ(vqplp_parse_borrowed_each(text.data(), text.size(), vqplp_sink{record, nullptr, &s}), 0);
         EXPECT_EQ(vqplp_item_count(), 0);
         ASSERT_EQ(s.text, want);
     }
     sunk stopped;
     stopped.stop_at = 2;
     const std::string three = "#EXTM3U\nu:1\nu:2\nu:3\n";
-    EXPECT_EQ(vqplp_parse_borrowed_each(three.data(), three.size(), record, &stopped), VQPLP_E_NOMEM);
+    EXPECT_EQ(vqplp_parse_borrowed_each(three.data(), three.size(), vqplp_sink{record, nullptr, &stopped}), VQPLP_E_NOMEM);
     EXPECT_EQ(stopped.calls, 2);
     EXPECT_EQ(stopped.text, "u:1\t\n");
 }
