@@ -37,19 +37,6 @@ bool lines_next(LineCursor &cur, std::string_view &line) {
     return true;
 }
 
-void trim_inplace(std::string_view &s) {
-    size_t b = 0;
-    while (b < s.size() && is_ws(s[b])) ++b;
-    size_t e = s.size();
-    while (e > b && is_ws(s[e - 1])) --e;
-    s = s.substr(b, e - b);
-}
-
-std::string_view trimmed(std::string_view s) {
-    trim_inplace(s);
-    return s;
-}
-
 std::string_view strip_quotes(std::string_view s) {
     if (s.empty() || s.front() != '"') return s;
     size_t last = s.rfind('"');
@@ -65,13 +52,6 @@ int str_ieq(const char *a, const char *b) {
 }
 
 bool ieq(std::string_view a, std::string_view b) { return a.size() == b.size() && istarts_with(a, b); }
-
-bool istarts_with(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (lower(s[i]) != lower(prefix[i])) return false;
-    return true;
-}
 
 bool icontains(std::string_view s, std::string_view needle) {
     for (size_t i = 0; i + needle.size() <= s.size(); ++i)
@@ -89,10 +69,6 @@ int32_t read_number(std::string_view s, size_t *i) {
     for (; *i < s.size() && is_digit(s[*i]); ++*i)
         if (v <= 99999999) v = v * 10 + (s[*i] - '0');
     return v;
-}
-
-void skip_ws(std::string_view s, size_t *i) {
-    while (*i < s.size() && is_ws(s[*i])) ++*i;
 }
 
 std::string_view head_window(const char *text, size_t len, size_t n) {
@@ -135,7 +111,16 @@ bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul, bool *stri
     bool nul = false, all_strict = true;
     size_t i = 0;
     while (i < n) {
-        // ASCII fast path, eight bytes at a time.
+        // ASCII fast path, 32 and then eight bytes at a time.
+        while (i + 32 <= n) {
+            uint64_t v[4];
+            std::memcpy(v, p + i, 32);
+            if ((v[0] | v[1] | v[2] | v[3]) & kHighs) break;
+            uint64_t z = ((v[0] - kOnes) & ~v[0]) | ((v[1] - kOnes) & ~v[1]) | ((v[2] - kOnes) & ~v[2]) |
+                         ((v[3] - kOnes) & ~v[3]);
+            nul |= (z & kHighs) != 0;
+            i += 32;
+        }
         while (i + 8 <= n) {
             uint64_t v;
             std::memcpy(&v, p + i, 8);

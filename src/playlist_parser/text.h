@@ -27,15 +27,38 @@ struct LineCursor {
 LineCursor lines_begin(const char *text, size_t len, bool has_nul);
 bool lines_next(LineCursor &cur, std::string_view &line);
 
-void trim_inplace(std::string_view &s);
-std::string_view trimmed(std::string_view s);
+// The helpers below run for nearly every byte of a playlist, so they are
+// inline.
+inline void trim_inplace(std::string_view &s) {
+    size_t b = 0;
+    while (b < s.size() && is_ws(s[b])) ++b;
+    size_t e = s.size();
+    while (e > b && is_ws(s[e - 1])) --e;
+    s = s.substr(b, e - b);
+}
+
+inline std::string_view trimmed(std::string_view s) {
+    trim_inplace(s);
+    return s;
+}
+
+inline void skip_ws(std::string_view s, size_t *i) {
+    while (*i < s.size() && is_ws(s[*i])) ++*i;
+}
+
+inline bool istarts_with(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (size_t i = 0; i < prefix.size(); ++i)
+        if (lower(s[i]) != lower(prefix[i])) return false;
+    return true;
+}
+
 // "" for empty; unchanged without a leading quote; otherwise the text between
 // the first and the last quote (or after the only one).
 std::string_view strip_quotes(std::string_view s);
 // 1 when equal ignoring ASCII case (two nulls are equal), else 0.
 int str_ieq(const char *a, const char *b);
 bool ieq(std::string_view a, std::string_view b);
-bool istarts_with(std::string_view s, std::string_view prefix);
 // Whether s, lowered, contains needle (given in lower case).
 bool icontains(std::string_view s, std::string_view needle);
 bool has_stream_scheme(std::string_view s);  // http://, https:// or rtsp://, any case
@@ -43,7 +66,6 @@ bool has_stream_scheme(std::string_view s);  // http://, https:// or rtsp://, an
 // Reads up to 9 significant decimal digits at s[*i] (further digits are
 // skipped); *i moves past every digit. Returns -1 when there is no digit.
 int32_t read_number(std::string_view s, size_t *i);
-void skip_ws(std::string_view s, size_t *i);
 
 // The first n bytes of text (fewer when shorter), cut at an embedded NUL.
 std::string_view head_window(const char *text, size_t len, size_t n);
