@@ -163,3 +163,19 @@ TEST(ParserM3u, LongLines) {
     EXPECT_EQ(vqplp_item_location(0), url);
     EXPECT_EQ(vqplp_item_attr(0, "tvg-logo"), url);
 }
+
+// The UTF-8 check that also looks for a NUL reads ASCII many bytes a step: a
+// NUL at any offset of a long line still ends that line's content (here
+// before the title's comma).
+TEST(ParserM3u, ANulAnywhereInALongLineEndsItsContent) {
+    const std::string head = "#EXTINF:-1 tvg-name=\"", tail = "\",T\nhttp://a/\n";
+    for (size_t at = 0; at < 80; ++at) {
+        std::string pad(80, 'x');
+        pad[at] = '\0';
+        ASSERT_EQ(parse_m3u(head + pad + tail), 0) << at;
+        ASSERT_EQ(vqplp_item_count(), 1) << at;
+        EXPECT_STREQ(vqplp_item_title(0), "") << at;
+    }
+    ASSERT_EQ(parse_m3u(head + std::string(80, 'x') + tail), 0);
+    EXPECT_STREQ(vqplp_item_title(0), "T");
+}
