@@ -141,7 +141,11 @@ int decode_to_utf8(const unsigned char *bytes, size_t len, const char *name) {
         return VQPLP_E_DECODE;
     }
     bool has_nul = false, strict = false;
-    if (utf8_wellformed(bytes, len, &has_nul, &strict)) return copy_bytes(bytes, len, has_nul);
+    if (utf8_wellformed(bytes, len, &has_nul, &strict)) {
+        int rc = copy_bytes(bytes, len, has_nul);
+        g_vq.decoded_strict = rc == VQPLP_OK && strict;
+        return rc;
+    }
     return decode_fallback(bytes, len);
 }
 

@@ -36,7 +36,8 @@ int32_t vqplp_parse(const void *bytes, size_t len, int32_t format);
 // input is never copied; any other input is decoded as by vqplp_parse.
 int32_t vqplp_parse_borrowed(const char *bytes, size_t len, int32_t format);
 // One entry as a parser read it, handed to a sink: views into the decoded
-// text, valid only during the call.
+// text (vqplp_decoded_text), so they stay valid as long as that text does;
+// the pair array itself only during the call.
 struct vqplp_pair {
     std::string_view key, value;
 };

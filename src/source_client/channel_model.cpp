@@ -1,6 +1,6 @@
 // From a fetched playlist body to the read-only channel model: run the parser
 // with the model's builder taking its entries, accept only M3U, then finish
-// the channels, identifiers and groups in one arena.
+// the channels, identifiers and groups.
 #include "source_client/channel_model.h"
 
 #include <cstdarg>

@@ -14,8 +14,6 @@ constexpr uint32_t kArenaFull = 0xFFFFFFFFu;
 constexpr uint32_t kInArena = 0x80000000u;  // the flag of a text_ref offset into the arena
 constexpr uint64_t kMaxBodyBytes = 67108864;  // 64 MiB
 
-// What most entries of a big playlist lack, kept apart so that an entry
-// without them costs only its channel record.
 // A string of the playlist: len bytes at off in its text, or in its arena when
 // off carries kInArena. Empty (len 0) also stands for absent.
 struct text_ref {
@@ -23,6 +21,8 @@ struct text_ref {
     uint32_t len;
 };
 
+// What most entries of a big playlist lack, kept apart so that an entry
+// without them costs only its channel record.
 struct channel_details {
     text_ref tvg_id;
     text_ref tvg_name;

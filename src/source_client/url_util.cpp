@@ -54,12 +54,7 @@ struct Out {
 };
 }  // namespace
 
-size_t scheme_len(const char *s) {
-    if (!s || !is_alpha(static_cast<unsigned char>(s[0]))) return 0;
-    size_t i = 1;
-    while (is_scheme_char(static_cast<unsigned char>(s[i]))) ++i;
-    return s[i] == ':' ? i : 0;
-}
+size_t scheme_len(const char *s) { return s ? scheme_len_n(s, std::strlen(s)) : 0; }
 
 uint64_t vqiptv_fnv1a(const void *bytes, size_t n, uint64_t h) {
     const auto *p = static_cast<const unsigned char *>(bytes);

@@ -1,5 +1,6 @@
 // The per-entry VLC options ("#EXTVLCOPT:http-user-agent=..." and the
 // referrer) that the parser hands over line by line and does not keep.
+#include <cstring>
 #include <string_view>
 
 #include "source_client/model_build.h"
