@@ -18,8 +18,10 @@ void sleep_ms(uint32_t ms);
 // (the buffer is then left as it was).
 int secure_random(void *buf, size_t n);
 // Hints that a large heap block about to be filled be backed by huge pages, so
-// that filling it takes a few page faults instead of one per 4 KiB page. Only a
-// hint: where it is refused or unsupported nothing changes.
+// that filling it takes a few page faults instead of one per 4 KiB page; p is
+// the block as the C runtime's allocator returned it, n the size asked for.
+// Only a hint: where it is refused or unsupported nothing changes, and the
+// block can still be grown in place.
 void advise_huge_pages(void *p, size_t n);
 // The usable size of a block from the C runtime's allocator (p not null).
 size_t heap_block_size(void *p);

@@ -4,6 +4,7 @@
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -35,13 +36,18 @@ int secure_random(void *buf, size_t n) {
     return 0;
 }
 
+// The hint spans the block's whole mapping, from its first page to the end of
+// its usable size: a hint on part of a mapping splits it, and a block whose
+// mapping is in pieces can no longer be moved or grown by remapping, so every
+// later realloc of it would copy it (and fault its pages in again).
 void advise_huge_pages(void *p, size_t n) {
 #ifdef MADV_HUGEPAGE
     constexpr uintptr_t kHuge = uintptr_t{2} << 20;
     if (n < 2 * kHuge) return;
-    uintptr_t begin = (reinterpret_cast<uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-    uintptr_t end = (reinterpret_cast<uintptr_t>(p) + n) & ~(kHuge - 1);
-    if (end > begin) madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
+    const auto page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    uintptr_t begin = reinterpret_cast<uintptr_t>(p) & ~(page - 1);
+    uintptr_t end = (reinterpret_cast<uintptr_t>(p) + malloc_usable_size(p) + page - 1) & ~(page - 1);
+    madvise(reinterpret_cast<void *>(begin), end - begin, MADV_HUGEPAGE);
 #else
     (void)p;
     (void)n;
