@@ -2,6 +2,9 @@
 // attributes and title of the "#EXTINF" line before it and a pending
 // "#EXTGRP:" group. Pending values are views into the decoded text; only a
 // finished item is copied into the arena.
+#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
@@ -92,6 +95,34 @@ size_t token_end(std::string_view s, size_t i, bool stop_at_eq) {
     return i;
 }
 
+// The first byte of w (in memory order) that is below 0x21 or is "=", as its
+// index, or 8 when there is none. Only the lowest flagged byte of each test is
+// exact, which is all that is asked.
+size_t first_key_stop(uint64_t w) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
+    uint64_t eq = w ^ (kOnes * '=');
+    uint64_t hit = (((w - kOnes * 0x21) & ~w) | ((eq - kOnes) & ~eq)) & kHighs;
+    if (!hit) return 8;
+    if constexpr (std::endian::native == std::endian::little) return static_cast<size_t>(std::countr_zero(hit)) / 8;
+    return static_cast<size_t>(std::countl_zero(hit)) / 8;
+}
+
+// token_end for a key. Keys are short and their end is where the byte loop
+// loses most of its time to a mispredicted exit, so eight bytes are looked at
+// a time; a byte so found is then judged by the table (a control byte is not
+// a stop).
+size_t key_end(std::string_view s, size_t i) {
+    while (i + 8 <= s.size()) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        size_t k = first_key_stop(w);
+        i += k;
+        if (k < 8 && (kStops.t[static_cast<unsigned char>(s[i])] & kEndsKey)) return i;
+        i += k < 8;
+    }
+    return token_end(s, i, true);
+}
+
 // Reads the value after "=" at s[i]; i moves past it (and a closing quote).
 std::string_view read_value(std::string_view s, size_t *i) {
     if (*i < s.size() && s[*i] == '"') {
@@ -112,14 +143,14 @@ void read_attrs(M3uState &st, std::string_view region) {
     while (st.attr_count < kMaxAttrs) {
         skip_ws(region, &i);
         if (i >= region.size()) return;
-        size_t key_end = token_end(region, i, true);
-        if (key_end >= region.size()) return;  // a last word without "="
-        if (key_end == i || region[key_end] != '=') {
+        size_t stop = key_end(region, i);
+        if (stop >= region.size()) return;  // a last word without "="
+        if (stop == i || region[stop] != '=') {
             i = token_end(region, i, false);  // not a pair: drop the token
             continue;
         }
-        std::string_view key = region.substr(i, key_end - i);
-        i = key_end + 1;
+        std::string_view key = region.substr(i, stop - i);
+        i = stop + 1;
         st.attrs[st.attr_count++] = Pair{key, read_value(region, &i)};
     }
 }

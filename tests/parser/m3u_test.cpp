@@ -59,6 +59,11 @@ TEST(ParserM3u, ExtinfLines) {
         {"#EXTINF:1 trailing", "", 1000, {}},
         {"#EXTINF:1 end=", "", 1000, {{"end", ""}}},
         {"#EXTINF:1 a=\"x\" , spaced title ", "spaced title", 1000, {{"a", "x"}}},
+        // keys are scanned eight bytes at a time: ends inside and past a word,
+        // a control byte that belongs to the key, a tab that ends one
+        {"#EXTINF:1 tvg-language=\"x\" group-title-long=y a\x01\x1f-key-b=2,T", "T", 1000,
+         {{"tvg-language", "x"}, {"group-title-long", "y"}, {"a\x01\x1f-key-b", "2"}}},
+        {"#EXTINF:1 abcdefgh\t=1 abcdefghi=2 seven_k=3,T", "T", 1000, {{"abcdefghi", "2"}, {"seven_k", "3"}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.line);
