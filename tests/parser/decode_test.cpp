@@ -66,6 +66,22 @@ TEST(ParserDecode, DecodesToUtf8) {
     }
 }
 
+// ASCII is checked many bytes a step: a byte that is not UTF-8, or a sequence
+// that is, is seen at any offset of a long text.
+TEST(ParserDecode, ANonAsciiByteIsSeenAtAnyOffset) {
+    for (size_t at = 0; at < 140; ++at) {
+        std::string bad(140, 'x'), good = bad;
+        bad[at] = '\xE9';
+        good.replace(at, 1, "\xC3\xA9");
+        ASSERT_EQ(parse(bad, VQPLP_FMT_STREAMING_LIST, nullptr), 0) << at;
+        ASSERT_FALSE(warnings().empty()) << at;
+        EXPECT_EQ(warnings()[0].rfind("encoding:", 0), 0u) << at;
+        ASSERT_EQ(parse(good, VQPLP_FMT_STREAMING_LIST, nullptr), 0) << at;
+        EXPECT_EQ(decoded(), good) << at;
+        EXPECT_TRUE(warnings().empty() || warnings()[0].rfind("encoding:", 0) != 0) << at;
+    }
+}
+
 TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
     const struct {
         std::string input;
