@@ -2,12 +2,11 @@
 // attributes and title of the "#EXTINF" line before it and a pending
 // "#EXTGRP:" group. Pending values are views into the decoded text; only a
 // finished item is copied into the arena.
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <initializer_list>
 #include <string_view>
 
+#include "common/byte_scan.h"
 #include "playlist_parser/parsers.h"
 #include "playlist_parser/state.h"
 #include "playlist_parser/text.h"
@@ -17,6 +16,7 @@ namespace vqplp {
 
 namespace {
 
+using namespace vqbytes;
 using Pair = vqplp_pair;
 
 struct M3uState {
@@ -67,11 +67,23 @@ size_t title_comma_walk(std::string_view s) {
     return last;
 }
 
+// The last "," of s, or npos. The title after it is short, but a byte loop
+// from the end loses its time to the mispredicted exit, so eight bytes are
+// looked at a time.
+size_t last_comma(std::string_view s) {
+    size_t end = s.size();
+    for (; end >= 8; end -= 8)
+        if (uint64_t hit = zero_bytes(load8(s.data() + end - 8) ^ (kOnes * ','))) return end - 8 + last_marked(hit);
+    while (end > 0)
+        if (s[--end] == ',') return end;
+    return std::string_view::npos;
+}
+
 // The title comma is nearly always the last comma of the line, and it lies
 // outside quotes exactly when an even number of quotes comes before it; only
 // when that test fails is the line walked from the start.
 size_t title_comma(std::string_view s) {
-    size_t c = s.rfind(',');
+    size_t c = last_comma(s);
     if (c == s.npos) return c;
     size_t quotes = 0;
     for (size_t i = 0; i < c; ++i) quotes += s[i] == '"';
@@ -96,15 +108,11 @@ size_t token_end(std::string_view s, size_t i, bool stop_at_eq) {
 }
 
 // The first byte of w (in memory order) that is below 0x21 or is "=", as its
-// index, or 8 when there is none. Only the lowest flagged byte of each test is
-// exact, which is all that is asked.
+// index, or 8 when there is none. Only the lowest flagged byte of the first
+// test is exact, which is all that is asked.
 size_t first_key_stop(uint64_t w) {
-    constexpr uint64_t kOnes = 0x0101010101010101ull, kHighs = 0x8080808080808080ull;
-    uint64_t eq = w ^ (kOnes * '=');
-    uint64_t hit = (((w - kOnes * 0x21) & ~w) | ((eq - kOnes) & ~eq)) & kHighs;
-    if (!hit) return 8;
-    if constexpr (std::endian::native == std::endian::little) return static_cast<size_t>(std::countr_zero(hit)) / 8;
-    return static_cast<size_t>(std::countl_zero(hit)) / 8;
+    uint64_t hit = (((w - kOnes * 0x21) & ~w) & kHighs) | zero_bytes(w ^ (kOnes * '='));
+    return hit ? first_marked(hit) : 8;
 }
 
 // token_end for a key. Keys are short and their end is where the byte loop
@@ -113,9 +121,7 @@ size_t first_key_stop(uint64_t w) {
 // a stop).
 size_t key_end(std::string_view s, size_t i) {
     while (i + 8 <= s.size()) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        size_t k = first_key_stop(w);
+        size_t k = first_key_stop(load8(s.data() + i));
         i += k;
         if (k < 8 && (kStops.t[static_cast<unsigned char>(s[i])] & kEndsKey)) return i;
         i += k < 8;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/byte_scan.h"
+
 namespace vqplp {
 
 LineCursor lines_begin(const char *text, size_t len, bool has_nul) {
@@ -80,26 +82,7 @@ std::string_view head_window(const char *text, size_t len, size_t n) {
 
 namespace {
 
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighs = 0x8080808080808080ull;
-
-// Sixteen bytes as one of the compiler's generic vectors (SSE2 on x86-64,
-// NEON on ARM, plain words where there is neither).
-using vec16 = unsigned char __attribute__((vector_size(16)));
-
-vec16 load16(const unsigned char *p) {
-    vec16 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-template <class V>
-bool any_set(V v) {
-    uint64_t w[2];
-    static_assert(sizeof v == sizeof w);
-    std::memcpy(w, &v, sizeof w);
-    return (w[0] | w[1]) != 0;
-}
+using namespace vqbytes;
 
 // Length of the sequence a lead byte starts, 0 for a byte that cannot lead.
 size_t seq_len(unsigned char c) {
@@ -136,13 +119,7 @@ bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul, bool *stri
             nul |= any_set((a == 0) | (b == 0) | (c == 0) | (d == 0));
             i += 64;
         }
-        while (i + 8 <= n) {
-            uint64_t v;
-            std::memcpy(&v, p + i, 8);
-            if (v & kHighs) break;
-            nul |= ((v - kOnes) & ~v & kHighs) != 0;
-            i += 8;
-        }
+        for (uint64_t v; i + 8 <= n && !((v = load8(p + i)) & kHighs); i += 8) nul |= zero_bytes(v) != 0;
         if (i >= n) break;
         size_t k = seq_len(p[i]);
         if (k == 0 || k > n - i || !continuation_ok(p + i, k)) return false;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "common/alloc.h"
+#include "common/byte_scan.h"
 #include "platform/platform.h"
 #include "source_client/channel_model.h"
 #include "source_client/results.h"
@@ -17,20 +18,12 @@ constexpr uint64_t kArenaFirstCap = 4096;
 constexpr uint64_t kArenaMaxCap = kInArena - 16;
 constexpr char kReplacement[] = "\xEF\xBF\xBD";   // U+FFFD
 constexpr char kDivisionSlash[] = "\xE2\x88\x95";  // U+2215
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
 // Length of the run of ASCII bytes at the start of s; names and URLs are
 // mostly ASCII, so they are copied in bulk rather than sequence by sequence.
 size_t ascii_run(const unsigned char *s, size_t n) {
     size_t i = 0;
-    for (uint64_t w[4]; i + 32 <= n; i += 32) {
-        std::memcpy(w, s + i, 32);
-        if ((w[0] | w[1] | w[2] | w[3]) & kHighBits) break;
-    }
-    for (uint64_t w; i + 8 <= n; i += 8) {
-        std::memcpy(&w, s + i, 8);
-        if (w & kHighBits) break;
-    }
+    while (i + 32 <= n && !vqbytes::any_set((vqbytes::load16(s + i) | vqbytes::load16(s + i + 16)) & 0x80)) i += 32;
+    while (i + 8 <= n && !(vqbytes::load8(s + i) & vqbytes::kHighs)) i += 8;
     while (i < n && s[i] < 0x80) i++;
     return i;
 }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/byte_scan.h"
 #include "platform/platform.h"
 
 namespace {
@@ -13,26 +14,23 @@ bool is_control(unsigned char c) { return (c >= 0x01 && c <= 0x1F) || c == 0x7F;
 // End of the authority that starts at s: the first "/", "?", "#" or the end.
 const char *authority_end(const char *s) { return s + std::strcspn(s, "/?#"); }
 
-constexpr uint64_t kOnes = 0x0101010101010101ull;
-constexpr uint64_t kHighBits = 0x8080808080808080ull;
-
-// Whether a byte of w is below 0x20 or is 0x7F (a word test before the bytes).
-bool word_may_hold_control(uint64_t w) {
-    uint64_t del = w ^ (kOnes * 0x7F);
-    return (((w - kOnes * 0x20) & ~w) | ((del - kOnes) & ~del)) & kHighBits;
+// Whether one of the sixteen bytes is 0x01 to 0x1F or 0x7F.
+bool vec_holds_control(vqbytes::vec16 v) {
+    vqbytes::vec16 below = v - 1;  // a NUL wraps to 0xFF
+    return vqbytes::any_set((below < 0x1F) | (v == 0x7F));
 }
 
 // URLs are long and almost never hold a control byte, so they are tested
-// eight bytes at a time.
+// sixteen bytes at a time, the last sixteen overlapping the others.
 bool holds_control(const char *s, size_t n) {
-    size_t i = 0;
-    for (uint64_t w; i + 8 <= n; i += 8) {
-        std::memcpy(&w, s + i, 8);
-        if (word_may_hold_control(w)) break;
+    if (n < 16) {
+        for (size_t i = 0; i < n; ++i)
+            if (is_control(static_cast<unsigned char>(s[i]))) return true;
+        return false;
     }
-    for (; i < n; ++i)
-        if (is_control(static_cast<unsigned char>(s[i]))) return true;
-    return false;
+    for (size_t i = 0; i + 16 < n; i += 16)
+        if (vec_holds_control(vqbytes::load16(s + i))) return true;
+    return vec_holds_control(vqbytes::load16(s + n - 16));
 }
 
 size_t scheme_len_n(const char *s, size_t n) {

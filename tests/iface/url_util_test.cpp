@@ -28,6 +28,16 @@ TEST(UriIsAbsolute, FollowsTheSchemeAuthorityAndControlRules) {
         {"http://host/abcdefghijklmnopqrstuvwxyz01234567\x7f", 0}, {"http://host/abcdefgh\x1f", 0},
     };
     for (const auto &c : cases) EXPECT_EQ(vqiptv_uri_is_absolute(c.text), c.absolute) << c.text;
+    // sixteen bytes are tested a step, the last sixteen overlapping: a control
+    // byte at any offset of a long location is seen, the bytes around 0x20
+    // and 0x7F that are none are not taken for one
+    for (size_t at = 12; at < 60; ++at)
+        for (unsigned char c : {0x01, 0x1F, 0x7F, 0x20, 0x7E, 0x80}) {
+            std::string url = "http://host/" + std::string(48, 'p');
+            url[at] = static_cast<char>(c);
+            int control = c == 0x01 || c == 0x1F || c == 0x7F;
+            EXPECT_EQ(vqiptv_uri_is_absolute(url.c_str()), !control) << at << " " << +c;
+        }
 }
 
 TEST(UrlIsHttp, AcceptsOnlyHttpAndHttpsWithAnAuthority) {

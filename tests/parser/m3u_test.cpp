@@ -75,6 +75,17 @@ TEST(ParserM3u, ExtinfLines) {
     }
 }
 
+// The last comma is looked for eight bytes a step from the end of the line:
+// found at any offset, and never one inside the quotes.
+TEST(ParserM3u, TheTitleCommaIsFoundAtAnyOffset) {
+    for (size_t at = 0; at <= 24; ++at) {
+        std::string title(24 - at, 'u');
+        ASSERT_EQ(parse_m3u("#EXTINF:-1 a=\"1,2\"," + std::string(at, 't') + ",,," + title + "\nhttp://a/\n"), 0);
+        EXPECT_EQ(vqplp_item_title(0), title) << at;
+        EXPECT_EQ(attrs(0), (Attrs{{"a", "1,2"}})) << at;
+    }
+}
+
 TEST(ParserM3u, SecondExtinfReplacesFirst) {
     ASSERT_EQ(parse_m3u("#EXTINF:1 a=1,First\n#EXTINF:2 b=2,Second\nhttp://a/\n"), 0);
     ASSERT_EQ(vqplp_item_count(), 1);
