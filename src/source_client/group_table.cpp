@@ -115,10 +115,15 @@ int32_t group_for(playlist *p, text_ref title, last_group *last) {
     return gi;
 }
 
-// Every channel's group, the groups made in order of first appearance.
+// Every channel's group, the groups made in order of first appearance. The
+// titles lie all over the playlist's text, far beyond the caches, so the
+// title of a channel a few places ahead is fetched early.
 int group_all(playlist *p) {
+    constexpr int32_t kAhead = 8;
     last_group last;
     for (int32_t i = 0; i < p->channel_count; i++) {
+        if (i + kAhead < p->channel_count)
+            __builtin_prefetch(pl_text(p, details_of(p, p->channels[i + kAhead]).group_title).data());
         int32_t gi = group_for(p, details_of(p, p->channels[i]).group_title, &last);
         if (gi < 0) return -1;
         p->channels[i].group = gi;
