@@ -23,14 +23,19 @@ struct fields {
     bool seen[kFieldCount];
 };
 
-// One pass over the pairs (keys compare ASCII-case-blind).
+// Whether key names the field (ASCII-case-blind). Keys of other fields are
+// told apart by their length or their last letter alone, without a call.
+bool names_field(sv key, sv field) {
+    return key.size() == field.size() && (key.back() | 0x20) == field.back() && ieq_sv(key, field);
+}
+
+// One pass over the pairs.
 fields read_fields(const vqplp_entry &e) {
     fields f{};
     for (int32_t a = 0; a < e.attr_count; a++) {
         const vqplp_pair &pair = e.attrs[a];
         for (int k = 0; k < kFieldCount; k++) {
-            // most keys are told apart by their length alone, without a call
-            if (f.seen[k] || pair.key.size() != kFieldKeys[k].size() || !ieq_sv(pair.key, kFieldKeys[k])) continue;
+            if (f.seen[k] || !names_field(pair.key, kFieldKeys[k])) continue;
             f.seen[k] = true;
             f.value[k] = pair.value;
             break;
