@@ -33,6 +33,28 @@ bool holds_control(const char *s, size_t n) {
     return vec_holds_control(vqbytes::load16(s + n - 16));
 }
 
+// The first byte at or after p that ends an authority ("/", "?", "#") or
+// spoils it (a space), or end. Hosts run to tens of bytes, so eight are
+// looked at a step.
+const char *authority_stop(const char *p, const char *end) {
+    using namespace vqbytes;
+    for (; end - p >= 8; p += 8) {
+        uint64_t w = load8(p);
+        uint64_t hit = zero_bytes(w ^ (kOnes * '/')) | zero_bytes(w ^ (kOnes * '?')) |
+                       zero_bytes(w ^ (kOnes * '#')) | zero_bytes(w ^ (kOnes * ' '));
+        if (hit) return p + first_marked(hit);
+    }
+    while (p < end && *p != '/' && *p != '?' && *p != '#' && *p != ' ') ++p;
+    return p;
+}
+
+// An authority (up to the first "/", "?", "#" or the end) that is not empty
+// and holds no space.
+bool authority_ok(const char *auth, const char *end) {
+    const char *stop = authority_stop(auth, end);
+    return stop > auth && (stop == end || *stop != ' ');
+}
+
 size_t scheme_len_n(const char *s, size_t n) {
     if (n == 0 || !is_alpha(static_cast<unsigned char>(s[0]))) return 0;
     size_t i = 1;
@@ -87,10 +109,7 @@ int vqiptv_uri_is_absolute_n(const char *s, size_t len) {
     size_t n = scheme_len_n(s, len);
     if (n == 0 || n + 1 == len || holds_control(s, len)) return 0;
     if (len < n + 3 || s[n + 1] != '/' || s[n + 2] != '/') return 1;
-    const char *auth = s + n + 3, *end = s + len;
-    const char *stop = auth;
-    while (stop < end && *stop != '/' && *stop != '?' && *stop != '#') ++stop;
-    return stop > auth && !std::memchr(auth, ' ', static_cast<size_t>(stop - auth));
+    return authority_ok(s + n + 3, s + len);
 }
 
 int vqiptv_url_is_http(const char *s) {

@@ -38,6 +38,16 @@ TEST(UriIsAbsolute, FollowsTheSchemeAuthorityAndControlRules) {
             int control = c == 0x01 || c == 0x1F || c == 0x7F;
             EXPECT_EQ(vqiptv_uri_is_absolute(url.c_str()), !control) << at << " " << +c;
         }
+    // the authority is read eight bytes a step too: a space anywhere in a long
+    // host spoils it, one after its end does not
+    for (size_t at = 0; at < 24; ++at)
+        for (char end : {'/', '?', '#'}) {
+            std::string host(24, 'h');
+            host[at] = ' ';
+            EXPECT_EQ(vqiptv_uri_is_absolute(("http://" + host + end + "p").c_str()), 0) << at << end;
+            std::string spaced_path = "http://" + host.substr(0, at) + end + " p";
+            EXPECT_EQ(vqiptv_uri_is_absolute(spaced_path.c_str()), at > 0) << at << end;
+        }
 }
 
 TEST(UrlIsHttp, AcceptsOnlyHttpAndHttpsWithAnAuthority) {
