@@ -126,5 +126,14 @@ text_ref arena_ref(const playlist *p, uint32_t off);
 // Throws std::bad_alloc (inside vqjson::build) when memory runs out.
 vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
 int ieq_n(const char *bytes, size_t n, const char *name);
-// ASCII-case-blind equality, sizes first.
-bool ieq_sv(std::string_view a, std::string_view b);
+// ASCII-case-blind equality, sizes first. Inline: the model's builder asks
+// it of several attribute keys of every entry.
+inline bool ieq_sv(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); i++) {
+        char folded = static_cast<char>(a[i] | 0x20);
+        // bytes that differ must be one letter in its two cases
+        if (a[i] != b[i] && (folded != (b[i] | 0x20) || folded < 'a' || folded > 'z')) return false;
+    }
+    return true;
+}

@@ -68,7 +68,6 @@ bool lies_in_text(const playlist *p, std::string_view s) {
     return p->text && p->text_len < kInArena && at >= text && at - text + s.size() <= p->text_len;
 }
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
 }  // namespace
 
 bool arena_reserve(playlist *p, uint64_t extra) {
@@ -139,13 +138,6 @@ vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text) {
         }
     }
     return vqjson::str(buf, o, doc);
-}
-
-bool ieq_sv(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++)
-        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-    return true;
 }
 
 int ieq_n(const char *bytes, size_t n, const char *name) { return ieq_sv({bytes, n}, name) ? 1 : 0; }
