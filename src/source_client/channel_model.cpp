@@ -77,7 +77,7 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
     model_builder b{playlist_new(url), entry_opts{0, 0}, false, false};
     char why[640];
     const char *reason = "out of memory";
-    if (b.p) {
+    if (b.p && reserve_channels(b.p, body.len)) {
         int32_t status = vqplp_parse_borrowed_each(body.data, body.len, vqplp_sink{take_entry, take_option, &b});
         reason = b.failed ? reason : not_m3u(status, why, sizeof why);
         if (!reason && finish_model(&b) != 0) reason = "out of memory";

@@ -2,6 +2,7 @@
 // becomes a channel or is counted as skipped at once, so that the parser
 // keeps no copy of the playlist beside the model. The "#EXTVLCOPT" options
 // the parser hands over before an entry go with it.
+#include <algorithm>
 #include <string_view>
 
 #include "common/alloc.h"
@@ -12,6 +13,9 @@ namespace {
 using sv = std::string_view;
 
 constexpr int32_t kFirstChannels = 256;
+// Playlists hold a channel to about every 150 to 250 bytes; a guess on the
+// high side of that leaves few to grow.
+constexpr size_t kBytesPerChannelGuess = 192;
 
 // The attributes the model reads; an entry's first pair of each key counts.
 enum field { kTvgId, kTvgName, kTvgLogo, kGroupTitle, kUserAgent, kReferrer, kReferer, kFieldCount };
@@ -157,10 +161,26 @@ int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grou
     return 1;
 }
 
+// Makes room for want elements of a list that holds none yet.
+template <class T>
+bool reserve(T **items, int32_t *cap, int32_t want) {
+    auto *room = static_cast<T *>(vq_realloc(*items, sizeof(T) * static_cast<size_t>(want)));
+    if (!room) return false;
+    *items = room;
+    *cap = want;
+    return true;
+}
+
 // Gives back what a block reserved beyond its use (a failed shrink keeps it).
 template <class T>
 void trim(T **items, int32_t count, int32_t *cap) {
-    if (count == 0 || count == *cap) return;
+    if (count == *cap) return;
+    if (count == 0) {
+        vq_free(*items);
+        *items = nullptr;
+        *cap = 0;
+        return;
+    }
     if (auto *fit = static_cast<T *>(vq_realloc(*items, sizeof(T) * static_cast<size_t>(count)))) {
         *items = fit;
         *cap = count;
@@ -175,6 +195,13 @@ void trim_arena(playlist *p) {
     }
 }
 }  // namespace
+
+bool reserve_channels(playlist *p, size_t body_len) {
+    size_t guess = std::min<size_t>(body_len / kBytesPerChannelGuess, INT32_MAX / 3);
+    if (guess <= static_cast<size_t>(kFirstChannels)) return true;
+    auto want = static_cast<int32_t>(guess);
+    return reserve(&p->channels, &p->channel_cap, want) && reserve(&p->details, &p->detail_cap, want);
+}
 
 int take_entry(void *builder, const vqplp_entry &entry) {
     auto *b = static_cast<model_builder *>(builder);

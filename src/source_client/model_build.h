@@ -34,6 +34,11 @@ struct model_builder {
     bool failed;         // memory ran out and the parse was stopped
 };
 
+// Room for the channels a body of body_len bytes is likely to hold, so that
+// the blocks of a big playlist are not copied as they grow (the C runtime
+// cannot always grow a block in place); trimmed by finish_model. False when
+// memory runs out.
+bool reserve_channels(playlist *p, size_t body_len);
 // The sink's callbacks: an entry of an M3U playlist becomes a channel (taking
 // the pending options) or counts as skipped; entries of other formats are
 // passed over. An option line's values wait for the next entry.
