@@ -154,7 +154,9 @@ int decode_borrowed(const char *bytes, size_t len) {
     bool utf16 = len >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF));
     size_t mark = len >= 3 && std::memcmp(u, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     bool has_nul = false, strict = false;
-    if (utf16 || !utf8_wellformed(u + mark, len - mark, &has_nul, &strict)) return decode_to_utf8(u, len, nullptr);
+    if (utf16) return decode_to_utf8(u, len, nullptr);
+    // bytes found not to be UTF-8 go to the fallbacks without a second check
+    if (!utf8_wellformed(u + mark, len - mark, &has_nul, &strict)) return decode_fallback(u + mark, len - mark);
     g_vq.decoded_text = bytes + mark;
     g_vq.decoded_len = len - mark;
     g_vq.decoded_has_nul = has_nul;
