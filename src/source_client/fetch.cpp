@@ -21,7 +21,9 @@
 namespace {
 
 constexpr int kMaxHops = 9;
-constexpr size_t kPairsCap = 4096;
+// The validators of one answer hold at most this much between them (name,
+// value and two NULs each); what a larger pair carries is not remembered.
+constexpr size_t kValidatorBytes = 4096;
 constexpr size_t kFirstBodyCap = 65536;
 constexpr const char *kUserAgent = "quorvex-iptv/1.1.0";
 
@@ -31,22 +33,24 @@ struct fetch_resp {
     size_t expected;    // Content-Length, capped at one byte over the limit; 0 when not sent
     char *etag;
     char *last_modified;
+    size_t validator_bytes;  // counted against kValidatorBytes
+    char *location;          // the first "Location", at most kMaxUrlBytes
+    bool location_too_long;  // the first "Location" was longer
     shared_buf *body;  // null until the first byte (or empty piece) arrives
     bool too_large;
     bool out_of_memory;
-    char pairs[kPairsCap];  // "name\0value\0" back to back
-    size_t pairs_len;
 };
 
 void resp_clear(fetch_resp &r) {
     vq_free(r.etag);
     vq_free(r.last_modified);
+    vq_free(r.location);
     sbuf_unref(r.body);
-    r.etag = r.last_modified = nullptr;
+    r.etag = r.last_modified = r.location = nullptr;
     r.body = nullptr;
-    r.pairs_len = r.expected = 0;
+    r.validator_bytes = r.expected = 0;
     r.status = -1;
-    r.too_large = r.out_of_memory = false;
+    r.too_large = r.out_of_memory = r.location_too_long = false;
 }
 
 char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
@@ -80,23 +84,32 @@ void note_framing(fetch_resp &r, const char *name, const char *value) {
     }
 }
 
-// Header names are case-insensitive (HTTP/2 sends them in lower case).
-int on_header(void *user, const char *name, const char *value) {
-    auto &r = *static_cast<fetch_resp *>(user);
-    note_framing(r, name, value);
-    bool etag = named(name, "ETag"), modified = named(name, "Last-Modified");
-    if (!etag && !modified && !named(name, "Location")) return 0;
-    size_t nlen = std::strlen(name), vlen = std::strlen(value);
-    if (r.pairs_len + nlen + vlen + 2 > kPairsCap) return 0;
-    std::memcpy(r.pairs + r.pairs_len, name, nlen + 1);
-    std::memcpy(r.pairs + r.pairs_len + nlen + 1, value, vlen + 1);
-    r.pairs_len += nlen + vlen + 2;
-    if ((!etag && !modified) || !*value) return 0;
-    char *&slot = etag ? r.etag : r.last_modified;
+// A copy of value in slot (replacing what it held); 1 (stop) when memory is short.
+int keep_copy(fetch_resp &r, char *&slot, const char *value) {
     vq_free(slot);
     slot = vq_strdup(value);
     r.out_of_memory = !slot;
     return slot ? 0 : 1;
+}
+
+int note_location(fetch_resp &r, const char *value) {
+    if (r.location || r.location_too_long) return 0;
+    r.location_too_long = std::strlen(value) > kMaxUrlBytes;
+    return r.location_too_long ? 0 : keep_copy(r, r.location, value);
+}
+
+// Header names are case-insensitive (HTTP/2 sends them in lower case).
+int on_header(void *user, const char *name, const char *value) {
+    auto &r = *static_cast<fetch_resp *>(user);
+    note_framing(r, name, value);
+    if (named(name, "Location")) return note_location(r, value);
+    bool etag = named(name, "ETag"), modified = named(name, "Last-Modified");
+    if (!etag && !modified) return 0;
+    size_t bytes = std::strlen(name) + std::strlen(value) + 2;
+    if (bytes > kValidatorBytes - r.validator_bytes) return 0;
+    r.validator_bytes += bytes;
+    if (!*value) return 0;
+    return keep_copy(r, etag ? r.etag : r.last_modified, value);
 }
 
 size_t body_len(const fetch_resp &r) { return r.body ? sbuf_len(r.body) : 0; }
@@ -121,8 +134,8 @@ int on_body(void *user, const void *data, size_t n) {
     auto &r = *static_cast<fetch_resp *>(user);
     if (!body_wanted(r)) return 1;
     // A body announced over the limit fails before it costs any memory.
-    size_t len = body_len(r);
-    if (r.expected > kMaxBodyBytes || len + n > kMaxBodyBytes) {
+    size_t len = body_len(r);  // never over the limit
+    if (r.expected > kMaxBodyBytes || n > kMaxBodyBytes - len) {
         r.too_large = true;
         return 1;
     }
@@ -148,7 +161,8 @@ struct exchange {
     // Every URL asked for, the caller's first: a failure text may quote any.
     const char *asked[kMaxHops];
     size_t asked_count;
-    char hops[kMaxHops - 1][kUrlCap];  // the redirect targets
+    char *hops[kMaxHops - 1];  // the redirect targets, owned
+    redirect_outcome redirect = redirect_outcome::not_followed;  // of the last answer
     int status;
     char *err;
     fetch_resp resp;
@@ -167,6 +181,14 @@ void release_err(exchange &x) {
 
 bool is_redirect(int s) { return s == 301 || s == 302 || s == 303 || s == 307 || s == 308; }
 
+// Where the answer to the hop-th request sends the next one (into hops).
+redirect_outcome follow(exchange &x, int hop) {
+    const fetch_resp &r = x.resp;
+    if (r.location_too_long) return redirect_outcome::too_long;
+    if (r.out_of_memory) return redirect_outcome::out_of_memory;
+    return redirect_target(x.at, r.location, &x.hops[hop - 1]);
+}
+
 // Runs the requests, following redirects; the transport's result.
 int exchange_run(exchange &x) {
     quorvex_http_req req{};
@@ -184,9 +206,9 @@ int exchange_run(exchange &x) {
         req.url = x.asked[x.asked_count++] = x.at;
         if (int rc = x.http->request(x.http->ctx, &req, &x.status, &x.err)) return rc;
         release_err(x);
-        quorvex_buf pairs{x.resp.pairs, x.resp.pairs_len, kPairsCap};
-        const char *location = quorvex_hdrs_get(&pairs, "Location");
-        if (!is_redirect(x.status) || hop >= kMaxHops || !redirect_target(x.at, location, x.hops[hop - 1])) return 0;
+        if (!is_redirect(x.status) || hop >= kMaxHops) return 0;
+        x.redirect = follow(x, hop);
+        if (x.redirect != redirect_outcome::followed) return 0;
         x.at = x.hops[hop - 1];
     }
 }
@@ -241,6 +263,10 @@ int delivered(exchange &x, shared_buf **body) {
 }
 
 int judge(exchange &x, shared_buf **body) {
+    if (x.redirect == redirect_outcome::too_long)
+        return report(x, -5, "redirect target is too long (over %u bytes) from %s",
+                      static_cast<unsigned>(kMaxUrlBytes), x.shown);
+    if (x.redirect == redirect_outcome::out_of_memory) return report(x, -5, "out of memory");
     if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, body);
     if (x.status >= 200 && x.status <= 299) return delivered(x, body);
     return report(x, status_of(x.status), "HTTP %ld from %s", static_cast<long>(x.status), x.shown);
@@ -254,9 +280,10 @@ int run_locked(exchange &x, shared_buf **body) {
         add_line(x, "If-Modified-Since", x.stored->last_modified);
     }
     add_line(x, "User-Agent", kUserAgent);
-    x.at = x.url;  // asked for whole; only redirect targets are bounded
+    x.at = x.url;  // asked for whole: the settings bound it
     int rc = exchange_run(x) ? transport_failed(x) : judge(x, body);
     resp_clear(x.resp);
+    for (char *hop : x.hops) vq_free(hop);
     return rc;
 }
 

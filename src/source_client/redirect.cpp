@@ -1,13 +1,16 @@
 // Resolution of a redirect's "Location" against the URL that was asked for.
 // Servers send relative references ("/next.m3u", "next.m3u", "../x.m3u",
 // "//cdn.example/x.m3u", "?page=2"), so plain concatenation is not enough:
-// this follows RFC 3986, section 5.2, in fixed buffers.
+// this follows RFC 3986, section 5.2. The target is written into one heap
+// block sized from the two texts (each at most kMaxUrlBytes), which bounds
+// every step of the resolution; the limit is applied to the result.
 #include "source_client/redirect.h"
 
 #include <cstring>
+#include <memory>
 #include <string_view>
 
-#include "source_client/url_util.h"
+#include "common/alloc.h"
 
 namespace {
 
@@ -47,14 +50,16 @@ parts split(const char *text) {
     return p;
 }
 
-// The next URL as it is written, refusing to grow past 2047 bytes.
+// The next URL as it is written into cap bytes, the NUL's included.
 struct writer {
     char *buf;
+    size_t cap;
     size_t len = 0;
     bool over = false;
+    bool short_of_memory = false;
 
     void put(sv s) {
-        if (over || len + s.size() > kUrlCap - 1) {
+        if (over || s.size() > cap - 1 - len) {
             over = true;
             return;
         }
@@ -100,13 +105,19 @@ void put_query(writer &w, bool has, sv query) {
 
 // A path relative to the base's: everything of the base path up to its last
 // "/" comes first; an authority with no path counts as the path "/".
+// The dot segments are removed from the two joined, so they are joined first.
 void put_merged(writer &w, const parts &base, sv rel) {
-    char merged[2 * kUrlCap];
     sv dir = base.path.substr(0, base.path.rfind('/') + 1);
     if (dir.empty() && base.has_auth) dir = "/";
-    std::memcpy(merged, dir.data(), dir.size());
-    std::memcpy(merged + dir.size(), rel.data(), rel.size());
-    put_path(w, sv(merged, dir.size() + rel.size()));
+    const size_t n = dir.size() + rel.size();
+    std::unique_ptr<char, void (*)(void *)> merged(static_cast<char *>(vq_malloc(n)), vq_free);
+    if (!merged) {
+        w.short_of_memory = true;
+        return;
+    }
+    std::memcpy(merged.get(), dir.data(), dir.size());
+    std::memcpy(merged.get() + dir.size(), rel.data(), rel.size());
+    put_path(w, sv(merged.get(), n));
 }
 
 // The path and query of a reference without scheme or authority.
@@ -123,24 +134,13 @@ void put_relative(writer &w, const parts &base, const parts &ref) {
     }
 }
 
-}  // namespace
+// A copy of an absolute Location without its fragment.
+redirect_outcome take_absolute(const char *location, char **next) {
+    *next = vq_strndup(location, std::strcspn(location, "#"));
+    return *next ? redirect_outcome::followed : redirect_outcome::out_of_memory;
+}
 
-bool redirect_target(const char *base_url, const char *location, char *next) {
-    size_t loc_len = location ? std::strlen(location) : 0;
-    if (loc_len == 0 || loc_len > kUrlCap - 1 || !base_url) return false;
-    size_t slen = scheme_len(location);
-    if (slen) {
-        // An absolute URL is taken as it is; other schemes are not fetched.
-        if (std::strncmp(location + slen, "://", 3) != 0) return false;
-        size_t n = std::strcspn(location, "#");
-        std::memcpy(next, location, n);
-        next[n] = '\0';
-        return true;
-    }
-    parts base = split(base_url);
-    if (base.scheme.empty()) return false;
-    parts ref = split(location);
-    writer w{next};
+void put_reference(writer &w, const parts &base, const parts &ref) {
     w.put(base.scheme);
     w.put(":");
     if (ref.has_auth) {
@@ -148,14 +148,54 @@ bool redirect_target(const char *base_url, const char *location, char *next) {
         w.put(ref.auth);
         put_path(w, ref.path);
         put_query(w, ref.has_query, ref.query);
-    } else {
-        if (base.has_auth) {
-            w.put("//");
-            w.put(base.auth);
-        }
-        put_relative(w, base, ref);
+        return;
     }
-    if (w.over) return false;
-    next[w.len] = '\0';
-    return true;
+    if (base.has_auth) {
+        w.put("//");
+        w.put(base.auth);
+    }
+    put_relative(w, base, ref);
+}
+
+redirect_outcome verdict(const writer &w) {
+    if (w.short_of_memory) return redirect_outcome::out_of_memory;
+    if (w.over || w.len > kMaxUrlBytes) return redirect_outcome::too_long;
+    return redirect_outcome::followed;
+}
+
+// Hands the written target over, or releases it.
+redirect_outcome finish(writer &w, char **next) {
+    redirect_outcome out = verdict(w);
+    if (out != redirect_outcome::followed) {
+        vq_free(w.buf);
+        return out;
+    }
+    w.buf[w.len] = '\0';
+    *next = w.buf;
+    return out;
+}
+
+}  // namespace
+
+redirect_outcome redirect_target(const char *base_url, const char *location, char **next) {
+    *next = nullptr;
+    const size_t loc_len = location ? std::strlen(location) : 0;
+    if (loc_len == 0 || !base_url) return redirect_outcome::not_followed;
+    if (loc_len > kMaxUrlBytes) return redirect_outcome::too_long;
+    if (size_t slen = scheme_len(location)) {
+        // An absolute URL is taken as it is; other schemes are not fetched.
+        if (std::strncmp(location + slen, "://", 3) != 0) return redirect_outcome::not_followed;
+        return take_absolute(location, next);
+    }
+    const size_t base_len = std::strlen(base_url);
+    if (base_len > kMaxUrlBytes) return redirect_outcome::too_long;
+    parts base = split(base_url);
+    if (base.scheme.empty()) return redirect_outcome::not_followed;
+    // The target is never longer than the two texts and a "/" put in for an
+    // empty path; neither is any stage of it.
+    const size_t cap = base_len + loc_len + 2;
+    writer w{static_cast<char *>(vq_malloc(cap)), cap};
+    if (!w.buf) return redirect_outcome::out_of_memory;
+    put_reference(w, base, split(location));
+    return finish(w, next);
 }

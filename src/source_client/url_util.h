@@ -5,6 +5,11 @@
 
 constexpr uint64_t kFnvOffsetBasis = 14695981039346656037ull;
 
+// The longest URL the library takes anywhere, in bytes: the settings' "URL",
+// an entry's "stream_url" or "url", every redirect target. Stream URLs carry
+// tokens of 2 to 3 KB; a longer URL is refused with a message, never cut.
+constexpr size_t kMaxUrlBytes = 16384;
+
 // Length of the leading URI scheme when a colon follows it, else 0.
 size_t scheme_len(const char *s);
 // 64-bit FNV-1a over n bytes, continued from h.

@@ -273,6 +273,24 @@ struct unread_case {
     size_t requests;
 };
 
+// A transport that claims a piece of nearly SIZE_MAX bytes after a first one:
+// the sum must not wrap around to a small size that seems to fit.
+int absurd_piece(void *, const quorvex_http_req *req, int *status, char **) {
+    *status = 200;
+    req->on_header(req->user, ":status", "200");
+    if (req->on_body(req->user, "abc", 3) == 0) req->on_body(req->user, "x", SIZE_MAX - 1);
+    return 0;
+}
+
+TEST_F(Fetch, APieceCountNearTheEndOfSizeIsTooLarge) {
+    quorvex_http http{32, 1, nullptr, absurd_piece, nullptr};
+    quorvex_http_ctx ctx{QVX_HTTP_CTX_MAGIC, 24, &http, nullptr};
+    quorvex_io io{&ctx, nullptr, nullptr, nullptr};
+    fetched f = ::get(&io, kUrl);
+    EXPECT_EQ(f.rc, -5);
+    EXPECT_EQ(f.msg, "body exceeds 64 MiB from " + kUrl);
+}
+
 // The body of an answer that is not the playlist is never read: 64 MiB of it
 // would otherwise be held for nothing, nine times over a redirect loop.
 TEST_F(Fetch, BodiesOfErrorsAndRedirectsAreNotRead) {
@@ -329,6 +347,24 @@ TEST_F(Fetch, EveryAllocationFailureIsCleanAndReported) {
     EXPECT_EQ(f.rc, 0);
     EXPECT_EQ(f.body, "#EXTM3U\n");
     EXPECT_EQ(tstats().not_modified, 1u);
+}
+
+// The Location, the target and the merged path it is resolved from are blocks
+// of the fetch's own.
+TEST_F(Fetch, ARedirectShortOfMemoryFailsAsOutOfMemory) {
+    server.on(kUrl, status_only(302, {{"Location", "../x/next.m3u"}}));
+    server.on("http://h.example/x/next.m3u", ok_body("moved"));
+    long failures = alloc_sweep(
+        [&](long k) {
+            vq_alloc_fail_nth(k);
+            return get();
+        },
+        [](long, const fetched &f) {
+            EXPECT_EQ(f.rc, -5);
+            EXPECT_EQ(f.msg, "out of memory");
+        },
+        [](const fetched &f) { EXPECT_EQ(f.body, "moved"); });
+    EXPECT_GE(failures, 4);
 }
 
 struct failure_case {
@@ -396,8 +432,9 @@ TEST_F(Fetch, RedirectsAreFollowedFromTheLocationInAnyLetterCase) {
         {"empty", {{"Location", ""}}, ""},
         {"none", {}, ""},
         {"other scheme", {{"Location", "ftp:x"}}, ""},
-        {"too long", {{"Location", std::string(1, '/').append(2047, 'a')}}, ""},
-        {"pairs overflow", {{"X-Pad", "1"}, {"ETag", std::string(4080, 'e')}, {"Location", "/n"}}, ""},
+        {"long", {{"Location", std::string(1, '/').append(4096, 'a')}}, "http://h.example/" + std::string(4096, 'a')},
+        {"the first of two", {{"Location", "/one"}, {"Location", "/two"}}, "http://h.example/one"},
+        {"after long validators", {{"ETag", std::string(4080, 'e')}, {"Location", "/n"}}, "http://h.example/n"},
     };
     for (const auto &c : cases) {
         server.clear();
