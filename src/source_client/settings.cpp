@@ -28,11 +28,14 @@ __attribute__((format(printf, 3, 4))) int say(char *msg, int status, const char 
 }
 
 // The "URL" member: the default when absent, null or empty; -8 when it is not
-// a string.
+// a string, is longer than kMaxUrlBytes or is no absolute http(s) URL.
 int pick_url(settings &s, char *msg) {
     const Value *v = vqjson::find_first(s.doc, "URL");
     if (v && !v->IsNull() && !v->IsString()) return say(msg, QVX_E_INVALID, "URL is not a string");
     s.used_default = !v || v->IsNull() || v->GetStringLength() == 0;
+    if (!s.used_default && v->GetStringLength() > kMaxUrlBytes)
+        return say(msg, QVX_E_INVALID, "URL is too long: %u bytes, at most %u", v->GetStringLength(),
+                   static_cast<unsigned>(kMaxUrlBytes));
     s.url = s.used_default ? kDefaultPlaylistUrl : v->GetString();
     // An escaped NUL would silently cut the URL that is fetched.
     bool whole = s.used_default || std::strlen(s.url) == v->GetStringLength();

@@ -124,8 +124,15 @@ int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_t
 }
 
 int32_t direct(const Value &entry, char *out, int32_t out_len) {
-    const Value *url = string_member(entry, "stream_url");
-    if (!url) url = string_member(entry, "url");
+    const char *key = "stream_url";
+    const Value *url = string_member(entry, key);
+    if (!url) {
+        key = "url";
+        url = string_member(entry, key);
+    }
+    if (url && url->GetStringLength() > kMaxUrlBytes)
+        return fail(QVX_E_INVALID, out, out_len, "%s is too long: %u bytes, at most %u", key, url->GetStringLength(),
+                    static_cast<unsigned>(kMaxUrlBytes));
     if (!url || !absolute(*url))
         return fail(QVX_E_INVALID, out, out_len, "entry_json has neither id nor an absolute stream_url");
     return answer(sv(url->GetString(), url->GetStringLength()), "", "", out, out_len);
