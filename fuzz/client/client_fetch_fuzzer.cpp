@@ -93,10 +93,11 @@ int deliver(const answer &a, const quorvex_http_req *req, int *status) {
     return 0;
 }
 
-// A URL a redirect led to: absolute, without a fragment; and no fetch asks
-// more than nine times.
+// A URL a redirect led to: absolute, without a fragment, within the
+// library's limit; and no fetch asks more than nine times.
 void check_redirect_target(const char *url) {
-    if (scheme_len(url) == 0 || std::strchr(url, '#') || g_asked > 9) std::abort();
+    if (scheme_len(url) == 0 || std::strchr(url, '#') || std::strlen(url) > kMaxUrlBytes || g_asked > 9)
+        std::abort();
 }
 
 int request(void *, const quorvex_http_req *req, int *status, char **err) {
