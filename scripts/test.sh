@@ -2,7 +2,7 @@
 # Installs what is missing, then builds and runs every test: a Release build
 # (then each of its GoogleTest programs whole, shuffled, and the real players), an
 # AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
-# under ThreadSanitizer, a minute of fuzzing per fuzz target, and the Windows
+# under ThreadSanitizer, 45 seconds of fuzzing per fuzz target, and the Windows
 # DLL under Wine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
