@@ -24,8 +24,6 @@
 
 namespace {
 
-using headers = std::vector<std::pair<std::string, std::string>>;
-
 constexpr size_t kCap = kMaxUrlBytes;
 constexpr size_t kFar = size_t{1} << 20;
 const std::vector<size_t> kUrlLengths = {kCap - 1, kCap, kCap + 1, kFar};
@@ -184,13 +182,13 @@ void location_rows(std::vector<row> &rows, script_server &server) {
 // Validators go out on 512-byte header lines; one answer's validators keep
 // 4096 bytes between them ("ETag", the value and two NULs).
 void validator_rows(std::vector<row> &rows, script_server &server) {
-    struct validator {
+    struct validator_case {
         const char *header, *line;
         size_t length;
         bool sent;
         unsigned stored;  // entries written by the two validations
     };
-    const std::vector<validator> cases = {
+    const std::vector<validator_case> cases = {
         {"ETag", "If-None-Match: ", 495, true, 2},
         {"ETag", "If-None-Match: ", 496, true, 2},
         {"ETag", "If-None-Match: ", 497, false, 2},
@@ -203,7 +201,7 @@ void validator_rows(std::vector<row> &rows, script_server &server) {
         {"Last-Modified", "If-Modified-Since: ", 493, false, 2},
     };
     const std::string s = settings(kHost + "v.m3u");
-    for (const validator &v : cases) {
+    for (const validator_case &v : cases) {
         const std::string value(v.length, 'e'), line = v.line + value;
         auto script = [&server, v, value] { server.on(kHost + "v.m3u", ok_body(kPlaylist, {{v.header, value}})); };
         auto twice = [s](char *out, int32_t n) {
