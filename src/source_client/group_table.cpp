@@ -1,27 +1,18 @@
 // Sorting channels into groups: the open-addressing table over group names,
 // the member lists, and the duplicate suppression that keeps one listing per
 // identical channel and group.
-#include <cstring>
 #include <string_view>
 
 #include "common/alloc.h"
 #include "source_client/model_build.h"
-#include "source_client/url_util.h"
+#include "source_client/slot_hash.h"
 
 namespace {
 constexpr uint64_t kFirstSlots = 64;
-constexpr uint64_t kGolden = 0x9e3779b97f4a7c15ull;
 
-// The table is the library's own, so its hash takes eight bytes a step.
+// Keyed (slot_hash.h): group titles come from whoever serves the playlist.
 uint64_t name_slot(std::string_view name, uint64_t slot_count) {
-    uint64_t h = name.size() * kGolden;
-    for (size_t i = 0; i < name.size(); i += 8) {
-        uint64_t w = 0;
-        std::memcpy(&w, name.data() + i, name.size() - i < 8 ? name.size() - i : 8);
-        h = (h ^ w) * kGolden;
-        h ^= h >> 29;
-    }
-    return (h ^ (h >> 32)) & (slot_count - 1);
+    return slot_hash(slot_key_once(), name) & (slot_count - 1);
 }
 
 void slot_enter(int32_t *slots, uint64_t slot_count, const playlist *p, int32_t gi) {
@@ -64,6 +55,7 @@ bool member_add(group *g, int32_t channel_index) {
 struct listed_set {
     int32_t *slots;
     uint64_t mask;
+    const slot_key *key;
 };
 
 bool listed_init(listed_set *set, int32_t channel_count) {
@@ -71,18 +63,20 @@ bool listed_init(listed_set *set, int32_t channel_count) {
     while (n < 2 * static_cast<uint64_t>(channel_count)) n *= 2;
     set->slots = static_cast<int32_t *>(vq_calloc(n, sizeof(int32_t)));
     set->mask = n - 1;
+    set->key = &slot_key_once();
     return set->slots != nullptr;
 }
 
-uint64_t listed_slot(const listed_set *set, const playlist *p, const channel &c) {
-    uint64_t h = p->flat ? c.id : c.id ^ (static_cast<uint64_t>(c.group + 1) * kGolden);
-    return h & set->mask;
+// Keyed: a channel's id is FNV-1a over what the playlist says, whose low bits
+// anyone can choose. The group of a flat playlist's channels is -1.
+uint64_t listed_slot(const listed_set *set, const channel &c) {
+    return slot_hash_pair(*set->key, c.id, static_cast<uint32_t>(c.group + 1)) & set->mask;
 }
 
 // True when a channel equal to channel i is already listed; otherwise records i.
 bool listed_before(listed_set *set, const playlist *p, int32_t i) {
     const channel &c = p->channels[i];
-    for (uint64_t s = listed_slot(set, p, c);; s = (s + 1) & set->mask) {
+    for (uint64_t s = listed_slot(set, c);; s = (s + 1) & set->mask) {
         int32_t seen = set->slots[s];
         if (!seen) {
             set->slots[s] = i + 1;
@@ -138,7 +132,7 @@ int list_all(playlist *p, listed_set *set) {
     constexpr int32_t kAhead = 8;
     for (int32_t i = 0; i < p->channel_count; i++) {
         if (i + kAhead < p->channel_count)
-            __builtin_prefetch(&set->slots[listed_slot(set, p, p->channels[i + kAhead])]);
+            __builtin_prefetch(&set->slots[listed_slot(set, p->channels[i + kAhead])]);
         if (listed_before(set, p, i)) {
             p->duplicates++;
             continue;

@@ -15,6 +15,7 @@ qvx_subsystem(qvx_client
   source_client/validators.cpp
   source_client/model_strings.cpp
   source_client/group_table.cpp
+  source_client/slot_hash.cpp
   source_client/vlcopt_option.cpp
   source_client/entry_convert.cpp
   source_client/channel_model.cpp

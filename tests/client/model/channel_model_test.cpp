@@ -122,16 +122,18 @@ TEST(ParseBody, HttpOptionsBeatAttributesAndDoNotCarryOver) {
     EXPECT_EQ(got, "Agent/1|AttrRef -|Ref2 -|R3 ");
 }
 
-TEST(ParseBody, ManyGroupsStayFindable) {
+// The third round repeats the first: each of its channels is a duplicate.
+TEST(ParseBody, ManyGroupsStayFindableAndTheirDuplicatesUnlisted) {
     std::string text = "#EXTM3U\n";
-    for (int round = 0; round < 2; round++)
+    for (int round = 0; round < 3; round++)
         for (int g = 0; g < 300; g++)
-            text += "#EXTINF:-1 group-title=\"G" + std::to_string(g) + "\",C\nhttp://a/" + std::to_string(round) +
+            text += "#EXTINF:-1 group-title=\"G" + std::to_string(g) + "\",C\nhttp://a/" + std::to_string(round % 2) +
                     "/" + std::to_string(g) + "\n";
     converted m;
     convert_bytes(text, &m);
     ASSERT_EQ(m.status, 0) << m.err;
     ASSERT_EQ(m.p->group_count, 300);
+    EXPECT_EQ(m.p->duplicates, 300);
     EXPECT_EQ(m.p->group_slot_count, 1024u);  // at most half full
     for (int g = 0; g < 300; g++) {
         std::string name = "G" + std::to_string(g);
