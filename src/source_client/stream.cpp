@@ -3,6 +3,7 @@
 // absolute URL the entry carries (no settings, no network). Either URL may
 // carry further headers after a "|" (header_suffix.h).
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "source_client/channel_model.h"
@@ -11,6 +12,7 @@
 #include "source_client/operations.h"
 #include "source_client/results.h"
 #include "source_client/settings.h"
+#include "source_client/slot_hash.h"
 #include "source_client/url_util.h"
 
 namespace {
@@ -71,20 +73,53 @@ sv suffix_value(sv pairs, header_kind kind, vqjson::Doc &doc) {
     return {};
 }
 
-bool already_named(const Value &headers, sv name) {
-    for (const auto &m : headers.GetObject())
-        if (ieq_n(name.data(), name.size(), m.name.GetString())) return true;
-    return false;
-}
+// The names of the headers taken so far, told apart without regard to case:
+// open addressing over views of the suffix's text, at most half full, keyed
+// (the suffix is the playlist's), in the document's pool (freed with it; a
+// shortage throws as the document's own allocations do).
+class name_set {
+public:
+    explicit name_set(vqjson::Pool &pool) : pool_(pool) {}
+    bool has(sv name) const { return count_ && !slot_for(slots_, mask_, name)->empty(); }
+    // name must not be in the set yet.
+    void add(sv name) {
+        if (2 * (count_ + 1) > mask_ + 1) grow();
+        *slot_for(slots_, mask_, name) = name;
+        ++count_;
+    }
 
-// The suffix's other headers, in the order written; a name seen before loses.
+private:
+    static sv *slot_for(sv *slots, size_t mask, sv name) {
+        size_t s = slot_hash_folded(slot_key_once(), name) & mask;
+        while (!slots[s].empty() && !ieq_sv(slots[s], name)) s = (s + 1) & mask;
+        return &slots[s];
+    }
+    void grow() {
+        size_t n = slots_ ? 2 * (mask_ + 1) : 16;
+        sv *bigger = static_cast<sv *>(pool_.Malloc(n * sizeof(sv)));
+        std::uninitialized_fill_n(bigger, n, sv());
+        for (size_t i = 0; slots_ && i <= mask_; i++)
+            if (!slots_[i].empty()) *slot_for(bigger, n - 1, slots_[i]) = slots_[i];
+        slots_ = bigger;
+        mask_ = n - 1;
+    }
+    vqjson::Pool &pool_;
+    sv *slots_ = nullptr;
+    size_t mask_ = 0, count_ = 0;
+};
+
+// The suffix's other headers, in the order written; a name taken before loses
+// (the user agent and referrer are of other kinds and never clash).
 void add_other_headers(sv pairs, Value &headers, vqjson::Doc &doc) {
     header_pair pair;
     size_t len = 0;
+    name_set taken(doc.GetAllocator());
     while (next_header_pair(pairs, &pair)) {
-        if (kind_of_header(pair.name) != header_kind::other || already_named(headers, pair.name)) continue;
-        if (const char *value = decoded(pair.value, doc, &len))
+        if (kind_of_header(pair.name) != header_kind::other || taken.has(pair.name)) continue;
+        if (const char *value = decoded(pair.value, doc, &len)) {
             headers.AddMember(text(pair.name, doc), vqjson::str(value, len, doc), doc.GetAllocator());
+            taken.add(pair.name);
+        }
     }
 }
 

@@ -29,6 +29,12 @@ const suffix_case kCases[] = {
      R"({"url":"http://h/c","headers":{"Referer":"http://attr/","Cookie":"a=b"}})"},
     {"later duplicates dropped", "", "", "http://h/d|Origin=a&X-Y=1&origin=b&Referer=r&Referrer=s&&X-Y=2",
      R"({"url":"http://h/d","headers":{"Referer":"r","Origin":"a","X-Y":"1"}})"},
+    {"many names, told apart without regard to case; a value not sent leaves its name free", "", "",
+     "http://h/m|H1=1&H2=2&H3=3&H4=4&H5=5&H6=6&H7=7&H8=8&H9=9&H10=10&H11=11&H12=12"
+     "&H13=13&H14=14&H15=15&H16=16&H17=17&h1=x&X-A=%0A&x-a=2&h17=y&X-A=3",
+     R"({"url":"http://h/m","headers":{"H1":"1","H2":"2","H3":"3","H4":"4","H5":"5","H6":"6","H7":"7","H8":"8",)"
+     R"("H9":"9","H10":"10","H11":"11","H12":"12","H13":"13","H14":"14","H15":"15","H16":"16","H17":"17",)"
+     R"("x-a":"2"}})"},
     {"control bytes and bad UTF-8 never reach a player", "", "",
      "http://h/e|User-Agent=A%0D%0AX-Evil:1&User-Agent=B&Referer=%00&X-Tab=a%09b&X-Bin=%FF&X-Empty=&X-Ok=1",
      R"({"url":"http://h/e","headers":{"User-Agent":"B","X-Ok":"1"}})"},
