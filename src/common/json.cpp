@@ -154,13 +154,22 @@ const Value *find_first(const Value &obj, const char *key) noexcept {
     return nullptr;
 }
 
+// One pass: each kept member moves up over the erased ones before it, which
+// gather at the end and go together (erasing them one by one would move the
+// rest of the object each time).
 void erase_members(Value &obj, const char *key) noexcept {
     if (!obj.IsObject()) return;
     size_t n = std::strlen(key);
-    for (auto it = obj.MemberBegin(); it != obj.MemberEnd();) {
-        bool match = it->name.GetStringLength() == n && std::memcmp(it->name.GetString(), key, n) == 0;
-        it = match ? obj.EraseMember(it) : it + 1;
+    auto kept_end = obj.MemberBegin();
+    for (auto it = obj.MemberBegin(); it != obj.MemberEnd(); ++it) {
+        if (it->name.GetStringLength() == n && std::memcmp(it->name.GetString(), key, n) == 0) continue;
+        if (kept_end != it) {
+            kept_end->name.Swap(it->name);
+            kept_end->value.Swap(it->value);
+        }
+        ++kept_end;
     }
+    if (kept_end != obj.MemberEnd()) obj.EraseMember(kept_end, obj.MemberEnd());
 }
 
 Value str(const char *s, Doc &doc) { return str(s, std::strlen(s), doc); }

@@ -65,14 +65,30 @@ TEST(JsonWrite, RefusesInvalidUtf8) {
     EXPECT_EQ(out, nullptr);
 }
 
-TEST(JsonMembers, EraseKeepsOrderAndFindTakesTheFirst) {
+TEST(JsonMembers, FindTakesTheFirst) {
     vqjson::Doc doc;
     ASSERT_EQ(vqjson::parse_strict(doc, "{\"a\":1,\"ID\":2,\"b\":3,\"ID\":4,\"c\":5}"), vqjson::kOk);
     ASSERT_NE(vqjson::find_first(doc, "ID"), nullptr);
     EXPECT_EQ(vqjson::find_first(doc, "ID")->GetInt(), 2);
     EXPECT_EQ(vqjson::find_first(doc, "id"), nullptr);
-    vqjson::erase_members(doc, "ID");
-    EXPECT_EQ(write(doc), "{\"a\":1,\"b\":3,\"c\":5}");
+}
+
+TEST(JsonMembers, EraseTakesEveryMatchAndKeepsTheOthersInOrder) {
+    const struct {
+        const char *before, *after;
+    } cases[] = {
+        {R"({"a":1,"ID":2,"b":3,"ID":4,"c":5})", R"({"a":1,"b":3,"c":5})"},
+        {R"({"ID":0,"ID":1,"a":{"x":[1,2]},"ID":2,"b":"s","c":null,"ID":3})", R"({"a":{"x":[1,2]},"b":"s","c":null})"},
+        {R"({"ID":1,"ID":2})", "{}"},
+        {R"({"id":1,"IDs":2,"I":3})", R"({"id":1,"IDs":2,"I":3})"},
+        {"{}", "{}"},
+    };
+    for (const auto &c : cases) {
+        vqjson::Doc doc;
+        ASSERT_EQ(vqjson::parse_strict(doc, c.before), vqjson::kOk) << c.before;
+        vqjson::erase_members(doc, "ID");
+        EXPECT_EQ(write(doc), c.after) << c.before;
+    }
 }
 
 // Every allocation of a parse and a write may fail; each must end cleanly.
