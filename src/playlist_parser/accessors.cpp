@@ -77,6 +77,12 @@ const char *vqplp_item_attr_key(int32_t i, int32_t a) {
     return arena_str(g_vq.attrs[it->attr_first + static_cast<uint32_t>(a)].key);
 }
 
+const char *vqplp_item_attr_value(int32_t i, int32_t a) {
+    const Item *it = item_at(i);
+    if (!it || a < 0 || a >= it->attr_count) return nullptr;
+    return arena_str(g_vq.attrs[it->attr_first + static_cast<uint32_t>(a)].value);
+}
+
 int32_t vqplp_m3u_is_imdb_date_playlist() { return g_vq.imdb_date_playlist; }
 
 const char *vqplp_cue_meta(const char *name) {
@@ -86,6 +92,11 @@ const char *vqplp_cue_meta(const char *name) {
 }
 
 int32_t vqplp_cue_track_count() { return g_vq.track_count; }
+
+int32_t vqplp_cue_track_number(int32_t t) {
+    const CueTrack *tr = track_at(t);
+    return tr ? tr->number : -1;
+}
 
 const char *vqplp_cue_track_field(int32_t t, const char *name) {
     const CueTrack *tr = track_at(t);

@@ -73,10 +73,12 @@ int32_t vqplp_item_release_date(int32_t i);
 const char *vqplp_item_attr(int32_t i, const char *key);
 int32_t vqplp_item_attr_count(int32_t i);
 const char *vqplp_item_attr_key(int32_t i, int32_t a);
+const char *vqplp_item_attr_value(int32_t i, int32_t a);
 int32_t vqplp_m3u_is_imdb_date_playlist();
 
 const char *vqplp_cue_meta(const char *name);
 int32_t vqplp_cue_track_count();
+int32_t vqplp_cue_track_number(int32_t t);  // -1 for a bad index
 const char *vqplp_cue_track_field(int32_t t, const char *name);
 int32_t vqplp_cue_track_index_count(int32_t t);
 int32_t vqplp_cue_track_index_number(int32_t t, int32_t k);

@@ -21,6 +21,7 @@ TEST(ParserCue, TwoTrackSheet) {
     EXPECT_EQ(vqplp_cue_meta("OTHER"), nullptr);
     ASSERT_EQ(vqplp_cue_track_count(), 2);
     for (int t = 0; t < 2; ++t) {
+        EXPECT_EQ(vqplp_cue_track_number(t), t + 1);
         EXPECT_EQ(vqplp_cue_track_field(t, "FILE"), std::string("live set.wav"));
         EXPECT_STREQ(vqplp_cue_track_field(t, "datatype"), "AUDIO");
         EXPECT_STREQ(vqplp_item_location(t), "live set.wav");

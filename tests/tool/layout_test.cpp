@@ -19,12 +19,15 @@ TEST(Text, WidthCountsCellsNotBytes) {
     EXPECT_EQ(display_width("\xE9\xB9\xA4\xE5\xA3\x81"), 4u);                      // CJK: two cells each
     EXPECT_EQ(display_width("e\xCC\x81"), 1u);                                    // combining accent
     EXPECT_EQ(display_width("a\xFF" "b"), 3u);                                    // a bad byte shows as "?"
+    EXPECT_EQ(display_width(std::string(33, 'a') + "\xE9\xB9\xA4" + std::string(20, 'b')), 55u);  // long ASCII runs
 }
 
 TEST(Text, PrintableReplacesControlsAndBadBytes) {
     EXPECT_EQ(vqt::printable("a\tb\x1B[2Jc"), "a b [2Jc");
     EXPECT_EQ(vqt::printable("x\xC3"), "x?");
     EXPECT_EQ(vqt::printable("\xED\xA0\x80"), "???");  // an encoded surrogate is not UTF-8
+    EXPECT_EQ(vqt::printable(std::string(17, 'a') + "\x1B" + std::string(16, 'b')),
+              std::string(17, 'a') + " " + std::string(16, 'b'));
 }
 
 TEST(Text, CutEndKeepsTheStart) {

@@ -1,7 +1,6 @@
 #include "inspect.h"
 
 #include <iconv.h>
-#include <rapidjson/document.h>
 
 #include <algorithm>
 #include <array>
@@ -17,8 +16,6 @@
 
 namespace vqt {
 namespace {
-
-using Value = rapidjson::Value;
 
 struct FormatName {
     std::string_view name;
@@ -54,40 +51,38 @@ bool known_charset(const std::string &name) {
 // A format forced on a file it does not fit still parses: into nothing.
 bool nothing_usable() { return vqplp_item_count() == 0 && vqplp_cue_track_count() == 0; }
 
-std::string str(const Value &obj, const char *key) {
-    auto m = obj.FindMember(key);
-    return m != obj.MemberEnd() && m->value.IsString() ? m->value.GetString() : "";
-}
+// The parser's strings, null for none, as text.
+std::string_view text(const char *s) { return s ? s : ""; }
 
-int64_t num(const Value &obj, const char *key) {
-    auto m = obj.FindMember(key);
-    return m != obj.MemberEnd() && m->value.IsInt64() ? m->value.GetInt64() : 0;
-}
-
-const Value *member(const Value &obj, const char *key) {
-    auto m = obj.FindMember(key);
-    return m != obj.MemberEnd() ? &m->value : nullptr;
-}
-
-// The items, with a GROUP column when any item names its group.
-std::string items_table(const Value &items, size_t width) {
-    std::vector<std::vector<std::string>> rows;
-    bool grouped = false;
-    for (const Value &item : items.GetArray()) {
-        const Value *attrs = member(item, "attrs");
-        std::string group = attrs && attrs->IsObject() ? str(*attrs, "group-title") : "";
-        grouped = grouped || !group.empty();
-        rows.push_back({std::to_string(rows.size() + 1), str(item, "title"), group, str(item, "location")});
+// The group an item names: its first "group-title" attribute, spelled so.
+std::string_view group_of(int32_t i) {
+    for (int32_t a = 0; a < vqplp_item_attr_count(i); ++a) {
+        const char *key = vqplp_item_attr_key(i, a), *value = vqplp_item_attr_value(i, a);
+        if (key && value && std::string_view(key) == "group-title") return value;
     }
+    return "";
+}
+
+// The items, with a GROUP column when any item names its group. Cells are
+// views into the parser's strings: a sheet whose tracks share a long file
+// name is not copied once per track.
+void write_items(std::ostream &out, size_t width) {
+    int32_t count = vqplp_item_count();
+    bool grouped = false;
+    for (int32_t i = 0; i < count && !grouped; ++i) grouped = !group_of(i).empty();
     std::vector<Column> columns = {{"#", true, Cut::none}, {"TITLE", false, Cut::end}, {"GROUP", false, Cut::end},
                                    {"LOCATION", false, Cut::middle}};
     if (!grouped) columns.erase(columns.begin() + 2);
     Table t(columns);
-    for (auto &row : rows) {
-        if (!grouped) row.erase(row.begin() + 2);
-        t.add(std::move(row));
+    for (int32_t i = 0; i < count; ++i) {
+        std::string_view number = t.keep(std::to_string(i + 1));
+        std::string_view title = text(vqplp_item_title(i)), location = text(vqplp_item_location(i));
+        if (grouped) t.add({number, title, group_of(i), location});
+        else t.add({number, title, location});
     }
-    return rows.empty() ? "" : std::string("\n").append(t.render(width));
+    if (count == 0) return;
+    out << "\n";
+    t.write(out, width);
 }
 
 std::string clock(int64_t ms) {
@@ -97,33 +92,35 @@ std::string clock(int64_t ms) {
     return text;
 }
 
-std::string cue_section(const Value &cue, size_t width) {
-    std::string out = "\nCUE sheet: " + str(cue, "title");
-    if (!str(cue, "performer").empty()) out += " / " + str(cue, "performer");
-    Table t({{"TRACK", true, Cut::none}, {"TITLE", false, Cut::end}, {"FILE", false, Cut::end},
-             {"START", true, Cut::none}});
-    const Value *tracks = member(cue, "tracks");
-    for (size_t i = 0; tracks && tracks->IsArray() && i < tracks->Size(); ++i) {
-        const Value &track = (*tracks)[static_cast<rapidjson::SizeType>(i)];
-        const Value *indices = member(track, "indices");
-        bool timed = indices && indices->IsArray() && !indices->Empty();
-        t.add({std::to_string(num(track, "number")), str(track, "title"), str(track, "file"),
-               timed ? clock(num((*indices)[0], "ms")) : ""});
-    }
-    return out + "\n" + t.render(width);
+// Where a track starts: its first index, "" when it has none.
+std::string start_of(int32_t track) {
+    if (vqplp_cue_track_index_count(track) == 0) return "";
+    return clock(static_cast<int32_t>(vqplp_cue_track_index_frames(track, 0) * 1000 / 75));
 }
 
-std::string warnings_section(const Value &list) {
+void write_cue(std::ostream &out, size_t width) {
+    out << "\nCUE sheet: " << text(vqplp_cue_meta("TITLE"));
+    if (!text(vqplp_cue_meta("PERFORMER")).empty()) out << " / " << vqplp_cue_meta("PERFORMER");
+    out << "\n";
+    Table t({{"TRACK", true, Cut::none}, {"TITLE", false, Cut::end}, {"FILE", false, Cut::end},
+             {"START", true, Cut::none}});
+    for (int32_t i = 0; i < vqplp_cue_track_count(); ++i)
+        t.add({t.keep(std::to_string(vqplp_cue_track_number(i))), text(vqplp_cue_track_field(i, "TITLE")),
+               text(vqplp_cue_track_field(i, "FILE")), t.keep(start_of(i))});
+    t.write(out, width);
+}
+
+void write_warnings(std::ostream &out) {
     std::vector<std::string> texts;
-    for (const Value &w : list.GetArray())
-        if (w.IsString()) texts.push_back(w.GetString());
-    std::string out = "\nWarnings: " + std::to_string(texts.size()) + "\n";
+    for (int32_t i = 0; i < vqplp_warning_count(); ++i)
+        if (const char *w = vqplp_warning(i)) texts.push_back(w);
+    if (vqplp_warning_count() == 0) return;
+    out << "\nWarnings: " << texts.size() << "\n";
     for (const auto &[kind, count] : warning_kinds(texts)) {
         char line[32];
         std::snprintf(line, sizeof line, "%7zu  ", count);
-        out += line + kind + "\n";
+        out << line << kind << "\n";
     }
-    return out;
 }
 
 }  // namespace
@@ -149,15 +146,12 @@ std::vector<std::pair<std::string, size_t>> warning_kinds(const std::vector<std:
     return kinds;
 }
 
-std::string render_parse(const std::string &doc, size_t width) {
-    rapidjson::Document d;
-    if (d.Parse(doc.c_str(), doc.size()).HasParseError() || !d.IsObject()) return "";
-    std::string out = "Format: " + str(d, "format") + "\nItems:  " + std::to_string(num(d, "item_count")) + "\n";
-    if (const Value *imdb = member(d, "imdb_date_playlist"); imdb && imdb->IsTrue()) out += "(IMDb date playlist)\n";
-    if (const Value *items = member(d, "items"); items && items->IsArray()) out += items_table(*items, width);
-    if (const Value *cue = member(d, "cue"); cue && cue->IsObject()) out += cue_section(*cue, width);
-    if (const Value *w = member(d, "warnings"); w && w->IsArray()) out += warnings_section(*w);
-    return out;
+void write_parse(std::ostream &out, size_t width) {
+    out << "Format: " << vqplp_format_name(vqplp_detected_format()) << "\nItems:  " << vqplp_item_count() << "\n";
+    if (vqplp_m3u_is_imdb_date_playlist()) out << "(IMDb date playlist)\n";
+    write_items(out, width);
+    if (vqplp_detected_format() == VQPLP_FMT_CUE) write_cue(out, width);
+    write_warnings(out);
 }
 
 int run_inspect(const Options &opts, std::ostream &out, std::ostream &err) {
@@ -168,8 +162,9 @@ int run_inspect(const Options &opts, std::ostream &out, std::ostream &err) {
     if (int rc = read_file(path, bytes, error); rc != kExitOk) return err << "vqiptv: " << error << "\n", rc;
     const char *charset = opts.charset.empty() ? nullptr : opts.charset.c_str();
     int32_t status = vqplp_parse_enc(bytes.data(), bytes.size(), format_code(opts.format), charset);
-    std::string doc = vqplp_result_json();
-    out << (opts.json ? doc + "\n" : render_parse(doc, terminal_width()));
+    std::string().swap(bytes);  // the parser keeps its own copy
+    if (opts.json) out << vqplp_result_json() << "\n";
+    else write_parse(out, terminal_width());
     if (status != VQPLP_OK) return err << "vqiptv: " << vqplp_last_error() << "\n", exit_for_parse(status);
     if (opts.format == "auto" || !nothing_usable()) return kExitOk;
     err << "vqiptv: " << file_name(path) << " read as " << opts.format << " gives nothing usable ("

@@ -7,7 +7,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <numeric>
+#include <sstream>
+#include <string_view>
 #include <vector>
+
+#include "common/byte_scan.h"
 
 namespace vqt {
 namespace {
@@ -15,11 +19,6 @@ namespace {
 constexpr const char *kEllipsis = "\xE2\x80\xA6";
 // Cells a shortened URL keeps of its end at least: the file name, mostly.
 constexpr size_t kKeepAtEnd = 8;
-
-struct Glyph {
-    std::string bytes;
-    size_t width;
-};
 
 struct Range {
     uint32_t first, last;
@@ -52,7 +51,7 @@ size_t cells(uint32_t cp) {
 
 // Length of the well-formed UTF-8 sequence at s[i] (0 when there is none)
 // and its code point.
-size_t decode(const std::string &s, size_t i, uint32_t &cp) {
+size_t decode(std::string_view s, size_t i, uint32_t &cp) {
     auto c = static_cast<unsigned char>(s[i]);
     size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
     if (n == 0 || i + n > s.size()) return 0;
@@ -67,84 +66,136 @@ size_t decode(const std::string &s, size_t i, uint32_t &cp) {
     return cp < least[n] || cp > 0x10FFFF || surrogate ? 0 : n;
 }
 
-std::vector<Glyph> glyphs(const std::string &s) {
-    std::vector<Glyph> out;
+// One character as the terminal shows it: `len` bytes of the text, drawn as
+// `shown` (a control character as a space, a byte that starts no well-formed
+// sequence as "?") or, when that is null, as themselves.
+struct Glyph {
+    size_t len;
+    size_t width;
+    const char *shown;
+};
+
+Glyph glyph_at(std::string_view s, size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c >= 0x20 && c < 0x7F) return {1, 1, nullptr};  // printable ASCII, most of any text
+    uint32_t cp = 0;
+    size_t n = decode(s, i, cp);
+    if (n == 0) return {1, 1, "?"};
+    if (cp < 0x20 || cp == 0x7F) return {n, 1, " "};
+    return {n, cells(cp), nullptr};
+}
+
+// Texts are walked in place, never split into a string per glyph, and their
+// printable ASCII sixteen bytes a step: a cell of many megabytes costs little
+// more than reading it.
+size_t plain_run(std::string_view s, size_t i) {
+    size_t from = i;
+    for (; s.size() - i >= 16; i += 16) {
+        vqbytes::vec16 v = vqbytes::load16(s.data() + i);
+        if (vqbytes::any_set((v < 0x20) | (v > 0x7E))) break;
+    }
+    return i - from;
+}
+
+void append_printable(std::string_view s, std::string &out) {
+    size_t as_is = 0;  // where the bytes not yet appended, all shown as themselves, start
     for (size_t i = 0; i < s.size();) {
-        uint32_t cp = 0;
-        size_t n = decode(s, i, cp);
-        if (n == 0) {
-            out.push_back({"?", 1});
-            ++i;
-        } else if (cp < 0x20 || cp == 0x7F) {
-            out.push_back({" ", 1});
-            i += n;
-        } else {
-            out.push_back({s.substr(i, n), cells(cp)});
-            i += n;
+        if (size_t run = plain_run(s, i); run > 0) {
+            i += run;
+            continue;
         }
+        Glyph g = glyph_at(s, i);
+        if (g.shown) {
+            out.append(s.substr(as_is, i - as_is)).append(g.shown);
+            as_is = i + g.len;
+        }
+        i += g.len;
     }
-    return out;
+    out.append(s.substr(as_is));
 }
 
-// The glyphs [from, to) of g joined, taking at most `budget` cells.
-std::string take(const std::vector<Glyph> &g, size_t from, size_t to, size_t budget, size_t &used) {
-    std::string out;
+// Where the glyphs from s[from] stop fitting in `budget` cells; `used`
+// receives the cells of those that fit.
+size_t fitting_end(std::string_view s, size_t from, size_t budget, size_t &used) {
     used = 0;
-    for (size_t i = from; i < to && used + g[i].width <= budget; ++i) {
-        out += g[i].bytes;
-        used += g[i].width;
+    size_t i = from;
+    while (i < s.size()) {
+        Glyph g = glyph_at(s, i);
+        if (used + g.width > budget) break;
+        used += g.width;
+        i += g.len;
     }
-    return out;
+    return i;
 }
 
-// The longest tail of g taking at most `budget` cells.
-std::string take_tail(const std::vector<Glyph> &g, size_t budget) {
-    size_t i = g.size(), used = 0;
-    while (i > 0 && used + g[i - 1].width <= budget) used += g[--i].width;
-    size_t ignored = 0;
-    return take(g, i, g.size(), budget, ignored);
+// Where the longest tail of s taking at most `budget` cells starts: the
+// first glyph whose tail fits, so glyphs are found reading forwards, as
+// everywhere else.
+size_t tail_start(std::string_view s, size_t budget) {
+    size_t rest = display_width(s), i = 0;
+    while (i < s.size() && rest > budget) {
+        if (size_t run = std::min(plain_run(s, i), rest - budget); run > 0) {
+            i += run;
+            rest -= run;
+            continue;
+        }
+        Glyph g = glyph_at(s, i);
+        rest -= g.width;
+        i += g.len;
+    }
+    return i;
 }
 
 constexpr size_t kGap = 2;
 constexpr size_t kNarrowest = 6;
 
-std::string fit(const std::string &cell, size_t width, Cut cut) {
+std::string fit(std::string_view cell, size_t width, Cut cut) {
     if (cut == Cut::middle) return cut_middle(cell, width);
     return cut == Cut::end ? cut_end(cell, width) : printable(cell);
 }
 
 }  // namespace
 
-size_t display_width(const std::string &s) {
+size_t display_width(std::string_view s) {
     size_t w = 0;
-    for (const Glyph &g : glyphs(s)) w += g.width;
+    for (size_t i = 0; i < s.size();) {
+        if (size_t run = plain_run(s, i); run > 0) {
+            i += run;
+            w += run;
+            continue;
+        }
+        Glyph g = glyph_at(s, i);
+        w += g.width;
+        i += g.len;
+    }
     return w;
 }
 
-std::string printable(const std::string &s) {
+std::string printable(std::string_view s) {
     std::string out;
-    for (const Glyph &g : glyphs(s)) out += g.bytes;
+    out.reserve(s.size());
+    append_printable(s, out);
     return out;
 }
 
-std::string cut_end(const std::string &s, size_t width) {
+std::string cut_end(std::string_view s, size_t width) {
     if (display_width(s) <= width) return printable(s);
     if (width == 0) return "";
-    std::vector<Glyph> g = glyphs(s);
     size_t used = 0;
-    return take(g, 0, g.size(), width - 1, used) + kEllipsis;
+    return printable(s.substr(0, fitting_end(s, 0, width - 1, used))) + kEllipsis;
 }
 
-std::string cut_middle(const std::string &s, size_t width) {
+std::string cut_middle(std::string_view s, size_t width) {
     if (display_width(s) <= width) return printable(s);
     if (width < 2 * kKeepAtEnd) return cut_end(s, width);
-    std::vector<Glyph> g = glyphs(s);
     // The head reaches to the end of the host where that leaves room for a tail.
     size_t host = display_width(s.substr(0, s.find('/', s.find("://") + 3)));
     size_t head_budget = std::max((width - 1) * 2 / 3, std::min(host, width - 1 - kKeepAtEnd));
     size_t used = 0;
-    std::string head = take(g, 0, g.size(), head_budget, used);
-    return head + kEllipsis + take_tail(g, width - 1 - used);
+    std::string out = printable(s.substr(0, fitting_end(s, 0, head_budget, used)));
+    out += kEllipsis;
+    append_printable(s.substr(tail_start(s, width - 1 - used)), out);
+    return out;
 }
 
 std::vector<size_t> Table::widths(size_t limit) const {
@@ -167,25 +218,40 @@ std::vector<size_t> Table::widths(size_t limit) const {
     return w;
 }
 
-std::string Table::line(const std::vector<std::string> &cells, const std::vector<size_t> &widths) const {
-    std::string out;
+std::string Table::line(const std::vector<std::string_view> &cells, const std::vector<size_t> &widths) const {
+    std::vector<std::string> texts;
+    size_t size = 1;
     for (size_t i = 0; i < columns_.size(); ++i) {
-        std::string text = fit(i < cells.size() ? cells[i] : "", widths[i], columns_[i].cut);
-        std::string pad(widths[i] - std::min(widths[i], display_width(text)), ' ');
-        if (i > 0) out += std::string(kGap, ' ');
-        out += columns_[i].right ? pad + text : text + pad;
+        texts.push_back(fit(i < cells.size() ? cells[i] : "", widths[i], columns_[i].cut));
+        size += kGap + std::max(widths[i], texts[i].size());
+    }
+    // One block for the line: a cell of many megabytes is not copied twice over.
+    std::string out;
+    out.reserve(size);
+    for (size_t i = 0; i < columns_.size(); ++i) {
+        size_t pad = widths[i] - std::min(widths[i], display_width(texts[i]));
+        if (i > 0) out.append(kGap, ' ');
+        if (columns_[i].right) out.append(pad, ' ');
+        out += texts[i];
+        if (!columns_[i].right) out.append(pad, ' ');
     }
     out.erase(out.find_last_not_of(' ') + 1);
-    return out + "\n";
+    out += '\n';
+    return out;
+}
+
+void Table::write(std::ostream &out, size_t limit) const {
+    std::vector<size_t> w = widths(limit);
+    std::vector<std::string_view> titles;
+    for (const Column &c : columns_) titles.push_back(c.title);
+    out << line(titles, w);
+    for (const auto &row : rows_) out << line(row, w);
 }
 
 std::string Table::render(size_t limit) const {
-    std::vector<size_t> w = widths(limit);
-    std::vector<std::string> titles;
-    for (const Column &c : columns_) titles.push_back(c.title);
-    std::string out = line(titles, w);
-    for (const auto &row : rows_) out += line(row, w);
-    return out;
+    std::ostringstream out;
+    write(out, limit);
+    return std::move(out).str();
 }
 
 size_t terminal_width() {

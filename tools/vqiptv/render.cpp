@@ -38,7 +38,7 @@ std::string group_table(const std::vector<Entry> &entries, size_t width) {
     int64_t channels = 0;
     for (const Entry &e : entries) {
         // As the listing names it, "∕" for "/": `channels` takes either spelling.
-        t.add({e.name, std::to_string(e.count)});
+        t.add({e.name, t.keep(std::to_string(e.count))});
         channels += e.count;
     }
     return t.render(width) + plural(entries.size(), "group", "groups") + ", " +
