@@ -45,7 +45,22 @@ uint32_t key_hash(std::string_view k) {
            255u;
 }
 
-void vformat(char *dst, const char *format, va_list ap) { vsnprintf(dst, kTextCap, format, ap); }
+// How much of a text cut to n bytes to keep so that it ends with a whole
+// UTF-8 sequence: a cut through one would make the text, and every document
+// that quotes it, invalid UTF-8.
+size_t whole_sequences(const char *s, size_t n) {
+    size_t lead = n;
+    while (lead > 0 && n - lead < 3 && (static_cast<unsigned char>(s[lead - 1]) & 0xC0) == 0x80) --lead;
+    if (lead == 0) return n;
+    auto c = static_cast<unsigned char>(s[lead - 1]);
+    size_t span = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    return n - (lead - 1) < span ? lead - 1 : n;
+}
+
+void vformat(char *dst, const char *format, va_list ap) {
+    int n = vsnprintf(dst, kTextCap, format, ap);
+    if (n >= kTextCap) dst[whole_sequences(dst, kTextCap - 1)] = '\0';
+}
 
 }  // namespace
 

@@ -41,6 +41,11 @@ TEST(ParserState, AccessorsRejectBadIndexes) {
     EXPECT_EQ(vqplp_item_attr_key(0, -1), nullptr);
     EXPECT_EQ(vqplp_item_attr_key(0, 1), nullptr);
     EXPECT_STREQ(vqplp_item_attr_key(0, 0), "tvg-id");
+    EXPECT_EQ(vqplp_item_attr_value(0, -1), nullptr);
+    EXPECT_EQ(vqplp_item_attr_value(0, 1), nullptr);
+    EXPECT_EQ(vqplp_item_attr_value(-1, 0), nullptr);
+    EXPECT_STREQ(vqplp_item_attr_value(0, 0), "x");
+    EXPECT_EQ(vqplp_cue_track_number(0), -1);
     EXPECT_EQ(vqplp_cue_track_index_number(0, 0), -1);
     EXPECT_EQ(vqplp_cue_track_index_frames(-1, 0), -1);
     EXPECT_EQ(vqplp_cue_track_index_ms(0, 0), -1);
@@ -57,6 +62,7 @@ TEST(ParserState, AttrLookupIgnoresCaseAndTakesFirstDuplicate) {
     EXPECT_EQ(vqplp_item_attr(0, "tvg-i"), nullptr);
     EXPECT_EQ(vqplp_item_attr_count(0), 2);
     EXPECT_STREQ(vqplp_item_attr_key(0, 1), "TVG-ID");
+    EXPECT_STREQ(vqplp_item_attr_value(0, 1), "two");
 }
 
 TEST(ParserState, ClearDropsEverything) {
@@ -91,6 +97,30 @@ TEST(ParserState, LongWarningAndErrorTextsAreCutTo511Bytes) {
     std::string name(600, 'Q');
     EXPECT_EQ(parse("abc", VQPLP_FMT_AUTO, name.c_str()), VQPLP_E_DECODE);
     EXPECT_EQ(std::string(vqplp_last_error()), ("iconv " + name + " fail").substr(0, 511));
+}
+
+// The cut never splits a character: the text would no longer be UTF-8, and
+// the result document that quotes it could not be written.
+TEST(ParserState, ACutTextEndsWithAWholeCharacter) {
+    const std::string prefix = "cue: garbage: ";
+    struct Case {
+        const char *character;
+        size_t at, length, kept;  // where it starts in the warning, the warning's length, what is kept
+    } const table[] = {
+        {"\xD0\x96", 508, 510, 510},          // shorter than the cap
+        {"\xD0\x96", 509, 511, 511},          // ends at the cap
+        {"\xD0\x96", 510, 512, 510},          // one byte over it
+        {"\xF0\x9F\x98\x80", 508, 600, 508},  // far over, its last byte the 512th
+        {"\xE2\x82\xAC", 509, 600, 509},      // far over, one byte of it kept
+    };
+    for (const Case &c : table) {
+        std::string line = std::string(c.at - prefix.size(), 'x') + c.character;
+        line.append(c.length - prefix.size() - line.size(), 'z');
+        ASSERT_EQ(parse("FILE \"a.wav\" WAVE\nTRACK 1 AUDIO\nINDEX 01 00:00:00\n" + line + "\n"), 0);
+        ASSERT_EQ(vqplp_warning_count(), 1);
+        EXPECT_EQ(std::string(vqplp_warning(0)), (prefix + line).substr(0, c.kept)) << c.at << " " << c.length;
+        EXPECT_STRNE(vqplp_result_json(), "{}") << c.at << " " << c.length;
+    }
 }
 
 // Borrowed texts stay valid through any number of reads, the rendering
