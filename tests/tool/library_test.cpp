@@ -2,6 +2,7 @@
 // metered transport it installs for downloads.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -34,6 +35,22 @@ protected:
         vqiptv_fake_reset();
     }
 };
+
+TEST(ReadStream, StopsPastItsLimit) {
+    constexpr size_t kLimit = 70000;  // more than one read's chunk
+    const std::pair<size_t, int> table[] = {{kLimit - 1, 0}, {kLimit, 0}, {kLimit + 1, EFBIG}, {kLimit * 16, EFBIG}};
+    for (auto [size, status] : table) {
+        FILE *f = std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        std::string bytes(size, 'x');
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, size, f), size);
+        std::rewind(f);
+        std::string read;
+        EXPECT_EQ(vqt::read_stream(f, read, kLimit), status) << size;
+        EXPECT_LE(read.size(), kLimit) << size;
+        std::fclose(f);
+    }
+}
 
 TEST(StatedSize, ReadsTheLibraryMessage) {
     EXPECT_EQ(vqt::stated_size("output buffer too small: need 1234 bytes"), 1234);

@@ -81,13 +81,6 @@ bool unreserved(unsigned char c) {
 
 std::string settings_for(const std::string &url) { return "{\"URL\":" + json_string(url) + "}"; }
 
-// Appends all of f to bytes; answers 0 or an errno value.
-int read_stream(FILE *f, std::string &bytes) {
-    char chunk[65536];
-    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) bytes.append(chunk, n);
-    return std::ferror(f) ? EIO : 0;
-}
-
 Prepared serve_file(const std::string &path) {
     Prepared p;
     std::string bytes;
@@ -141,15 +134,26 @@ std::string file_url(const std::string &path) {
 
 std::string file_name(const std::string &path) { return path == "-" ? "standard input" : path; }
 
+int read_stream(FILE *f, std::string &bytes, size_t limit) {
+    char chunk[65536];
+    for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, f)) > 0;) {
+        if (bytes.size() > limit || n > limit - bytes.size()) return EFBIG;
+        bytes.append(chunk, n);
+    }
+    return std::ferror(f) ? EIO : 0;
+}
+
 int read_file(const std::string &path, std::string &bytes, std::string &error) {
     std::error_code ec;
     int err = 0;
     if (path == "-") {
-        err = read_stream(stdin, bytes);
+        err = read_stream(stdin, bytes, kMaxInput);
     } else if (std::filesystem::is_directory(path, ec)) {
         err = EISDIR;
     } else if (FILE *f = std::fopen(path.c_str(), "rb")) {
-        err = read_stream(f, bytes);
+        // One block of the file's size, not a block grown by doubling.
+        if (uintmax_t size = std::filesystem::file_size(path, ec); !ec && size <= kMaxInput) bytes.reserve(size);
+        err = read_stream(f, bytes, kMaxInput);
         std::fclose(f);
     } else {
         err = errno;

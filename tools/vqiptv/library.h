@@ -2,7 +2,9 @@
 // line made ready, operations called with buffers sized through the library's
 // "buffer too small" answer, and statuses mapped to exit statuses.
 #pragma once
+#include <climits>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -67,6 +69,14 @@ std::string json_string(const std::string &s);
 
 // A file as messages name it: its path, or "standard input" for "-".
 std::string file_name(const std::string &path);
+
+// The most a file or standard input may hold: what the parser's own file
+// reader takes.
+constexpr size_t kMaxInput = INT32_MAX;
+
+// Appends all of f to bytes, which must not grow past `limit` bytes; answers
+// 0, EFBIG when f holds more, or EIO.
+int read_stream(FILE *f, std::string &bytes, size_t limit);
 
 // Reads a whole file, "-" standard input; answers kExitOk or an exit status
 // with a message.
