@@ -19,6 +19,9 @@ TEST(Suggest, LetterCaseFirstThenTheFewestEdits) {
                           Case{"Sportv", {"Sports", "Sport TV"}},  // nearest first
                           Case{"Новсти", {"Новости"}}, Case{"Weather", {}}})
         EXPECT_EQ(vqt::nearest_names(c.typed, groups), c.offered) << c.typed;
+    std::vector<std::string> with_long = groups;
+    with_long.push_back(std::string(1 << 20, 'N'));  // as far from any typed name as it is long
+    EXPECT_EQ(vqt::nearest_names("Nwes", with_long), std::vector<std::string>{"News"});
     EXPECT_EQ(vqt::nearest_names("a", {"b", "c", "d", "e"}).size(), 3u) << "three at most";
 }
 
