@@ -20,12 +20,6 @@ std::string slurp(const std::string &path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-double cpu_seconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
 // The child's side: the peak is the high-water mark of the resident set since
 // it was reset, less the pages the child inherited.
 cold_run measure(int (*op)(const void *), const void *arg) {
@@ -41,6 +35,12 @@ cold_run measure(int (*op)(const void *), const void *arg) {
 }
 
 }  // namespace
+
+double cpu_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
 
 std::string big_playlist(const std::string &size) {
     std::string path = "/tmp/big_" + size + ".m3u";

@@ -6,6 +6,9 @@
 // corpus tool into /tmp on first use.
 std::string big_playlist(const std::string &size);
 
+// Processor time (user and system) the process has used so far.
+double cpu_seconds();
+
 // Kilobytes of a "Name:   123 kB" line of /proc/self/status.
 long status_kb(const char *name);
 
