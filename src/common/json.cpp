@@ -113,7 +113,7 @@ struct OutText {
 }  // namespace
 
 Status parse_strict(Doc &doc, const char *text, size_t len) noexcept {
-    if (!text || std::memchr(text, 0, len)) return kInvalid;
+    if (!text || len > kMaxTextBytes || std::memchr(text, 0, len)) return kInvalid;
     Generator gen{text, len};
     Status st = build([&] { doc.Populate(gen); });
     if (st != kOk) return st;

@@ -61,6 +61,10 @@ constexpr unsigned kMaxDepth = 128;
 
 enum Status { kOk = 0, kInvalid = -1, kNoMemory = -2 };
 
+// RapidJSON counts a string's bytes and an object's members in 32 bits: a
+// longer text is refused before it is read.
+constexpr size_t kMaxTextBytes = 0xFFFFFFFFu;
+
 // Parses text (len bytes, or up to its NUL with the second form) into doc.
 Status parse_strict(Doc &doc, const char *text, size_t len) noexcept;
 Status parse_strict(Doc &doc, const char *text) noexcept;

@@ -42,7 +42,7 @@ void sbuf_append(shared_buf *b, const void *data, size_t n) {
 
 shared_buf *sbuf_copy(const void *data, size_t n) {
     shared_buf *b = nullptr;
-    if (!sbuf_reserve(&b, n + 1)) return nullptr;
+    if (n == static_cast<size_t>(-1) || !sbuf_reserve(&b, n + 1)) return nullptr;  // n + 1 would wrap to 0
     sbuf_append(b, data, n);
     return b;
 }

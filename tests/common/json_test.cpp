@@ -44,6 +44,13 @@ TEST(JsonRead, RefusesEverythingLoose) {
     for (const auto &b : bad) EXPECT_EQ(parse(b), vqjson::kInvalid) << b;
 }
 
+// Refused by their length alone: not a byte of them is read.
+TEST(JsonRead, RefusesTextsLongerThanItsLengthsCount) {
+    vqjson::Doc doc;
+    for (size_t len : {vqjson::kMaxTextBytes + 1, static_cast<size_t>(-1)})
+        EXPECT_EQ(vqjson::parse_strict(doc, "{}", len), vqjson::kInvalid) << len;
+}
+
 TEST(JsonRead, CapsNestingDepth) {
     std::string deep(vqjson::kMaxDepth, '['), close(vqjson::kMaxDepth, ']');
     EXPECT_EQ(parse(deep + close), vqjson::kOk);

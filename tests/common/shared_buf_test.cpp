@@ -27,6 +27,17 @@ TEST(SharedBuf, FilledThroughGrowthThenSharedUntilTheLastReference) {
     EXPECT_EQ(sbuf_ref(nullptr), nullptr);
 }
 
+// Sizes whose room, with the NUL and the header, would wrap are refused
+// before anything is allocated or read.
+TEST(SharedBuf, RefusesSizesThatWrap) {
+    const size_t most = static_cast<size_t>(-1);
+    shared_buf *b = nullptr;
+    EXPECT_FALSE(sbuf_reserve(&b, most));
+    EXPECT_EQ(b, nullptr);
+    EXPECT_EQ(sbuf_copy("x", most - 1), nullptr);
+    EXPECT_EQ(sbuf_copy("x", most), nullptr);
+}
+
 TEST(SharedBuf, ShortMemoryLeavesTheBufferAsItWas) {
     shared_buf *b = sbuf_copy("xy", 2);
     ASSERT_NE(b, nullptr);
