@@ -54,6 +54,7 @@ struct answer_row {
 // bytes to give: a redirect is delivered, not followed, and an error status
 // is no failure.
 TEST(WinHttpExchange, DeliversEachAnswerAsItCame) {
+    const std::string longest = "/" + std::string(16383, 'p');  // as long as any URL the library sends
     const answer_row rows[] = {
         {"the root for a bare host", "", "/", ok_with(""), 200, "", {"X-Multi", "1"}},
         {"a redirect", "/moved", "/moved", http_response(302, {"Location: /target"}, "gone"), 302, "gone",
@@ -62,6 +63,7 @@ TEST(WinHttpExchange, DeliversEachAnswerAsItCame) {
          {"X-Id", "7"}},
         {"an error status", "/missing", "/missing", http_response(404, {}, "no such list"), 404, "no such list",
          {"Content-Length", "12"}},
+        {"the longest path", longest.c_str(), longest.c_str(), ok_with("long"), 200, "long", {"X-Multi", "1"}},
     };
     for (const answer_row &r : rows) {
         SCOPED_TRACE(r.name);
