@@ -7,6 +7,9 @@
 #       prefix twice: with find_package and with pkg-config
 #   install_test.sh deb BUILD_DIR
 #       makes the Debian package and checks what it holds
+#   install_test.sh hardening BUILD_DIR CHECK
+#       installs BUILD_DIR into a temporary prefix and has the CMake script
+#       CHECK read the installed library and tool for their hardening marks
 set -euo pipefail
 
 # Every file a prefix must hold (bash patterns: the library folder may be
@@ -90,6 +93,14 @@ deb() {
   dpkg-deb -c "$package" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' >"$scratch/files"
   holds_all "$scratch/files"
   dpkg-deb -f "$package" Depends | grep -q libcurl || { echo "no dependency on libcurl" >&2; exit 1; }
+}
+
+hardening() {
+  local build=$1 check=$2 prefix=$scratch/prefix
+  run install.log cmake --install "$build" --prefix "$prefix"
+  local library
+  library=$(echo "$prefix"/lib*/quorvex-vequora-iptv-m3u-source-client.so)
+  run hardening.log cmake -DLIBRARY="$library" -DPROGRAM="$prefix/bin/vqiptv" -P "$check"
 }
 
 mode=$1; shift
