@@ -1,7 +1,7 @@
 // M3U and extended-M3U parser: one item per location line, with the duration,
-// attributes and title of the "#EXTINF" line before it and a pending
-// "#EXTGRP:" group. Pending values are views into the decoded text; only a
-// finished item is copied into the arena.
+// attributes and title of the "#EXTINF" line before it and the "#EXTGRP:"
+// group written before its location. Pending values are views into the
+// decoded text; only a finished item is copied into the arena.
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>
@@ -197,7 +197,6 @@ void parse_extinf(M3uState &st, std::string_view line) {
         warnf("m3u: invalid EXTINF");
     else
         read_extinf_body(st, line.substr(colon + 1));
-    apply_group(st);
     st.extinf_pending = true;
 }
 
@@ -212,6 +211,7 @@ int add_entry(M3uState &st, std::string_view location) {
         return entry_add(vqplp_entry{location, {}, nullptr, 0}, -1, -1);
     }
     st.extinf_pending = false;
+    apply_group(st);
     return entry_add(vqplp_entry{location, st.title, st.attrs, st.attr_count}, duration_ms(st.duration), st.duration);
 }
 

@@ -95,16 +95,22 @@ TEST(ParserM3u, SecondExtinfReplacesFirst) {
     EXPECT_EQ(vqplp_warning_count(), 0);
 }
 
+// An "#EXTGRP:" line before an entry's location belongs to that entry, on
+// either side of its "#EXTINF"; a group-title attribute wins over it.
 TEST(ParserM3u, GroupsFromExtgrp) {
     ASSERT_EQ(parse_m3u("#EXTGRP: Sports \n#EXTINF:-1,A\nhttp://a/\n"
                         "#EXTGRP:Movies\n#EXTINF:-1 group-title=\"Own\",B\nhttp://b/\n"
-                        "#EXTINF:-1,C\n#EXTGRP:Late\nhttp://c/\n#EXTINF:-1,D\nhttp://d/\n"),
+                        "#EXTINF:-1,C\n#EXTGRP:News\nhttp://c/\n#EXTINF:-1,D\nhttp://d/\n"
+                        "#EXTINF:-1 group-title=\"Own\",E\n#EXTGRP:Kids\nhttp://e/\n"
+                        "#EXTGRP:Early\n#EXTINF:-1,F\n#EXTGRP:Near\nhttp://f/\n"),
               0);
-    ASSERT_EQ(vqplp_item_count(), 4);
+    ASSERT_EQ(vqplp_item_count(), 6);
     EXPECT_STREQ(vqplp_item_attr(0, "group-title"), "Sports");
     EXPECT_EQ(attrs(1), (Attrs{{"group-title", "Own"}}));
-    EXPECT_EQ(vqplp_item_attr(2, "group-title"), nullptr);
-    EXPECT_STREQ(vqplp_item_attr(3, "group-title"), "Late");
+    EXPECT_STREQ(vqplp_item_attr(2, "group-title"), "News");
+    EXPECT_EQ(vqplp_item_attr(3, "group-title"), nullptr);
+    EXPECT_EQ(attrs(4), (Attrs{{"group-title", "Own"}}));
+    EXPECT_STREQ(vqplp_item_attr(5, "group-title"), "Near");
 }
 
 TEST(ParserM3u, AttributeLimit) {
