@@ -144,10 +144,16 @@ std::string_view read_value(std::string_view s, size_t *i) {
     return v;
 }
 
+// White space, and the commas that malformed lines put before a key
+// ("#EXTINF:-1,tvg-id=...").
+void skip_separators(std::string_view s, size_t *i) {
+    while (*i < s.size() && (is_ws(s[*i]) || s[*i] == ',')) ++*i;
+}
+
 void read_attrs(M3uState &st, std::string_view region) {
     size_t i = 0;
     while (st.attr_count < kMaxAttrs) {
-        skip_ws(region, &i);
+        skip_separators(region, &i);
         if (i >= region.size()) return;
         size_t stop = key_end(region, i);
         if (stop >= region.size()) return;  // a last word without "="

@@ -59,6 +59,9 @@ TEST(ParserM3u, ExtinfLines) {
         {"#EXTINF:1 trailing", "", 1000, {}},
         {"#EXTINF:1 end=", "", 1000, {{"end", ""}}},
         {"#EXTINF:1 a=\"x\" , spaced title ", "spaced title", 1000, {{"a", "x"}}},
+        // a stray comma before the keys: they are still keys
+        {"#EXTINF:-1,tvg-id=\"CCTV1\" group-title=\"CCTV\",CCTV1", "CCTV1", -1,
+         {{"tvg-id", "CCTV1"}, {"group-title", "CCTV"}}},
         // keys are scanned eight bytes at a time: ends inside and past a word,
         // a control byte that belongs to the key, a tab that ends one
         {"#EXTINF:1 tvg-language=\"x\" group-title-long=y a\x01\x1f-key-b=2,T", "T", 1000,
