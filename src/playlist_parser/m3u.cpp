@@ -35,19 +35,26 @@ enum class Tag { kExtinf, kGroup, kOption, kIgnored, kUnknown };
 struct TagPrefix {
     std::string_view prefix;
     Tag tag;
+    vqplp_option_tag option;  // for Tag::kOption
 };
-
-constexpr std::string_view kOptionTag = "#EXTVLCOPT";
 
 constexpr TagPrefix kTags[] = {
-    {"#EXTINF", Tag::kExtinf},     {"#EXTGRP:", Tag::kGroup},  {"#PLAYLIST:", Tag::kIgnored},
-    {kOptionTag, Tag::kOption}, {"#EXTIMG", Tag::kIgnored}, {"#EXT-X-", Tag::kIgnored},
+    {"#EXTINF", Tag::kExtinf, {}},
+    {"#EXTGRP:", Tag::kGroup, {}},
+    {"#PLAYLIST:", Tag::kIgnored, {}},
+    {"#EXTVLCOPT", Tag::kOption, VQPLP_TAG_EXTVLCOPT},
+    {"#EXTHTTP:", Tag::kOption, VQPLP_TAG_EXTHTTP},
+    {"#KODIPROP:", Tag::kOption, VQPLP_TAG_KODIPROP},
+    {"#EXTIMG", Tag::kIgnored, {}},
+    {"#EXT-X-", Tag::kIgnored, {}},
 };
 
-Tag classify(std::string_view line) {
+constexpr TagPrefix kUnknownTag = {{}, Tag::kUnknown, {}};
+
+const TagPrefix &classify(std::string_view line) {
     for (const TagPrefix &t : kTags)
-        if (istarts_with(line, t.prefix)) return t.tag;
-    return Tag::kUnknown;
+        if (istarts_with(line, t.prefix)) return t;
+    return kUnknownTag;
 }
 
 // The last comma outside double quotes, or npos, by a forward walk: quoted
@@ -221,9 +228,22 @@ int add_entry(M3uState &st, std::string_view location) {
     return entry_add(vqplp_entry{location, st.title, st.attrs, st.attr_count}, duration_ms(st.duration), st.duration);
 }
 
-int hand_option(std::string_view line) {
-    if (!g_vq.sink || !g_vq.sink->option) return VQPLP_OK;
-    return g_vq.sink->option(g_vq.sink->ctx, line.substr(kOptionTag.size())) == 0 ? VQPLP_OK : VQPLP_E_NOMEM;
+// The text after a tag and its colon, without surrounding white space.
+std::string_view tag_text(std::string_view line, size_t tag_len) {
+    std::string_view rest = trimmed(line.substr(tag_len));
+    if (!rest.empty() && rest.front() == ':') rest = trimmed(rest.substr(1));
+    return rest;
+}
+
+int hand_option(const TagPrefix &t, std::string_view line) {
+    const vqplp_sink *sink = g_vq.sink;
+    if (!sink) return VQPLP_OK;
+    int rc = 0;
+    if (sink->tagged_option)
+        rc = sink->tagged_option(sink->ctx, t.option, tag_text(line, t.prefix.size()));
+    else if (sink->option && t.option == VQPLP_TAG_EXTVLCOPT)
+        rc = sink->option(sink->ctx, line.substr(t.prefix.size()));
+    return rc == 0 ? VQPLP_OK : VQPLP_E_NOMEM;
 }
 
 int handle_line(M3uState &st, std::string_view raw) {
@@ -238,7 +258,8 @@ int handle_line(M3uState &st, std::string_view raw) {
         if (line.size() != raw.size()) warnf("m3u: location trimmed");
         return add_entry(st, line);
     }
-    switch (classify(line)) {
+    const TagPrefix &tag = classify(line);
+    switch (tag.tag) {
         case Tag::kExtinf:
             parse_extinf(st, line);
             break;
@@ -248,7 +269,7 @@ int handle_line(M3uState &st, std::string_view raw) {
             break;
         case Tag::kOption:
             warnf("m3u: ignored tag");
-            return hand_option(line);
+            return hand_option(tag, line);
         case Tag::kIgnored:
             warnf("m3u: ignored tag");
             break;

@@ -46,6 +46,12 @@ struct vqplp_entry {
     const vqplp_pair *attrs;
     int32_t attr_count;
 };
+// The M3U lines that carry options for the entry that follows them.
+enum vqplp_option_tag : int32_t {
+    VQPLP_TAG_EXTVLCOPT = 0,  // "#EXTVLCOPT:key=value" (VLC)
+    VQPLP_TAG_EXTHTTP = 1,    // "#EXTHTTP:{json object of header names and values}"
+    VQPLP_TAG_KODIPROP = 2,   // "#KODIPROP:key=value" (Kodi)
+};
 // Where a parse hands its entries. Each callback answers 0 to go on; anything
 // else stops the parse with VQPLP_E_NOMEM.
 struct vqplp_sink {
@@ -55,6 +61,13 @@ struct vqplp_sink {
     // precedes. Null: such lines are passed over.
     int (*option)(void *ctx, std::string_view text);
     void *ctx;
+    // Each "#EXTVLCOPT", "#EXTHTTP:" and "#KODIPROP:" line of an M3U playlist
+    // (tags compared ignoring case), before the entry it precedes: which tag,
+    // and the text after the tag and its colon with surrounding white space
+    // removed (a view into the decoded text). When set, it takes the
+    // "#EXTVLCOPT" lines too and option is not called; null: "#EXTHTTP:" and
+    // "#KODIPROP:" lines are passed over.
+    int (*tagged_option)(void *ctx, vqplp_option_tag tag, std::string_view text) = nullptr;
 };
 // vqplp_parse_borrowed that hands every M3U and streaming-list entry to the
 // sink in order instead of keeping it, so that a caller building its own

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 #include "parser_test_util.h"
 
@@ -129,13 +130,14 @@ TEST(ParserM3u, AttributeLimit) {
 
 TEST(ParserM3u, WarningsAndBarePaths) {
     ASSERT_EQ(parse("\n#extm3u url-tvg=\"http://g/\"\r\n#EXTM3U\r# comment\r\n#EXT-X-VERSION:3\n#EXTVLCOPT:x=1\n"
-                    "#PLAYLIST:p\n#EXTIMG:i\n#EXTINF no colon\nhttp://a/\n\tpath/b.ts\n#EXTINF:1,dangling\n",
+                    "#EXTHTTP:{}\n#KODIPROP:k=v\n#PLAYLIST:p\n#EXTIMG:i\n#EXTINF no colon\nhttp://a/\n\tpath/b.ts\n"
+                    "#EXTINF:1,dangling\n",
                     VQPLP_FMT_M3U),
               0);
     EXPECT_EQ(warnings(),
               (std::vector<std::string>{"m3u: unknown tag", "m3u: unknown tag", "m3u: ignored tag", "m3u: ignored tag",
-                                        "m3u: ignored tag", "m3u: ignored tag", "m3u: invalid EXTINF",
-                                        "m3u: location trimmed", "m3u: bare path accepted"}));
+                                        "m3u: ignored tag", "m3u: ignored tag", "m3u: ignored tag", "m3u: ignored tag",
+                                        "m3u: invalid EXTINF", "m3u: location trimmed", "m3u: bare path accepted"}));
     ASSERT_EQ(vqplp_item_count(), 2);
     EXPECT_STREQ(vqplp_item_title(0), "");
     EXPECT_EQ(vqplp_item_duration_ms(0), -1);
@@ -203,4 +205,57 @@ TEST(ParserM3u, ANulAnywhereInALongLineEndsItsContent) {
     }
     ASSERT_EQ(parse_m3u(head + std::string(80, 'x') + tail), 0);
     EXPECT_STREQ(vqplp_item_title(0), "T");
+}
+
+namespace {
+
+int log_entry(void *ctx, const vqplp_entry &e) {
+    std::string &log = *static_cast<std::string *>(ctx);
+    log.append("entry ").append(e.title);
+    for (int32_t a = 0; a < e.attr_count; ++a) log.append(" ").append(e.attrs[a].key).append("=").append(e.attrs[a].value);
+    log += '|';
+    return 0;
+}
+
+int log_option(void *ctx, std::string_view text) {
+    static_cast<std::string *>(ctx)->append("option ").append(text).append("|");
+    return 0;
+}
+
+int log_tagged(void *ctx, vqplp_option_tag tag, std::string_view text) {
+    static_cast<std::string *>(ctx)->append("tag" + std::to_string(tag) + " ").append(text).append("|");
+    return tag == VQPLP_TAG_KODIPROP && text == "stop" ? 1 : 0;
+}
+
+}  // namespace
+
+// Option lines reach the sink before their entry: #EXTVLCOPT alone through
+// option, all three with their tag through tagged_option. The entry the sink
+// gets carries its #EXTGRP group as the stored item does.
+TEST(ParserM3u, OptionLinesReachTheSink) {
+    const std::string text =
+        "#EXTM3U\n#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=UA\n#EXTHTTP: {\"Cookie\":\"c=1\"} \n"
+        "#kodiprop:inputstream.adaptive.stream_headers=Referer=http://r/\n#EXTGRP:News\nhttp://a/\n";
+    const struct {
+        vqplp_sink sink;
+        const char *log;
+    } cases[] = {
+        {{log_entry, log_option, nullptr}, "option :http-user-agent=UA|entry A group-title=News|"},
+        {{log_entry, log_option, nullptr, log_tagged},
+         "tag0 http-user-agent=UA|tag1 {\"Cookie\":\"c=1\"}|tag2 inputstream.adaptive.stream_headers=Referer=http://r/|"
+         "entry A group-title=News|"},
+        {{log_entry, nullptr, nullptr}, "entry A group-title=News|"},
+    };
+    for (const auto &c : cases) {
+        std::string log;
+        vqplp_sink sink = c.sink;
+        sink.ctx = &log;
+        ASSERT_EQ(vqplp_parse_borrowed_each(text.data(), text.size(), sink), 0);
+        EXPECT_EQ(log, c.log);
+    }
+    const std::string stop = "#EXTM3U\n#KODIPROP:stop\nhttp://a/\n";
+    std::string log;
+    EXPECT_EQ(vqplp_parse_borrowed_each(stop.data(), stop.size(), vqplp_sink{log_entry, nullptr, &log, log_tagged}),
+              VQPLP_E_NOMEM);
+    EXPECT_EQ(log, "tag2 stop|");
 }
