@@ -12,8 +12,35 @@ namespace vqplp {
 namespace {
 
 constexpr std::string_view kHlsTags[] = {"TARGETDURATION", "STREAM-INF", "MEDIA-SEQUENCE", "ENDLIST", "KEY:", "MAP:"};
+// Detection looks this far into a text, so that it stays cheap however long
+// the text is: the HLS tags, and the entries of an M3U list whose header is
+// late or missing (banners and comments before them run to a few lines).
+constexpr size_t kHeadWindow = 65536;
 
 bool contains(std::string_view hay, std::string_view needle) { return hay.find(needle) != hay.npos; }
+
+// Whether needle begins a line of w, after spaces or tabs at most.
+bool starts_a_line(std::string_view w, std::string_view needle) {
+    for (size_t at = w.find(needle); at != w.npos; at = w.find(needle, at + 1)) {
+        size_t b = at;
+        while (b > 0 && (w[b - 1] == ' ' || w[b - 1] == '\t')) --b;
+        if (b == 0 || w[b - 1] == '\n' || w[b - 1] == '\r') return true;
+    }
+    return false;
+}
+
+// Whether w has "#EXTINF" lines and all of them are HLS segments: none with
+// what IPTV lists write and HLS never does, a negative duration or attributes.
+bool has_only_segments(std::string_view w) {
+    bool any = false;
+    for (size_t at = w.find("#EXTINF:"); at != w.npos; at = w.find("#EXTINF:", at + 1)) {
+        std::string_view line = w.substr(at + 8);
+        line = line.substr(0, line.find_first_of("\r\n"));
+        if (trimmed(line).substr(0, 1) == "-" || contains(line, "=\"")) return false;
+        any = true;
+    }
+    return any;
+}
 
 bool looks_cue(std::string_view w) {
     return (contains(w, "FILE \"") || contains(w, "\nFILE ")) && contains(w, "TRACK ") && contains(w, "INDEX ");
@@ -57,21 +84,26 @@ int stream_line(std::string_view line) {
 
 }  // namespace
 
+// "#EXT-X-VERSION" is HLS's own tag too, but some IPTV lists copy it into
+// their header, so alone it marks HLS only when the entries are segments.
 int looks_hls(const char *text, size_t len) {
-    std::string_view w = head_window(text, len, 65536);
+    std::string_view w = head_window(text, len, kHeadWindow);
+    bool version = false;
     for (size_t at = w.find("#EXT-X-"); at != w.npos; at = w.find("#EXT-X-", at + 1)) {
         std::string_view tag = w.substr(at + 7);
         for (std::string_view t : kHlsTags)
             if (tag.substr(0, t.size()) == t) return 1;
+        version = version || tag.substr(0, 7) == "VERSION";
     }
-    return 0;
+    return version && has_only_segments(w);
 }
 
 int32_t sniff(const char *text, size_t len) {
     if (!text) return VQPLP_FMT_UNKNOWN;
     size_t i = 0;
     while (i < len && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) ++i;
-    if (len - i >= 7 && std::memcmp(text + i, "#EXTM3U", 7) == 0)
+    bool header = len - i >= 7 && std::memcmp(text + i, "#EXTM3U", 7) == 0;
+    if (header || starts_a_line(head_window(text, len, kHeadWindow), "#EXTINF"))
         return looks_hls(text, len) ? VQPLP_FMT_HLS : VQPLP_FMT_M3U;
     if (looks_cue(head_window(text, len, 8192))) return VQPLP_FMT_CUE;
     if (has_stream_scheme(head_window(text, len, 4096))) return VQPLP_FMT_STREAMING_LIST;

@@ -21,6 +21,8 @@ using Pair = vqplp_pair;
 
 struct M3uState {
     bool header_seen = false;
+    bool passed_over = false;  // a non-empty line came before the header
+    unsigned long long line_no = 0;  // counted only while the header is looked for
     bool extinf_pending = false;
     bool group_pending = false;
     int32_t duration = -1;
@@ -249,11 +251,6 @@ int hand_option(const TagPrefix &t, std::string_view line) {
 int handle_line(M3uState &st, std::string_view raw) {
     std::string_view line = trimmed(raw);
     if (line.empty()) return VQPLP_OK;
-    if (!st.header_seen) {
-        if (!istarts_with(line, "#EXTM3U")) return VQPLP_E_FORMAT;
-        st.header_seen = true;
-        return VQPLP_OK;
-    }
     if (line.front() != '#') {
         if (line.size() != raw.size()) warnf("m3u: location trimmed");
         return add_entry(st, line);
@@ -278,6 +275,40 @@ int handle_line(M3uState &st, std::string_view raw) {
             break;
     }
     return VQPLP_OK;
+}
+
+// Tags that belong to an entry: one of them before any header starts the
+// entries of a list written without one.
+bool starts_entries(std::string_view line) {
+    Tag t = classify(line).tag;
+    return t == Tag::kExtinf || t == Tag::kGroup || t == Tag::kOption;
+}
+
+// A line while the header is looked for. Real lists put banners, comments or
+// blank lines before it, misspell it ("/#EXTM3U") or leave it out; such a
+// list is read all the same, from its header or else from its first entry
+// tag, and what comes before is passed over. True when the line is that
+// entry tag, to be handled as such.
+bool seek_header(M3uState &st, std::string_view raw) {
+    ++st.line_no;
+    std::string_view line = trimmed(raw);
+    if (line.empty()) return false;
+    st.header_seen = true;
+    if (istarts_with(line, "#EXTM3U")) {
+        if (st.passed_over) warnf("m3u: late header on line %llu", st.line_no);
+        return false;
+    }
+    if (starts_entries(line)) {
+        warnf("m3u: missing header, entries from line %llu", st.line_no);
+        return true;
+    }
+    if (icontains(line, "#extm3u")) {
+        warnf("m3u: misspelt header on line %llu", st.line_no);
+        return false;
+    }
+    st.header_seen = false;
+    st.passed_over = true;
+    return false;
 }
 
 bool is_imdb_item(const Item &it) {
@@ -305,8 +336,8 @@ int parse_m3u(const char *text, size_t len, bool has_nul) {
     LineCursor cur = lines_begin(text, len, has_nul);
     std::string_view line;
     while (lines_next(cur, line)) {
+        if (!st.header_seen && !seek_header(st, line)) continue;
         int rc = handle_line(st, line);
-        if (rc == VQPLP_E_FORMAT) break;
         if (rc != VQPLP_OK) return rc;
     }
     if (!st.header_seen) {

@@ -23,6 +23,16 @@ TEST(ParserDetect, SniffsFormats) {
         {"hls stream-inf", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nlow.m3u8\n", 1},
         {"hls marker past 64 KiB", "#EXTM3U\n#" + pad + "\n#EXT-X-ENDLIST\n", 0},
         {"version tag alone is not hls", "#EXTM3U\n#EXT-X-VERSION:3\nhttp://a/\n", 0},
+        {"version tag and segments", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:10.0,\nseg0.ts\n", 1},
+        {"version tag in a channel list", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:-1,A\nhttp://a/\n", 0},
+        {"version tag, entries with attributes", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:0 tvg-id=\"a\",A\nhttp://a/\n", 0},
+        {"comment before header", "# by someone\n#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n", 0},
+        {"misspelt header", "/#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n", 0},
+        {"no header", "  #EXTINF:-1,A\nhttp://a/\n", 0},
+        {"no header, hls", "#EXTINF:10.0,\nseg0.ts\n#EXT-X-ENDLIST\n", 1},
+        {"late header, no entries", "# by someone\n#EXTM3U\nhttp://a/\n", 2},
+        {"#EXTINF not at a line start", "News,http://a/#EXTINF:-1\n", 2},
+        {"first #EXTINF past 64 KiB", pad + "\n#EXTINF:-1,A\nhttp://a/\n", 4},
         {"cue", "REM x\nFILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n", 3},
         {"cue keywords in lower case", "file \"a.wav\" WAVE\ntrack 01 AUDIO\nindex 01 00:00:00\n", 4},
         {"cue beyond 8 KiB", std::string(9000, ' ') + "\nFILE \"a\" WAVE\nTRACK 1 AUDIO\nINDEX 01 00:00:00\n", 4},
@@ -35,6 +45,19 @@ TEST(ParserDetect, SniffsFormats) {
     };
     for (const auto &c : cases) {
         EXPECT_EQ(vqplp_detect(c.text.data(), c.text.size()), c.format) << c.what;
+    }
+}
+
+// Without a header, entries are looked for in the first 64 KiB only: an
+// "#EXTINF" that ends at byte 65536 is seen, one a byte later is not.
+TEST(ParserDetect, EntriesWithoutHeaderAreLookedForIn64KiB) {
+    const struct {
+        size_t at;  // where the "#EXTINF" line begins
+        int32_t format;
+    } cases[] = {{65528, 0}, {65529, 0}, {65530, 4}, {1 << 20, 4}};
+    for (const auto &c : cases) {
+        std::string text = std::string(c.at - 1, 'x') + "\n#EXTINF:-1,A\nhttp://a/\n";
+        EXPECT_EQ(vqplp_detect(text.data(), text.size()), c.format) << c.at;
     }
 }
 

@@ -131,7 +131,7 @@ TEST(ParserM3u, AttributeLimit) {
 TEST(ParserM3u, WarningsAndBarePaths) {
     ASSERT_EQ(parse("\n#extm3u url-tvg=\"http://g/\"\r\n#EXTM3U\r# comment\r\n#EXT-X-VERSION:3\n#EXTVLCOPT:x=1\n"
                     "#EXTHTTP:{}\n#KODIPROP:k=v\n#PLAYLIST:p\n#EXTIMG:i\n#EXTINF no colon\nhttp://a/\n\tpath/b.ts\n"
-                    "#EXTINF:1,dangling\n",
+                    "#EXTINF:-1,dangling\n",
                     VQPLP_FMT_M3U),
               0);
     EXPECT_EQ(warnings(),
@@ -160,10 +160,40 @@ TEST(ParserM3u, NulEndsTheLine) {
 }
 
 TEST(ParserM3u, MissingHeader) {
-    for (const char *text : {"http://a/\n#EXTM3U\n", "   \n\t\n", "#EXTM3"}) {
+    for (const char *text : {"http://a/\nhello\n", "   \n\t\n", "#EXTM3", "# EXTINF:-1,A\nhttp://a/\n"}) {
         EXPECT_EQ(parse(text, VQPLP_FMT_M3U), VQPLP_E_FORMAT) << text;
         EXPECT_STREQ(vqplp_last_error(), "Not a valid M3U file. Missing header.");
         EXPECT_EQ(vqplp_item_count(), 0);
+    }
+}
+
+// Lists whose header comes late, is misspelt or is missing are read from the
+// header, else from the first entry tag; what comes before is passed over.
+TEST(ParserM3u, HeaderNotOnTheFirstLine) {
+    const struct {
+        const char *text;
+        int32_t format;
+        const char *warning;
+        int32_t items;
+    } cases[] = {
+        {"# Playlist by someone\n\n#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n", -1, "m3u: late header on line 3", 1},
+        {"/#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n", -1, "m3u: misspelt header on line 1", 1},
+        {"=====\r\nMy TV\r\n#EXTINF:-1,A\r\nhttp://a/\r\n", -1, "m3u: missing header, entries from line 3", 1},
+        {"banner\n#EXTVLCOPT:http-user-agent=x\n#EXTINF:-1,A\nhttp://a/\n#EXTM3U\n", -1,
+         "m3u: missing header, entries from line 2", 1},
+        // detection alone would call this a plain list (no "#EXTINF")
+        {"http://lost/\n#EXTM3U\n", VQPLP_FMT_M3U, "m3u: late header on line 2", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        ASSERT_EQ(parse(c.text, c.format), 0);
+        EXPECT_EQ(vqplp_detected_format(), VQPLP_FMT_M3U);
+        ASSERT_FALSE(warnings().empty());
+        EXPECT_EQ(warnings()[0], c.warning);
+        EXPECT_EQ(vqplp_item_count(), c.items);
+        if (c.items) {
+            EXPECT_STREQ(vqplp_item_title(0), "A");
+        }
     }
 }
 
