@@ -1,10 +1,12 @@
 #include "playlist_parser/decode.h"
 
 #include <cstring>
+#include <span>
 
 #include "common/alloc.h"
 #include "platform/platform.h"
 #include "playlist_parser/charset.h"
+#include "playlist_parser/codepage_guess.h"
 #include "playlist_parser/state.h"
 #include "playlist_parser/text.h"
 #include "playlist_parser/vqplp.h"
@@ -42,11 +44,14 @@ struct Fallback {
     const char *warning;
 };
 
-constexpr Fallback kFallbacks[] = {
-    {"GBK", "encoding: GBK fallback"},
-    {"CP1252", "encoding: CP1252 fallback"},
-    {"ISO-8859-1", "encoding: latin1 fallback"},
-};
+constexpr Fallback kGbk = {"GBK", "encoding: GBK fallback"};
+constexpr Fallback kCp1252 = {"CP1252", "encoding: CP1252 fallback"};
+constexpr Fallback kLatin1 = {"ISO-8859-1", "encoding: latin1 fallback"};
+// The order tried: GBK first unless the bytes read more plausibly as Western
+// text (GBK takes most byte pairs of Latin-1 text, as the wrong characters).
+// The Western order has no GBK: Latin-1, which takes any bytes, ends it.
+constexpr Fallback kChineseFirst[] = {kGbk, kCp1252, kLatin1};
+constexpr Fallback kWesternFirst[] = {kCp1252, kLatin1};
 
 const char *source_name(const char *name) {
     if (!name || !*name) return nullptr;
@@ -107,7 +112,9 @@ int copy_bytes(const unsigned char *bytes, size_t len, bool has_nul) {
 
 // Bytes that are not UTF-8: the first legacy character set that takes them.
 int decode_fallback(const unsigned char *bytes, size_t len) {
-    for (const Fallback &f : kFallbacks) {
+    std::span<const Fallback> order = kChineseFirst;
+    if (reads_as_western(bytes, len)) order = kWesternFirst;
+    for (const Fallback &f : order) {
         int rc = convert(f.source, bytes, len);
         if (rc == VQPLP_CHARSET_NOMEM) return VQPLP_E_NOMEM;
         if (rc == VQPLP_CHARSET_OK) {

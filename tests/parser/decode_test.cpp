@@ -34,6 +34,11 @@ TEST(ParserDecode, DecodesToUtf8) {
         {"mark then bad bytes", "\xEF\xBB\xBF\xE9t\xE9 ", nullptr, "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
         {"western single-byte", "\xE9t\xE9 ", nullptr, "\xC3\xA9t\xC3\xA9 ", "encoding: CP1252 fallback"},
         {"gbk without name", "\xD6\xD0\xCE\xC4", nullptr, "\xE4\xB8\xAD\xE6\x96\x87", "encoding: GBK fallback"},
+        // GBK would take these too; the accented letters inside words decide
+        {"western letters in words", "M\xFCnchen Cora\xE7\xE3o", nullptr, "M\xC3\xBCnchen Cora\xC3\xA7\xC3\xA3o",
+         "encoding: CP1252 fallback"},
+        {"gbk pair after ascii", "CCTV-5\xCC\xE5\xD3\xFD", nullptr, "CCTV-5\xE4\xBD\x93\xE8\x82\xB2",
+         "encoding: GBK fallback"},
         {"latin1 last resort", "a\x81", nullptr, "a\xC2\x81", "encoding: latin1 fallback"},
         {"cut-off sequence", "abc\xC3", nullptr, "abc\xC3\x83", "encoding: CP1252 fallback"},
         {"stray continuation", "a\x80", nullptr, "a\xE2\x82\xAC", "encoding: GBK fallback"},
