@@ -5,7 +5,8 @@
 // common characters of GB2312 (level 1: lead 0xB0 to 0xD7, trail 0xA1 to
 // 0xFE). Each reading gains for what its own text looks like; CP1252 loses
 // for runs of three or more, which Western text hardly writes. No converter
-// runs for this: one pass over the bytes.
+// runs for this: one pass over the bytes, which ends early once one reading
+// leads by so much that the rest of a real list would not turn it.
 #include "playlist_parser/codepage_guess.h"
 
 #include <cstdint>
@@ -17,6 +18,9 @@ namespace vqplp {
 namespace {
 
 using namespace vqbytes;
+
+// About a hundred names' worth of characters.
+constexpr int64_t kDecisiveLead = 256;
 
 bool ascii_letter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
@@ -71,6 +75,7 @@ bool reads_as_western(const unsigned char *p, size_t n) {
         bool after = end < n && ascii_letter(p[end]);
         western += western_score(p + i, end - i, before, after);
         chinese += chinese_score(p + i, end - i);
+        if (western - chinese > kDecisiveLead || chinese - western > kDecisiveLead) break;
         i = end;
     }
     return western > chinese;

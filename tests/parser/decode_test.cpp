@@ -87,6 +87,27 @@ TEST(ParserDecode, ANonAsciiByteIsSeenAtAnyOffset) {
     }
 }
 
+// The code-page guess stops once one reading leads by more than 256 points:
+// Western words up front then decide although more Chinese pairs follow.
+TEST(ParserDecode, ALeadOver256DecidesTheCodePage) {
+    std::string chinese;
+    for (int i = 0; i < 600; ++i) chinese += " \xD6\xD0";  // two points each for GBK
+    const struct {
+        int words;  // one point each for CP1252
+        const char *warning;
+    } cases[] = {{255, "encoding: GBK fallback"},
+                 {256, "encoding: GBK fallback"},
+                 {257, "encoding: CP1252 fallback"},
+                 {5000, "encoding: CP1252 fallback"}};
+    for (const auto &c : cases) {
+        std::string text;
+        for (int i = 0; i < c.words; ++i) text += "x\xE9x ";
+        ASSERT_EQ(parse(text + chinese, VQPLP_FMT_STREAMING_LIST), 0) << c.words;
+        ASSERT_FALSE(warnings().empty());
+        EXPECT_EQ(warnings()[0], c.warning) << c.words;
+    }
+}
+
 TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
     const struct {
         std::string input;
