@@ -15,7 +15,7 @@ jobs=$(nproc)
 started=$(date +%s)
 trap 'echo "=== fuzz: stage took $(( $(date +%s) - started )) s" >&2' EXIT
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 
 echo "=== fuzz: configure and build" >&2
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$dir" -DQVX_FUZZ=ON >/dev/null

@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only those missing.
-# Idempotent and quiet when everything is present. Extra package names may be
-# passed as arguments (the Windows stage adds its cross toolchain and Wine).
+# Installs the Debian packages that are missing, and only those: what building
+# the library and browsing with vqiptv need, and with --tests what the tests,
+# benchmarks and fuzzers need besides (GoogleTest, Google Benchmark, clang, the
+# real players and servers they drive). Idempotent and quiet when everything is
+# present. Extra package names may follow (the Windows stage adds its cross
+# toolchain and Wine).
+#
+#   install-deps.sh [--tests] [PACKAGE...]
 set -euo pipefail
 
 packages=(
-  cmake make g++ binutils pkg-config python3 dpkg-dev man-db groff-base
+  cmake make g++ binutils pkg-config python3
   rapidjson-dev libcurl4-openssl-dev ca-certificates
-  googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
-  nginx-light openssl libssl-dev
-  ffmpeg mpv vlc-bin vlc-plugin-base
-  "$@"
 )
+if [[ ${1:-} == --tests ]]; then
+  shift
+  packages+=(
+    dpkg-dev man-db groff-base
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
+    nginx-light openssl libssl-dev
+    ffmpeg mpv vlc-bin vlc-plugin-base
+  )
+fi
+packages+=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

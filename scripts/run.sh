@@ -13,10 +13,13 @@ build="$root/build/release"
 tool="build/release/tools/vqiptv"
 
 "$root/scripts/install-deps.sh"
-# The same build type and options as scripts/test.sh's release build, so the
-# two share build/release; configuring again is quick once it exists.
+# The same build folder as scripts/test.sh's release build, so the two share
+# it; configuring again is quick once it exists. A new one leaves out the tests
+# and benchmarks, whose packages only the test command installs.
 echo "configuring build/release" >&2
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+options=()
+[[ -f $build/CMakeCache.txt ]] || options=(-DQVX_BUILD_TESTS=OFF -DQVX_BUILD_BENCH=OFF)
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
 echo "building vqiptv" >&2
 cmake --build "$build" --target vqiptv -j"$(nproc)" >/dev/null
 cd "$root"

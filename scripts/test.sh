@@ -8,7 +8,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 
-"$root/scripts/install-deps.sh"
+"$root/scripts/install-deps.sh" --tests
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -19,7 +19,7 @@ build_and_test() {
   local name=$1 build_args=$2 ctest_args=$3; shift 3
   local dir="$root/build/$name"
   echo "=== $name: configure and build" >&2
-  cmake -S "$root" -B "$dir" -DQVX_BUILD_BENCH=OFF "$@" >/dev/null
+  cmake -S "$root" -B "$dir" -DQVX_BUILD_TESTS=ON -DQVX_BUILD_BENCH=OFF "$@" >/dev/null
   # shellcheck disable=SC2086
   cmake --build "$dir" -j"$jobs" $build_args >/dev/null
   echo "=== $name: tests" >&2
