@@ -5,17 +5,18 @@ set(QVX_HTTP_SOURCES
   http/collect.cpp
   http/records.cpp
   http/io_over_http.cpp
-  http/fake_routes.cpp
-  http/fake_answer.cpp
-  http/fake_request.cpp
-  http/fake_describe.cpp
+  http/fake/fake_routes.cpp
+  http/fake/fake_answer.cpp
+  http/fake/fake_request.cpp
+  http/fake/fake_describe.cpp
   http/md5.cpp
   http/rate_floor.cpp)
 if(QVX_PLATFORM STREQUAL posix)
-  list(APPEND QVX_HTTP_SOURCES http/curl_transport.cpp http/curl_headers.cpp http/curl_pump.cpp
-    http/curl_sockets.cpp http/no_winhttp.cpp)
+  list(APPEND QVX_HTTP_SOURCES http/curl/curl_transport.cpp http/curl/curl_headers.cpp http/curl/curl_pump.cpp
+    http/curl/curl_sockets.cpp http/winhttp/no_winhttp.cpp)
 else()
-  list(APPEND QVX_HTTP_SOURCES http/winhttp_transport.cpp http/winhttp_text.cpp http/no_curl.cpp)
+  list(APPEND QVX_HTTP_SOURCES http/winhttp/winhttp_transport.cpp http/winhttp/winhttp_text.cpp
+    http/curl/no_curl.cpp)
 endif()
 qvx_subsystem(qvx_http ${QVX_HTTP_SOURCES})
 if(QVX_PLATFORM STREQUAL posix)

@@ -14,7 +14,7 @@
 #include "http/rate_floor.h"
 #include "wire_server.h"
 #ifdef _WIN32
-#include "../win/wine.h"
+#include "winhttp/wine.h"
 #endif
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "http/curl_work.h"
+#include "http/curl/curl_work.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "http/fake.h"
+#include "http/fake/fake_internal.h"
 
 namespace {
 // Appends until the first failure; what was built before it stays.

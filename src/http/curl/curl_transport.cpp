@@ -9,7 +9,7 @@
 #include <initializer_list>
 
 #include "common/alloc.h"
-#include "http/curl_work.h"
+#include "http/curl/curl_work.h"
 #include "platform/platform.h"
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include "common/alloc.h"
 #include "http/rate_floor.h"
-#include "http/winhttp_work.h"
+#include "http/winhttp/winhttp_work.h"
 #include "platform/platform.h"
 
 namespace {

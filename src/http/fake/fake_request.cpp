@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/alloc.h"
-#include "http/fake.h"
+#include "http/fake/fake_internal.h"
 #include "http/util.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <netinet/in.h>
 #endif
 
-#include "http/curl_work.h"
+#include "http/curl/curl_work.h"
 
 namespace {
 

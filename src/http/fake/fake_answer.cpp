@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "http/fake.h"
+#include "http/fake/fake_internal.h"
 #include "http/util.h"
 
 namespace {

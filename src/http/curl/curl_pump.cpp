@@ -6,7 +6,7 @@
 // response must also keep to the rate floor.
 #include <algorithm>
 
-#include "http/curl_work.h"
+#include "http/curl/curl_work.h"
 #include "platform/platform.h"
 
 namespace {

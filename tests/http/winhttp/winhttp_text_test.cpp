@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "alloc_sweep.h"
-#include "http/winhttp_work.h"
+#include "http/winhttp/winhttp_work.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "common/alloc.h"
 #include "http/util.h"
-#include "http/winhttp_work.h"
+#include "http/winhttp/winhttp_work.h"
 
 namespace {
 
