@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/buf.h"
 
 namespace {
 constexpr size_t kFirstCap = 64;

@@ -5,7 +5,8 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/buf.h"
+#include "http/collect.h"
 #include "http/util.h"
 
 namespace {

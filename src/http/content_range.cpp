@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "http/http.h"
+#include "http/content_range.h"
 
 namespace {
 // Reads a non-negative decimal at *p (as strtoll reads it) and moves *p past

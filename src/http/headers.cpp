@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "http/http.h"
+#include "http/headers.h"
 #include "http/util.h"
 
 namespace {

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/buf.h"
+#include "http/headers.h"
+#include "http/transports.h"
 #include "http/util.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "http/http.h"
+#include "http/md5.h"
 
 namespace {
 // Per-step left rotations, four per round repeated four times.

@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/transports.h"
 #include "http/util.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstddef>
 
-#include "http/http.h"
+#include "quorvex_iptv.h"
 
 namespace qvh {
 // ASCII case folding: A-Z to a-z, every other byte as it is.

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/buf.h"
 
 namespace {
 struct buf_guard {

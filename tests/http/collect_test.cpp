@@ -3,7 +3,10 @@
 #include <string>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/collect.h"
+#include "http/fake.h"
+#include "http/headers.h"
+#include "http/transports.h"
 #include "stub_transport.h"
 
 namespace {

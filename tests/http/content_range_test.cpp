@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "http/http.h"
+#include "http/content_range.h"
 
 namespace {
 struct row {

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "http/http.h"
+#include "http/buf.h"
+#include "http/headers.h"
 
 namespace {
 TEST(MethodOk, TokensUpTo32Characters) {

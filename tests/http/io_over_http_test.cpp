@@ -3,7 +3,8 @@
 #include <string>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/fake.h"
+#include "http/transports.h"
 #include "stub_transport.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "digest_check.h"
+#include "http/md5.h"
 
 namespace {
 

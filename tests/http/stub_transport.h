@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "http/http.h"
+#include "quorvex_iptv.h"
 
 struct stub_transport {
     // the answer

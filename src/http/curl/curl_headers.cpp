@@ -8,7 +8,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "http/buf.h"
 #include "http/curl/curl_work.h"
+#include "http/headers.h"
 
 namespace {
 

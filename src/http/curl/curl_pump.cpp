@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "http/curl/curl_work.h"
+#include "http/rate_floor.h"
 #include "platform/platform.h"
 
 namespace {

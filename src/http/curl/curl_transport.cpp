@@ -9,7 +9,10 @@
 #include <initializer_list>
 
 #include "common/alloc.h"
+#include "http/buf.h"
 #include "http/curl/curl_work.h"
+#include "http/headers.h"
+#include "http/transports.h"
 #include "platform/platform.h"
 
 namespace {

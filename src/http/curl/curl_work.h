@@ -8,8 +8,9 @@
 
 #include <cstdint>
 
-#include "http/http.h"
+#include "http/buf.h"
 #include "http/rate_floor.h"
+#include "quorvex_iptv.h"
 
 // The exchange's open sockets (a few at once while connecting) and what the
 // closed ones had received.

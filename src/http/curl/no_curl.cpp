@@ -1,4 +1,4 @@
-#include "http/http.h"
+#include "http/transports.h"
 
 // On Windows the network transport is WinHTTP; there is no libcurl.
 const quorvex_http *quorvex_http_curl() { return nullptr; }

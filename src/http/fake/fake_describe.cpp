@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "http/buf.h"
 #include "http/fake/fake_internal.h"
 
 namespace {

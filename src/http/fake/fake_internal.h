@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "common/shared_buf.h"
-#include "http/http.h"
 #include "platform/platform.h"
+#include "quorvex_iptv.h"
 
 namespace qvf {
 enum : int32_t { FAKE_CANNED = 0, FAKE_FILE = 1, FAKE_FAIL = 2, FAKE_DRIP = 3 };

@@ -7,6 +7,8 @@
 
 #include "common/alloc.h"
 #include "http/fake/fake_internal.h"
+#include "http/headers.h"
+#include "http/transports.h"
 #include "http/util.h"
 
 namespace {

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "http/fake.h"
 #include "http/fake/fake_internal.h"
+#include "http/headers.h"
 #include "http/util.h"
 
 using qvf::fake_route;

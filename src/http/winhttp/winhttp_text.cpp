@@ -5,6 +5,8 @@
 #include <cwchar>
 
 #include "common/alloc.h"
+#include "http/buf.h"
+#include "http/headers.h"
 #include "http/util.h"
 #include "http/winhttp/winhttp_work.h"
 

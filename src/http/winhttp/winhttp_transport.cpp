@@ -10,7 +10,10 @@
 #include <cwchar>
 
 #include "common/alloc.h"
+#include "http/buf.h"
+#include "http/headers.h"
 #include "http/rate_floor.h"
+#include "http/transports.h"
 #include "http/winhttp/winhttp_work.h"
 #include "platform/platform.h"
 

@@ -7,7 +7,8 @@
 
 #include <cstddef>
 
-#include "http/http.h"
+#include "http/buf.h"
+#include "quorvex_iptv.h"
 
 // Everything one request acquires; released on every way out of a request.
 struct wwork {

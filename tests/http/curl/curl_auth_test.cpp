@@ -8,7 +8,6 @@
 
 #include "digest_check.h"
 #include "exchange.h"
-#include "http/http.h"
 #include "wire_server.h"
 
 namespace {

@@ -17,14 +17,17 @@
 #include <vector>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/transports.h"
 #include "long_secrets.h"
 #include "platform/platform.h"
 #include "quorvex_iptv.h"
 #include "quoting_transport.h"
-#include "source_client/fetch.h"
-#include "source_client/results.h"
+#include "source_client/fetch/fetch.h"
+#include "source_client/ops/results.h"
+#include "source_client/util/message.h"
 #include "wire_server.h"
+
+using namespace vqc;
 
 namespace {
 
@@ -165,16 +168,16 @@ protected:
     };
 
     static fetched run(const std::string &url) {
-        shared_buf *body = nullptr;
+        fetch_result got{};
         fetched f{0, 0, "", 0};
         char msg[kMsgSize] = "";
         vq_mem_track(true);
         {
             vqp::Guard g(g_lock);
-            f.rc = fetch(quorvex_io_over_http(kHasty.http(), nullptr), url.c_str(), &body, msg);
+            f.rc = fetch(quorvex_io_over_http(kHasty.http(), nullptr), url.c_str(), &got, msg);
         }
-        f.len = body ? sbuf_len(body) : 0;
-        sbuf_unref(body);
+        f.len = got.body ? sbuf_len(got.body) : 0;
+        sbuf_unref(got.body);
         f.peak = vq_mem_peak();
         vq_mem_track(false);
         f.msg = msg;

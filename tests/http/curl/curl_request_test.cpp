@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "exchange.h"
-#include "http/http.h"
+#include "http/transports.h"
 #include "wire_server.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "exchange.h"
-#include "http/http.h"
+#include "quorvex_iptv.h"
 #include "wire_server.h"
 
 namespace {

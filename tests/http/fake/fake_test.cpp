@@ -8,6 +8,8 @@
 
 #include "common/alloc.h"
 #include "exchange.h"
+#include "http/fake.h"
+#include "http/transports.h"
 
 namespace {
 const char *kUrl = "http://fake.test/a";

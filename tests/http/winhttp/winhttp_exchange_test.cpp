@@ -9,6 +9,7 @@
 
 #include "alloc_sweep.h"
 #include "exchange.h"
+#include "http/transports.h"
 #include "wine.h"
 #include "wire_server.h"
 

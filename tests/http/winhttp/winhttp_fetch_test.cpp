@@ -6,12 +6,15 @@
 #include <string>
 
 #include "common/shared_buf.h"
-#include "http/http.h"
+#include "http/transports.h"
 #include "long_secrets.h"
 #include "quoting_transport.h"
-#include "source_client/fetch.h"
-#include "source_client/results.h"
+#include "source_client/fetch/fetch.h"
+#include "source_client/ops/results.h"
+#include "source_client/util/message.h"
 #include "wire_server.h"
+
+using namespace vqc;
 
 namespace {
 
@@ -33,12 +36,12 @@ TEST(WinHttpFetch, NoSecretOfAnyUrlOfTheChainInTheMessage) {
     };
     const quoting_transport host(quorvex_http_winhttp(), 0);
     for (const chain_case &c : cases) {
-        shared_buf *body = nullptr;
+        fetch_result got{};
         char msg[kMsgSize] = "";
         int rc;
         {
             vqp::Guard g(g_lock);
-            rc = fetch(quorvex_io_over_http(host.http(), nullptr), c.url.c_str(), &body, msg);
+            rc = fetch(quorvex_io_over_http(host.http(), nullptr), c.url.c_str(), &got, msg);
         }
         EXPECT_EQ(rc, -4) << c.name;
         // ERROR_WINHTTP_CANNOT_CONNECT
@@ -46,7 +49,7 @@ TEST(WinHttpFetch, NoSecretOfAnyUrlOfTheChainInTheMessage) {
             << c.name;
         EXPECT_FALSE(holds_a_secret(msg)) << c.name;
         EXPECT_EQ(server.requests().size(), c.requests) << c.name;
-        sbuf_unref(body);
+        sbuf_unref(got.body);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "alloc_sweep.h"
+#include "http/buf.h"
 #include "http/winhttp/winhttp_work.h"
 
 namespace {
