@@ -21,8 +21,10 @@
 #include "bench_inputs.h"
 #include "crafted_playlists.h"
 #include "http/http.h"
-#include "source_client/cache.h"
-#include "source_client/url_util.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/util/url_util.h"
+
+using namespace vqc;
 
 namespace {
 

@@ -21,9 +21,11 @@
 #include "bench_inputs.h"
 #include "common/alloc.h"
 #include "http/http.h"
-#include "source_client/cache.h"
-#include "source_client/channel_model.h"
-#include "source_client/results.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/model/channel_model.h"
+#include "source_client/ops/results.h"
+
+using namespace vqc;
 
 namespace {
 

@@ -24,9 +24,13 @@
 #include "common/shared_buf.h"
 #include "quorvex_iptv.h"
 #include "secret_url.h"
-#include "source_client/cache.h"
-#include "source_client/fetch.h"
-#include "source_client/url_util.h"
+#include "source_client/fetch/fetch.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/message.h"
+#include "source_client/util/url_util.h"
+
+using namespace vqc;
 
 namespace {
 

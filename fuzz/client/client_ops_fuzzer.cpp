@@ -15,7 +15,9 @@
 #include "../runs.h"
 #include "common/alloc.h"
 #include "quorvex_iptv.h"
-#include "source_client/cache.h"
+#include "source_client/fetch/transport_stats.h"
+
+using namespace vqc;
 
 namespace {
 

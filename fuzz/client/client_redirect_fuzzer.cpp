@@ -16,8 +16,11 @@
 
 #include "../runs.h"
 #include "common/alloc.h"
-#include "source_client/redirect.h"
-#include "source_client/url_util.h"
+#include "source_client/fetch/redirect.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/url_util.h"
+
+using namespace vqc;
 
 namespace {
 

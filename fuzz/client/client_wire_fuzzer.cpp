@@ -23,10 +23,14 @@
 #include "common/shared_buf.h"
 #include "http/http.h"
 #include "secret_url.h"
-#include "source_client/cache.h"
-#include "source_client/channel_model.h"
-#include "source_client/fetch.h"
+#include "source_client/fetch/fetch.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/model/channel_model.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/message.h"
 #include "wire_server.h"
+
+using namespace vqc;
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "source_client/url_util.h"
+#include "source_client/util/url_util.h"
 
 namespace fuzz_secret {
 
@@ -34,7 +34,7 @@ inline size_t occurrences(std::string_view text, std::string_view piece) {
 // shows them itself, as part of a path the input spelt.
 inline void require_hidden(const char *msg, const char *url) {
     char shown[512];
-    vqiptv_redact_url(url, shown, sizeof shown);
+    vqc::vqiptv_redact_url(url, shown, sizeof shown);
     for (std::string_view secret : {kPassword, kToken})
         if (occurrences(msg, secret) > occurrences(shown, secret)) std::abort();
 }

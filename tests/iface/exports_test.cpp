@@ -7,7 +7,9 @@
 
 #include "http/http.h"
 #include "quorvex_iptv.h"
-#include "source_client/io_select.h"
+#include "source_client/api/io_select.h"
+
+using namespace vqc;
 
 namespace {
 

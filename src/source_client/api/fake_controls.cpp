@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "http/http.h"
-#include "source_client/io_select.h"
+#include "source_client/api/io_select.h"
 
 // The host scripts GET routes only: that is the one method the client sends.
 
@@ -19,11 +19,11 @@ int32_t vqiptv_fake_fail(const char *url, const char *message) {
 }
 
 int32_t vqiptv_fake_calls(const char *url) {
-    vqp::Guard tl(g_tl);
+    vqp::Guard tl(vqc::g_tl);
     return url ? quorvex_fake_calls("GET", url) : quorvex_fake_calls(nullptr, nullptr);
 }
 
-int vqiptv_fake_total_calls() {
+int vqc::vqiptv_fake_total_calls() {
     vqp::Guard tl(g_tl);
     return quorvex_fake_calls_method(nullptr);
 }

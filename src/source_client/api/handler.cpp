@@ -1,8 +1,10 @@
 // The constant handler table hosts drive the source through. Each operation
 // runs alone under g_lock; a long fetch inside one blocks the others.
 #include "quorvex_iptv.h"
-#include "source_client/operations.h"
-#include "source_client/results.h"
+#include "source_client/ops/operations.h"
+#include "source_client/ops/results.h"
+
+namespace vqc {
 
 namespace {
 int32_t h_validate(const quorvex_io *io, const char *settings_json, char *out, int32_t out_len) {
@@ -29,4 +31,6 @@ int32_t h_download(const quorvex_io *, const char *, const char *, char *out, in
 const source_handler g_handler = {"IPTV", 0x23, h_validate, h_list, h_stream_url, h_download};
 }  // namespace
 
-const source_handler *vqrch_get(void) { return &g_handler; }
+}  // namespace vqc
+
+const source_handler *vqrch_get(void) { return &vqc::g_handler; }

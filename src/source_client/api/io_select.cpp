@@ -1,6 +1,8 @@
-#include "source_client/io_select.h"
+#include "source_client/api/io_select.h"
 
 #include "http/http.h"
+
+namespace vqc {
 
 vqp::Lock g_tl;
 
@@ -44,7 +46,10 @@ const quorvex_io *vqiptv_io_current_copy(quorvex_io *into) {
     return into;
 }
 
+}  // namespace vqc
+
 int32_t vqiptv_set_io(const quorvex_io *io) {
+    using namespace vqc;
     vqp::Guard io_lock(g_io_lock);
     if (io) {
         g_io_copy = *io;
@@ -56,6 +61,7 @@ int32_t vqiptv_set_io(const quorvex_io *io) {
 }
 
 int32_t vqiptv_use_curl(void) {
+    using namespace vqc;
     if (!vqiptv_io_curl()) return QVX_E_UNSUPPORTED;
     vqp::Guard io_lock(g_io_lock);
     g_io = vqiptv_io_curl();
@@ -63,6 +69,7 @@ int32_t vqiptv_use_curl(void) {
 }
 
 int32_t vqiptv_use_fake(void) {
+    using namespace vqc;
     vqp::Guard io_lock(g_io_lock);
     g_io = vqiptv_io_fake();
     return QVX_OK;

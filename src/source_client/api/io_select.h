@@ -4,6 +4,8 @@
 #include "platform/platform.h"
 #include "quorvex_iptv.h"
 
+namespace vqc {
+
 // Guards the transport factories, the one shared adapter record and the
 // fake's call counters as the statistics read them. Taken after g_io_lock,
 // never while g_lock is held.
@@ -20,3 +22,5 @@ const quorvex_io *vqiptv_io_curl();
 const quorvex_io *vqiptv_io_fake();
 // Every request the fake accepted since its last reset.
 int vqiptv_fake_total_calls();
+
+}  // namespace vqc

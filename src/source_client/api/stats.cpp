@@ -3,9 +3,12 @@
 // buffer so that reading it allocates nothing.
 #include <cstdio>
 
-#include "source_client/io_select.h"
-#include "source_client/cache.h"
-#include "source_client/results.h"
+#include "source_client/api/io_select.h"
+#include "source_client/cache/cache.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/ops/results.h"
+
+namespace vqc {
 
 namespace {
 char g_stats_json[768];
@@ -19,12 +22,10 @@ constexpr char kFormat[] =
 unsigned long u(uint32_t v) { return v; }
 }  // namespace
 
-void vqiptv_cache_stats_get(cache_stats *out) {
-    vqp::Guard hold(g_lock);
-    cache_counters(out);
-}
+}  // namespace vqc
 
 const char *vqiptv_stats_json(void) {
+    using namespace vqc;
     cache_stats cs;
     {
         vqp::Guard hold(g_lock);

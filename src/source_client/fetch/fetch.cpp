@@ -1,22 +1,25 @@
 // The playlist download: a GET through the transport behind the I/O record,
 // conditional when validators are stored, following redirects itself, with
 // the final status turned into the library's status codes.
-#include "source_client/fetch.h"
+#include "source_client/fetch/fetch.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
 #include "common/alloc.h"
 #include "common/shared_buf.h"
 #include "http/http.h"
 #include "platform/platform.h"
-#include "source_client/channel_model.h"
-#include "source_client/redirect.h"
-#include "source_client/scrub.h"
-#include "source_client/url_util.h"
-#include "source_client/validators.h"
+#include "quorvex_iptv_version.h"
+#include "source_client/fetch/redirect.h"
+#include "source_client/fetch/scrub.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/fetch/validator_store.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/message.h"
+#include "source_client/util/url_util.h"
+
+namespace vqc {
 
 namespace {
 
@@ -25,7 +28,7 @@ constexpr int kMaxHops = 9;
 // value and two NULs each); what a larger pair carries is not remembered.
 constexpr size_t kValidatorBytes = 4096;
 constexpr size_t kFirstBodyCap = 65536;
-constexpr const char *kUserAgent = "quorvex-iptv/1.1.0";
+constexpr const char *kUserAgent = "quorvex-iptv/" QVX_VERSION_STRING;
 
 // What one answer delivered; emptied before every request.
 struct fetch_resp {
@@ -213,24 +216,16 @@ int exchange_run(exchange &x) {
     }
 }
 
-__attribute__((format(printf, 3, 4))) int report(exchange &x, int status, const char *fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    std::vsnprintf(x.msg, kMsgSize, fmt, ap);
-    va_end(ap);
-    return status;
-}
-
 int status_of(int http_status) {
     switch (http_status) {
         case 0:
-        case 408: return -4;
+        case 408: return QVX_E_NETWORK;
         case 401:
-        case 403: return -1;
+        case 403: return QVX_E_ACCESS;
         case 404:
-        case 410: return -2;
-        case 429: return -3;
-        default: return http_status >= 500 && http_status <= 599 ? -4 : -5;
+        case 410: return QVX_E_NOT_FOUND;
+        case 429: return QVX_E_RATE_LIMITED;
+        default: return http_status >= 500 && http_status <= 599 ? QVX_E_NETWORK : QVX_E_CONTENT;
     }
 }
 
@@ -239,7 +234,7 @@ int transport_failed(exchange &x) {
     scrub_failure(x.err, x.asked, x.asked_count, x.shown, text, sizeof text);
     release_err(x);
     ++g_tstats.transport_errors;
-    return report(x, -4, "network: %s (%s)", text, x.shown);
+    return say(x.msg, QVX_E_NETWORK, "network: %s (%s)", text, x.shown);
 }
 
 // The very buffer the 200 delivered: the cache sees at once that nothing changed.
@@ -247,29 +242,29 @@ int not_modified(exchange &x, shared_buf **body) {
     ++g_tstats.not_modified;
     store_touch(x.stored);
     *body = sbuf_ref(x.stored->body);
-    return 0;
+    return QVX_OK;
 }
 
 int delivered(exchange &x, shared_buf **body) {
     fetch_resp &r = x.resp;
-    if (r.too_large) return report(x, -5, "body exceeds 64 MiB from %s", x.shown);
+    if (r.too_large) return say(x.msg, QVX_E_CONTENT, "body exceeds 64 MiB from %s", x.shown);
     // A body cut short by a shortage of memory must not pass for the playlist.
-    if (r.out_of_memory) return report(x, -5, "out of memory");
-    if (body_len(r) == 0) return report(x, -5, "empty body from %s", x.shown);
+    if (r.out_of_memory) return say(x.msg, QVX_E_CONTENT, "out of memory");
+    if (body_len(r) == 0) return say(x.msg, QVX_E_CONTENT, "empty body from %s", x.shown);
     store_update(x.url, r.etag, r.last_modified, r.body);
     *body = r.body;
     r.body = nullptr;
-    return 0;
+    return QVX_OK;
 }
 
 int judge(exchange &x, shared_buf **body) {
     if (x.redirect == redirect_outcome::too_long)
-        return report(x, -5, "redirect target is too long (over %u bytes) from %s",
-                      static_cast<unsigned>(kMaxUrlBytes), x.shown);
-    if (x.redirect == redirect_outcome::out_of_memory) return report(x, -5, "out of memory");
+        return say(x.msg, QVX_E_CONTENT, "redirect target is too long (over %u bytes) from %s",
+                   static_cast<unsigned>(kMaxUrlBytes), x.shown);
+    if (x.redirect == redirect_outcome::out_of_memory) return say(x.msg, QVX_E_CONTENT, "out of memory");
     if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, body);
     if (x.status >= 200 && x.status <= 299) return delivered(x, body);
-    return report(x, status_of(x.status), "HTTP %ld from %s", static_cast<long>(x.status), x.shown);
+    return say(x.msg, status_of(x.status), "HTTP %ld from %s", static_cast<long>(x.status), x.shown);
 }
 
 int run_locked(exchange &x, shared_buf **body) {
@@ -298,7 +293,9 @@ int fetch(const quorvex_io *io, const char *url, shared_buf **body, char *msg) {
     vqiptv_redact_url(url, shown, sizeof shown);
     x.shown = shown;
     x.http = quorvex_http_of(io);
-    if (!x.http) return report(x, -6, "the quorvex_io carries no quorvex_http transport (%s)", shown);
+    if (!x.http) return say(msg, QVX_E_UNSUPPORTED, "the quorvex_io carries no quorvex_http transport (%s)", shown);
     vqp::Guard g(g_tlock);
     return run_locked(x, body);
 }
+
+}  // namespace vqc

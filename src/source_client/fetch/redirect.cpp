@@ -4,13 +4,17 @@
 // this follows RFC 3986, section 5.2. The target is written into one heap
 // block sized from the two texts (each at most kMaxUrlBytes), which bounds
 // every step of the resolution; the limit is applied to the result.
-#include "source_client/redirect.h"
+#include "source_client/fetch/redirect.h"
 
 #include <cstring>
 #include <memory>
 #include <string_view>
 
 #include "common/alloc.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/url_util.h"
+
+namespace vqc {
 
 namespace {
 
@@ -199,3 +203,5 @@ redirect_outcome redirect_target(const char *base_url, const char *location, cha
     put_reference(w, base, split(location));
     return finish(w, next);
 }
+
+}  // namespace vqc

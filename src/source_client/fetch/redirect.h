@@ -2,7 +2,7 @@
 // that was asked for, as RFC 3986 resolves references.
 #pragma once
 
-#include "source_client/url_util.h"
+namespace vqc {
 
 enum class redirect_outcome {
     followed,       // *next holds the target
@@ -15,3 +15,5 @@ enum class redirect_outcome {
 // the target: a NUL-terminated heap text of at most kMaxUrlBytes bytes, without
 // fragment, that the caller releases with vq_free; otherwise *next is null.
 redirect_outcome redirect_target(const char *base, const char *location, char **next);
+
+}  // namespace vqc

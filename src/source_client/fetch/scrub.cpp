@@ -1,8 +1,10 @@
 // Scrubbing of transport failure texts.
-#include "source_client/scrub.h"
+#include "source_client/fetch/scrub.h"
 
 #include <cstring>
 #include <string_view>
+
+namespace vqc {
 
 namespace {
 
@@ -85,3 +87,5 @@ void scrub_failure(const char *text, const char *const *urls, size_t count, cons
     }
     out[n] = '\0';
 }
+
+}  // namespace vqc

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstddef>
 
+namespace vqc {
+
 // Writes into out (cap bytes, the text cut there) the transport's text (null:
 // "transport failure") with the URL last asked for, urls[count - 1], shown as
 // shown_url, and every user information, password, query and query value of
@@ -12,3 +14,5 @@
 // replaced, and nothing written is looked at again.
 void scrub_failure(const char *text, const char *const *urls, size_t count, const char *shown_url, char *out,
                    size_t cap);
+
+}  // namespace vqc

@@ -1,12 +1,11 @@
-// The validator store and the transport counters.
-#include "source_client/validators.h"
+#include "source_client/fetch/validator_store.h"
 
 #include <cstring>
 
 #include "common/alloc.h"
+#include "source_client/fetch/transport_stats.h"
 
-vqp::Lock g_tlock;
-transport_stats g_tstats;
+namespace vqc {
 
 namespace {
 constexpr int kEntries = 8;
@@ -58,14 +57,9 @@ void store_update(const char *url, const char *etag, const char *last_modified, 
     ++g_tstats.validators_stored;
 }
 
-void vqiptv_curl_stats(transport_stats *out) {
-    vqp::Guard g(g_tlock);
-    *out = g_tstats;
-}
-
-void vqiptv_curl_reset() {
-    vqp::Guard g(g_tlock);
+void store_clear() {
     for (auto &v : g_val) clear(v);
-    g_tstats = transport_stats{};
     g_ttick = 0;
 }
+
+}  // namespace vqc

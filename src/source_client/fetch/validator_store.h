@@ -1,16 +1,12 @@
 // The fetch's memory between requests: for up to 8 URLs the validators and a
 // reference to the body of their last successful answer, so that a 304 can be
-// answered with it; and the transport counters. All of it is guarded by g_tlock.
+// answered with it. All of it is guarded by g_tlock (transport_stats.h).
 #pragma once
 #include <cstdint>
 
 #include "common/shared_buf.h"
-#include "platform/platform.h"
-#include "source_client/cache.h"
 
-// Taken after g_lock, never before it.
-extern vqp::Lock g_tlock;
-extern transport_stats g_tstats;
+namespace vqc {
 
 struct validator {
     char *url;  // the URL as the caller passed it; null marks a free entry
@@ -28,3 +24,7 @@ void store_touch(validator *v);
 // the answer carried neither validator. The entry takes its own reference to
 // body; a copy of a text that fails leaves no entry. Caller holds g_tlock.
 void store_update(const char *url, const char *etag, const char *last_modified, shared_buf *body);
+// Empties every entry. Caller holds g_tlock.
+void store_clear();
+
+}  // namespace vqc

@@ -1,28 +1,20 @@
 // From a fetched playlist body to the read-only channel model: run the parser
 // with the model's builder taking its entries, accept only M3U, then finish
 // the channels, identifiers and groups.
-#include "source_client/channel_model.h"
+#include "source_client/model/channel_model.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 #include "common/alloc.h"
 #include "playlist_parser/vqplp.h"
-#include "source_client/model_build.h"
+#include "source_client/model/model_build.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/message.h"
+
+namespace vqc {
 
 namespace {
 constexpr uint64_t kArenaFirstCap = 4096;
-constexpr int kContent = -5;
-
-__attribute__((format(printf, 3, 4))) int refuse(char *err, size_t size, const char *fmt, ...) {
-    if (err && size) {
-        va_list ap;
-        va_start(ap, fmt);
-        std::vsnprintf(err, size, fmt, ap);
-        va_end(ap);
-    }
-    return kContent;
-}
 
 // Explains why the parse result is not an M3U playlist, or null when it is.
 const char *not_m3u(int32_t status, char *why, size_t size) {
@@ -72,7 +64,7 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
     *out = nullptr;
     if (body.len == 0 || body.len > kMaxBodyBytes) {
         body.release(body.owner);
-        return refuse(err, err_size, "%s", body.len ? "body exceeds 64 MiB" : "empty body");
+        return say_n(err, err_size, QVX_E_CONTENT, "%s", body.len ? "body exceeds 64 MiB" : "empty body");
     }
     model_builder b{playlist_new(url), entry_opts{0, 0}, false, false};
     char why[640];
@@ -86,7 +78,7 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
         vqplp_clear();
         body.release(body.owner);
         playlist_free(b.p);
-        return refuse(err, err_size, "%s", reason);
+        return say_n(err, err_size, QVX_E_CONTENT, "%s", reason);
     }
     keep_text(b.p, body);
     vqplp_clear();
@@ -103,6 +95,11 @@ int parse_body(const quorvex_io * /*io*/, const char *url, char *body, size_t bo
     return parse_body(url, body_ref{body, body_len, vq_free, body}, out, err, err_size);
 }
 
+int parse_body(const char *url, shared_buf *body, playlist **out, char *err, size_t err_size) {
+    body_ref ref{sbuf_data(body), sbuf_len(body), sbuf_unref_any, sbuf_ref(body)};
+    return parse_body(url, ref, out, err, err_size);
+}
+
 void playlist_free(playlist *p) {
     if (!p) return;
     for (int32_t g = 0; g < p->group_count; g++) vq_free(p->groups[g].members);
@@ -116,3 +113,5 @@ void playlist_free(playlist *p) {
     if (p->text_release) p->text_release(p->text_owner);
     vq_free(p);
 }
+
+}  // namespace vqc

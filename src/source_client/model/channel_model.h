@@ -8,11 +8,13 @@
 #include <string_view>
 
 #include "common/json.h"
+#include "common/shared_buf.h"
 #include "quorvex_iptv.h"
+
+namespace vqc {
 
 constexpr uint32_t kArenaFull = 0xFFFFFFFFu;
 constexpr uint32_t kInArena = 0x80000000u;  // the flag of a text_ref offset into the arena
-constexpr uint64_t kMaxBodyBytes = 67108864;  // 64 MiB
 
 // A string of the playlist: len bytes at off in its text, or in its arena when
 // off carries kInArena. Empty (len 0) also stands for absent.
@@ -113,6 +115,9 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
 // with vq_free.
 int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_len, playlist **out, char *err,
                size_t err_size);
+// The same over a shared buffer: the caller keeps its reference, the playlist
+// takes one of its own for as long as it needs the bytes.
+int parse_body(const char *url, shared_buf *body, playlist **out, char *err, size_t err_size);
 void playlist_free(playlist *p);
 int32_t group_find(const playlist *p, std::string_view name);
 uint32_t arena_add_n(playlist *p, const char *text, size_t len);
@@ -125,15 +130,5 @@ text_ref arena_ref(const playlist *p, uint32_t off);
 // A folder-path segment of text in doc: control bytes become spaces, "/" U+2215.
 // Throws std::bad_alloc (inside vqjson::build) when memory runs out.
 vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
-int ieq_n(const char *bytes, size_t n, const char *name);
-// ASCII-case-blind equality, sizes first. Inline: the model's builder asks
-// it of several attribute keys of every entry.
-inline bool ieq_sv(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); i++) {
-        char folded = static_cast<char>(a[i] | 0x20);
-        // bytes that differ must be one letter in its two cases
-        if (a[i] != b[i] && (folded != (b[i] | 0x20) || folded < 'a' || folded > 'z')) return false;
-    }
-    return true;
-}
+
+}  // namespace vqc

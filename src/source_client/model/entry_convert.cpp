@@ -6,8 +6,11 @@
 #include <string_view>
 
 #include "common/alloc.h"
-#include "source_client/model_build.h"
-#include "source_client/url_util.h"
+#include "source_client/model/model_build.h"
+#include "source_client/util/ascii_case.h"
+#include "source_client/util/url_util.h"
+
+namespace vqc {
 
 namespace {
 using sv = std::string_view;
@@ -238,3 +241,5 @@ int finish_model(model_builder *b) {
     trim_arena(p);
     return 0;
 }
+
+}  // namespace vqc

@@ -4,8 +4,10 @@
 #include <string_view>
 
 #include "common/alloc.h"
-#include "source_client/model_build.h"
-#include "source_client/slot_hash.h"
+#include "source_client/model/model_build.h"
+#include "source_client/util/slot_hash.h"
+
+namespace vqc {
 
 namespace {
 constexpr uint64_t kFirstSlots = 64;
@@ -162,3 +164,5 @@ int assign_groups(playlist *p) {
     vq_free(set.slots);
     return rc;
 }
+
+}  // namespace vqc

@@ -7,7 +7,9 @@
 
 #include "common/alloc.h"
 #include "playlist_parser/vqplp.h"
-#include "source_client/channel_model.h"
+#include "source_client/model/channel_model.h"
+
+namespace vqc {
 
 // HTTP options of one entry taken from "#EXTVLCOPT" lines (arena offsets, 0 = none).
 struct entry_opts {
@@ -66,3 +68,5 @@ bool room_for_one(T **items, int32_t count, int32_t *cap, int32_t first = 16) {
 // creating groups in order of first appearance and leaving duplicates out of
 // the lists. 0, or -1 when memory runs out.
 int assign_groups(playlist *p);
+
+}  // namespace vqc

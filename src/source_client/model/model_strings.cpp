@@ -1,6 +1,5 @@
 // Strings of the channel model: references into the playlist's text, the arena
-// of the strings that needed repair, the folder-path segment form of a name,
-// and the case-blind name comparison.
+// of the strings that needed repair, and the folder-path segment form of a name.
 #include <cstring>
 #include <memory>
 #include <new>
@@ -8,8 +7,10 @@
 #include "common/alloc.h"
 #include "common/byte_scan.h"
 #include "platform/platform.h"
-#include "source_client/channel_model.h"
-#include "source_client/results.h"
+#include "source_client/model/channel_model.h"
+#include "source_client/util/utf8.h"
+
+namespace vqc {
 
 namespace {
 constexpr uint64_t kArenaFirstCap = 4096;
@@ -140,4 +141,4 @@ vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text) {
     return vqjson::str(buf, o, doc);
 }
 
-int ieq_n(const char *bytes, size_t n, const char *name) { return ieq_sv({bytes, n}, name) ? 1 : 0; }
+}  // namespace vqc

@@ -3,7 +3,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "source_client/model_build.h"
+#include "source_client/model/model_build.h"
+#include "source_client/util/ascii_case.h"
+
+namespace vqc {
 
 namespace {
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -33,3 +36,5 @@ bool read_vlcopt(playlist *p, std::string_view text, entry_opts *opts) {
     *slot = arena_add_n(p, v, static_cast<size_t>(e - v));
     return *slot != kArenaFull;
 }
+
+}  // namespace vqc

@@ -1,9 +1,11 @@
-#include "source_client/header_suffix.h"
+#include "source_client/ops/header_suffix.h"
 
 #include <cstring>
 
-#include "source_client/channel_model.h"
-#include "source_client/results.h"
+#include "source_client/util/ascii_case.h"
+#include "source_client/util/utf8.h"
+
+namespace vqc {
 
 namespace {
 
@@ -113,3 +115,5 @@ bool sendable_header_value(sv value) {
     }
     return true;
 }
+
+}  // namespace vqc

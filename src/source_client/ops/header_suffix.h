@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
+namespace vqc {
+
 struct header_suffix {
     std::string_view url;    // what a player opens
     std::string_view pairs;  // the text after the "|"; empty when there is no suffix
@@ -37,3 +39,5 @@ size_t percent_decode(std::string_view value, char *out);
 // A decoded value a player may be handed: not empty, valid UTF-8, and free of
 // control bytes (a CR or LF would split the request).
 bool sendable_header_value(std::string_view value);
+
+}  // namespace vqc

@@ -7,11 +7,13 @@
 #include <new>
 #include <string_view>
 
-#include "source_client/channel_model.h"
-#include "source_client/fetch.h"
-#include "source_client/operations.h"
-#include "source_client/results.h"
-#include "source_client/settings.h"
+#include "source_client/model/channel_model.h"
+#include "source_client/ops/operations.h"
+#include "source_client/ops/results.h"
+#include "source_client/ops/settings.h"
+#include "source_client/util/message.h"
+
+namespace vqc {
 
 namespace {
 
@@ -116,3 +118,5 @@ int32_t op_list(const quorvex_io *io, const char *settings_json, const char *pat
     if (vqjson::build(fill) != vqjson::kOk) return fail(QVX_E_CONTENT, out, out_len, "out of memory");
     return emit_doc(doc, out, out_len);
 }
+
+}  // namespace vqc

@@ -6,14 +6,18 @@
 #include <memory>
 #include <string_view>
 
-#include "source_client/channel_model.h"
-#include "source_client/fetch.h"
-#include "source_client/header_suffix.h"
-#include "source_client/operations.h"
-#include "source_client/results.h"
-#include "source_client/settings.h"
-#include "source_client/slot_hash.h"
-#include "source_client/url_util.h"
+#include "source_client/model/channel_model.h"
+#include "source_client/ops/header_suffix.h"
+#include "source_client/ops/operations.h"
+#include "source_client/ops/results.h"
+#include "source_client/ops/settings.h"
+#include "source_client/util/ascii_case.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/message.h"
+#include "source_client/util/slot_hash.h"
+#include "source_client/util/url_util.h"
+
+namespace vqc {
 
 namespace {
 
@@ -186,3 +190,5 @@ int32_t op_stream_url(const quorvex_io *io, const char *settings_json, const cha
     if (id && id->IsString()) return by_id(io, settings_json, *id, out, out_len);
     return direct(entry, out, out_len);
 }
+
+}  // namespace vqc

@@ -5,7 +5,11 @@
 
 #include "quorvex_iptv.h"
 
+namespace vqc {
+
 int32_t op_validate(const quorvex_io *io, const char *settings_json, char *out, int32_t out_len);
 int32_t op_list(const quorvex_io *io, const char *settings_json, const char *path, char *out, int32_t out_len);
 int32_t op_stream_url(const quorvex_io *io, const char *settings_json, const char *entry_json, char *out,
                       int32_t out_len);
+
+}  // namespace vqc

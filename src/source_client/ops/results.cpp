@@ -1,10 +1,14 @@
-#include "source_client/results.h"
+#include "source_client/ops/results.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <cstring>
 
-#include "source_client/cache.h"
+#include "quorvex_iptv.h"
+#include "source_client/cache/cache.h"
+#include "source_client/util/message.h"
+#include "source_client/util/utf8.h"
+
+namespace vqc {
 
 vqp::Lock g_lock;
 
@@ -49,47 +53,19 @@ char *error_document(const char *message, size_t *len) {
     if (vqjson::write_compact(doc, &text, len) != vqjson::kOk) return nullptr;
     return text;
 }
-
-bool in_range(unsigned char c, unsigned char lo, unsigned char hi) { return c >= lo && c <= hi; }
 }  // namespace
-
-int utf8_seq(const unsigned char *p, size_t left) {
-    if (left == 0) return 0;
-    unsigned char c = p[0];
-    if (c < 0x80) return 1;
-    int len;
-    unsigned char lo = 0x80, hi = 0xBF;
-    if (in_range(c, 0xC2, 0xDF)) {
-        len = 2;
-    } else if (in_range(c, 0xE0, 0xEF)) {
-        len = 3;
-        if (c == 0xE0) lo = 0xA0;
-        if (c == 0xED) hi = 0x9F;
-    } else if (in_range(c, 0xF0, 0xF4)) {
-        len = 4;
-        if (c == 0xF0) lo = 0x90;
-        if (c == 0xF4) hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < static_cast<size_t>(len) || !in_range(p[1], lo, hi)) return 0;
-    for (int i = 2; i < len; ++i) {
-        if (!in_range(p[i], 0x80, 0xBF)) return 0;
-    }
-    return len;
-}
 
 void set_err(const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::vsnprintf(g_err, sizeof g_err, fmt, ap);
+    vsay(g_err, sizeof g_err, QVX_OK, fmt, ap);
     va_end(ap);
 }
 
 int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
-    std::vsnprintf(g_err, sizeof g_err, fmt, ap);
+    vsay(g_err, sizeof g_err, status, fmt, ap);
     va_end(ap);
     repair_utf8(g_err);
     vqiptv_count_error();
@@ -119,3 +95,5 @@ int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len) {
 const char *last_error_text() { return g_err; }
 
 const char *result_text() { return g_result ? g_result : ""; }
+
+}  // namespace vqc

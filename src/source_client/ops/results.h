@@ -8,12 +8,10 @@
 #include "common/json.h"
 #include "platform/platform.h"
 
+namespace vqc {
+
 // Serialises every handler operation and the cache and statistics exports.
 extern vqp::Lock g_lock;
-
-// Length (1 to 4) of the well-formed UTF-8 sequence at p with left bytes
-// remaining, or 0 when none starts there.
-int utf8_seq(const unsigned char *p, size_t left);
 
 // Formats into the last-error text (512 bytes), nothing else.
 void set_err(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
@@ -30,3 +28,5 @@ int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len);
 // The texts behind vqiptv_last_error and vqiptv_result_json.
 const char *last_error_text();
 const char *result_text();
+
+}  // namespace vqc

@@ -4,6 +4,8 @@
 #include "common/json.h"
 #include "quorvex_iptv.h"
 
+namespace vqc {
+
 constexpr const char *kDefaultPlaylistUrl = "https://iptv-org.github.io/iptv/index.category.m3u";
 
 struct settings {
@@ -12,7 +14,7 @@ struct settings {
     int used_default;  // 1 when url is the default
 };
 
-// Reads settings_json into s: 0; -8 with the reason in msg (400 bytes) for
+// Reads settings_json into s: 0; -8 with the reason in msg (kMsgSize bytes) for
 // settings that cannot be used; -5 "out of memory" when parsing runs short.
 int read_settings(const char *settings_json, settings &s, char *msg);
 
@@ -27,3 +29,5 @@ struct playlist;
 // even for a fresh copy). 0 with *pl set, or a failure status with msg.
 int open_playlist(const quorvex_io *io, const char *settings_json, settings &s, int refresh, playlist **pl,
                   char *msg);
+
+}  // namespace vqc

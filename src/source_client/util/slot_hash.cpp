@@ -1,10 +1,12 @@
-#include "source_client/slot_hash.h"
+#include "source_client/util/slot_hash.h"
 
 #include <bit>
 #include <cstring>
 
 #include "common/byte_scan.h"
 #include "platform/platform.h"
+
+namespace vqc {
 
 namespace {
 
@@ -60,3 +62,5 @@ uint64_t slot_hash(const slot_key &key, std::string_view s) {
 }
 
 uint64_t slot_hash_folded(const slot_key &key, std::string_view s) { return hash_bytes(key, s, ascii_lower); }
+
+}  // namespace vqc

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace vqc {
+
 struct slot_key {
     uint64_t k[4];
 };
@@ -39,3 +41,5 @@ inline uint64_t slot_hash_pair(const slot_key &key, uint64_t a, uint64_t b) {
 // for names compared without regard to case.
 uint64_t slot_hash(const slot_key &key, std::string_view s);
 uint64_t slot_hash_folded(const slot_key &key, std::string_view s);
+
+}  // namespace vqc

@@ -1,9 +1,11 @@
-#include "source_client/url_util.h"
+#include "source_client/util/url_util.h"
 
 #include <cstring>
 
 #include "common/byte_scan.h"
 #include "platform/platform.h"
+
+namespace vqc {
 
 namespace {
 bool is_alpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
@@ -144,3 +146,5 @@ void vqiptv_redact_url(const char *url, char *out, size_t cap) {
     o.put(rest, keep);
     if (rest[keep]) o.put("?<redacted>", 11);
 }
+
+}  // namespace vqc

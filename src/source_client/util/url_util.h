@@ -3,12 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint64_t kFnvOffsetBasis = 14695981039346656037ull;
+namespace vqc {
 
-// The longest URL the library takes anywhere, in bytes: the settings' "URL",
-// an entry's "stream_url" or "url", every redirect target. Stream URLs carry
-// tokens of 2 to 3 KB; a longer URL is refused with a message, never cut.
-constexpr size_t kMaxUrlBytes = 16384;
+constexpr uint64_t kFnvOffsetBasis = 14695981039346656037ull;
 
 // Length of the leading URI scheme when a colon follows it, else 0.
 size_t scheme_len(const char *s);
@@ -27,3 +24,5 @@ int vqiptv_url_is_http(const char *s);
 // Copy of url without user information, query and fragment ("?<redacted>"
 // marks where they were); always terminated within cap bytes.
 void vqiptv_redact_url(const char *url, char *out, size_t cap);
+
+}  // namespace vqc

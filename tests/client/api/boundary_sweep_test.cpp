@@ -18,9 +18,12 @@
 #include "long_secrets.h"
 #include "quorvex_iptv.h"
 #include "script_server.h"
-#include "source_client/cache.h"
-#include "source_client/fetch.h"
-#include "source_client/url_util.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/util/limits.h"
+#include "source_client/util/message.h"
+#include "source_client/util/url_util.h"
+
+using namespace vqc;
 
 namespace {
 

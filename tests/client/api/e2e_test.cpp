@@ -15,10 +15,12 @@
 
 #include "api_support.h"
 #include "http/http.h"
-#include "source_client/cache.h"
+#include "source_client/fetch/transport_stats.h"
 #if QVX_CORPUS_DIGESTS
 #include "corpus_digests.h"
 #endif
+
+using namespace vqc;
 
 namespace fs = std::filesystem;
 

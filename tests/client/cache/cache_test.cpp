@@ -7,11 +7,15 @@
 
 #include "http/http.h"
 #include "model_support.h"
-#include "source_client/cache.h"
-#include "source_client/io_select.h"
+#include "source_client/api/cache_exports.h"
+#include "source_client/api/io_select.h"
+#include "source_client/cache/cache.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/util/message.h"
 #include "text_check.h"
 
 using namespace std::string_literals;
+using namespace vqc;
 
 namespace {
 

@@ -9,9 +9,12 @@
 
 #include "alloc_sweep.h"
 #include "script_server.h"
-#include "source_client/cache.h"
-#include "source_client/fetch.h"
-#include "source_client/results.h"
+#include "source_client/fetch/fetch.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/ops/results.h"
+#include "source_client/util/message.h"
+
+using namespace vqc;
 
 namespace {
 

@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "common/alloc.h"
-#include "source_client/redirect.h"
+#include "source_client/fetch/redirect.h"
+#include "source_client/util/limits.h"
+
+using namespace vqc;
 
 namespace {
 

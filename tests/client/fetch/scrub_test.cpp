@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "source_client/scrub.h"
+#include "source_client/fetch/scrub.h"
+
+using namespace vqc;
 
 namespace {
 

@@ -6,8 +6,12 @@
 
 #include "model_support.h"
 #include "playlist_parser/vqplp.h"
-#include "source_client/cache.h"
+#include "source_client/api/cache_exports.h"
+#include "source_client/cache/cache.h"
+#include "source_client/util/limits.h"
 #include "text_check.h"
+
+using namespace vqc;
 
 using namespace std::string_literals;
 

@@ -11,8 +11,13 @@
 #include "model_support.h"  // before RapidJSON: it sets the allocation seam
 #include "api_support.h"
 #include "playlist_parser/vqplp.h"
-#include "source_client/cache.h"
+#include "source_client/api/cache_exports.h"
+#include "source_client/cache/cache.h"
+#include "source_client/fetch/transport_stats.h"
+#include "source_client/util/message.h"
 #include "text_check.h"
+
+using namespace vqc;
 
 using namespace std::string_literals;
 

@@ -1,5 +1,5 @@
-// The string pieces of the channel model: arena copies with UTF-8 repair, the
-// folder-path segment form of names, the case-blind comparison.
+// The string pieces of the channel model: arena copies with UTF-8 repair and
+// the folder-path segment form of names.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -113,25 +113,6 @@ TEST(SegStr, ShortageOfMemoryIsReportedByBuild) {
     vq_alloc_fail_nth(1);
     EXPECT_EQ(vqjson::build([&] { seg_str(doc, name.c_str()); }), vqjson::kNoMemory);
     vq_alloc_disarm();
-}
-
-TEST(IeqN, ComparesWholeNamesIgnoringAsciiCase) {
-    struct {
-        const char *bytes;
-        size_t n;
-        const char *name;
-        int want;
-    } cases[] = {
-        {"HTTP-Referer", 12, "http-referer", 1},
-        {"http-referer", 11, "http-referer", 0},
-        {"http-refererX", 13, "http-referer", 0},
-        {"#extvlcopt:x", 10, "#EXTVLCOPT", 1},
-        {"\xC3\x89", 2, "\xC3\xA9", 0},  // only A to Z fold
-        {"@", 1, "`", 0}, {"[", 1, "{", 0}, {"-", 1, "\r", 0}, {"1", 1, "\x11", 0},  // nor other pairs 0x20 apart
-        {"Z", 1, "z", 1},
-        {"", 0, "", 1},
-    };
-    for (const auto &c : cases) EXPECT_EQ(ieq_n(c.bytes, c.n, c.name), c.want) << c.bytes;
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "quorvex_iptv.h"
-#include "source_client/cache.h"
+#include "source_client/fetch/transport_stats.h"
+
+using namespace vqc;
 
 namespace {
 template <class F>

@@ -4,10 +4,13 @@
 #include <string>
 
 #include "alloc_sweep.h"
-#include "source_client/channel_model.h"
-#include "source_client/fetch.h"
-#include "source_client/results.h"
-#include "source_client/url_util.h"
+#include "source_client/model/channel_model.h"
+#include "source_client/ops/results.h"
+#include "source_client/util/message.h"
+#include "source_client/util/url_util.h"
+
+// The model and cache tests read the client's names as its own sources do.
+using namespace vqc;
 
 struct converted {
     int status = 0;

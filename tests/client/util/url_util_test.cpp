@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "source_client/url_util.h"
+#include "source_client/util/url_util.h"
+
+using namespace vqc;
 
 namespace {
 
