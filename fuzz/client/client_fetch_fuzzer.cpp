@@ -122,17 +122,17 @@ quorvex_http_ctx g_ctx = {QVX_HTTP_CTX_MAGIC, 24, &kHttp, nullptr};
 const quorvex_io kIo = {&g_ctx, nullptr, nullptr, free_text};
 
 void fetch_once(const std::string &url, bool secrets) {
-    shared_buf *body = nullptr;
+    fetch_result got{};
     char msg[kMsgSize] = "";
     g_asked = 0;
-    int rc = fetch(&kIo, url.c_str(), &body, msg);
+    int rc = fetch(&kIo, url.c_str(), &got, msg);
     if (rc < -6 || rc > 0) std::abort();
-    if (rc == 0 && (!body || sbuf_data(body)[sbuf_len(body)] != '\0')) std::abort();
-    if (rc != 0 && (body || !msg[0])) std::abort();
+    if (rc == 0 && (!got.body || sbuf_data(got.body)[sbuf_len(got.body)] != '\0')) std::abort();
+    if (rc != 0 && (got.body || !msg[0])) std::abort();
     // The caller's URL is in every chain, so its secrets are gone whatever
     // the transport quotes and however many redirects came first.
     if (secrets) fuzz_secret::require_hidden(msg, url.c_str());
-    sbuf_unref(body);
+    sbuf_unref(got.body);
 }
 
 }  // namespace

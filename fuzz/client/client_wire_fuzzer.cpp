@@ -57,15 +57,15 @@ void route_everything_to(const wire_server &server) {
 }
 
 void check_fetch(const quorvex_io *io, const std::string &url) {
-    shared_buf *body = nullptr;
+    fetch_result got{};
     char msg[kMsgSize] = "";
-    int rc = fetch(io, url.c_str(), &body, msg);
-    size_t len = body ? sbuf_len(body) : 0;
+    int rc = fetch(io, url.c_str(), &got, msg);
+    size_t len = got.body ? sbuf_len(got.body) : 0;
     if (rc < -5 || rc > 0) std::abort();
-    if (rc == 0 && (!body || len == 0 || len > kMaxBodyBytes || sbuf_data(body)[len] != '\0')) std::abort();
-    if (rc != 0 && (body || !msg[0])) std::abort();
+    if (rc == 0 && (!got.body || len == 0 || len > kMaxBodyBytes || sbuf_data(got.body)[len] != '\0')) std::abort();
+    if (rc != 0 && (got.body || !msg[0])) std::abort();
     fuzz_secret::require_hidden(msg, url.c_str());
-    sbuf_unref(body);
+    sbuf_unref(got.body);
 }
 
 // The answers of the input being run, for the server's threads.

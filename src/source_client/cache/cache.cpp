@@ -2,8 +2,9 @@
 // conditional fetches and re-parsed only when the body really changed, and
 // its counters. Each slot keeps a reference to the body its playlist came
 // from: the same buffer the validator store and the model hold, so the change
-// detection costs no copy and no hash, only a comparison when a refresh brings
-// a new buffer of the same length.
+// detection costs no copy and no hash. A 304 says by itself that nothing
+// changed; a 200 is compared byte for byte, lengths first, and when nothing
+// changed the store takes the slot's buffer in place of the new one.
 #include "source_client/cache/cache.h"
 
 #include <cstring>
@@ -45,10 +46,19 @@ void keep(int slot, playlist *p, shared_buf *body) {
 }
 
 // Lengths first: a body of another length has changed without a look at its bytes.
-bool same_body(const shared_buf *old, const shared_buf *now) {
-    if (old == now) return true;
+bool same_bytes(const shared_buf *old, const shared_buf *now) {
     size_t len = sbuf_len(now);
     return sbuf_len(old) == len && std::memcmp(sbuf_data(old), sbuf_data(now), len) == 0;
+}
+
+// Whether the fetch brought the body the slot's playlist came from. A 304
+// answers with the store's buffer, which is the slot's own: the store took it
+// after the last 200 of the same bytes, or the slot took the store's.
+bool unchanged(const char *url, const fetch_result &got, shared_buf *kept) {
+    if (got.not_modified) return true;
+    if (!same_bytes(kept, got.body)) return false;
+    fetch_keep_body(url, got.body, kept);
+    return true;
 }
 
 bool is_fresh(const playlist *p, int refresh) {
@@ -83,41 +93,41 @@ int slot_for_new() {
 }
 
 int refresh_slot(const quorvex_io *io, const char *url, int slot, playlist **out, char *msg) {
-    shared_buf *body = nullptr;
-    int rc = fetch(io, url, &body, msg);
+    fetch_result got;
+    int rc = fetch(io, url, &got, msg);
     if (rc != QVX_OK) {
         drop(slot);  // a failed refresh drops the cached copy
         return rc;
     }
     playlist *old = g_cache[slot];
-    if (same_body(g_body[slot], body)) {
-        sbuf_unref(body);
+    if (unchanged(url, got, g_body[slot])) {
+        sbuf_unref(got.body);
         g_cs.revalidated++;
         old->fetched_ms = vqiptv_now_ms();
         return hand_out(old, out);
     }
     playlist *fresh = nullptr;
-    rc = parse_body(url, body, &fresh, msg, kMsgSize);
+    rc = parse_body(url, got.body, &fresh, msg, kMsgSize);
     drop(slot);
     if (rc != QVX_OK) {
-        sbuf_unref(body);
+        sbuf_unref(got.body);
         return QVX_E_CONTENT;
     }
-    keep(slot, fresh, body);
+    keep(slot, fresh, got.body);
     return hand_out_new(fresh, out);
 }
 
 int add_new(const quorvex_io *io, const char *url, playlist **out, char *msg) {
     g_cs.misses++;
-    shared_buf *body = nullptr;
-    int rc = fetch(io, url, &body, msg);
+    fetch_result got;
+    int rc = fetch(io, url, &got, msg);
     if (rc != QVX_OK) return rc;
     playlist *p = nullptr;
-    if (parse_body(url, body, &p, msg, kMsgSize) != QVX_OK) {
-        sbuf_unref(body);
+    if (parse_body(url, got.body, &p, msg, kMsgSize) != QVX_OK) {
+        sbuf_unref(got.body);
         return QVX_E_CONTENT;
     }
-    keep(slot_for_new(), p, body);
+    keep(slot_for_new(), p, got.body);
     return hand_out_new(p, out);
 }
 

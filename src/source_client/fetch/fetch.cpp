@@ -237,37 +237,37 @@ int transport_failed(exchange &x) {
     return say(x.msg, QVX_E_NETWORK, "network: %s (%s)", text, x.shown);
 }
 
-// The very buffer the 200 delivered: the cache sees at once that nothing changed.
-int not_modified(exchange &x, shared_buf **body) {
+// The body stored with the validators that made the request conditional.
+int not_modified(exchange &x, fetch_result *out) {
     ++g_tstats.not_modified;
     store_touch(x.stored);
-    *body = sbuf_ref(x.stored->body);
+    *out = fetch_result{sbuf_ref(x.stored->body), true};
     return QVX_OK;
 }
 
-int delivered(exchange &x, shared_buf **body) {
+int delivered(exchange &x, fetch_result *out) {
     fetch_resp &r = x.resp;
     if (r.too_large) return say(x.msg, QVX_E_CONTENT, "body exceeds 64 MiB from %s", x.shown);
     // A body cut short by a shortage of memory must not pass for the playlist.
     if (r.out_of_memory) return say(x.msg, QVX_E_CONTENT, "out of memory");
     if (body_len(r) == 0) return say(x.msg, QVX_E_CONTENT, "empty body from %s", x.shown);
     store_update(x.url, r.etag, r.last_modified, r.body);
-    *body = r.body;
+    *out = fetch_result{r.body, false};
     r.body = nullptr;
     return QVX_OK;
 }
 
-int judge(exchange &x, shared_buf **body) {
+int judge(exchange &x, fetch_result *out) {
     if (x.redirect == redirect_outcome::too_long)
         return say(x.msg, QVX_E_CONTENT, "redirect target is too long (over %u bytes) from %s",
                    static_cast<unsigned>(kMaxUrlBytes), x.shown);
     if (x.redirect == redirect_outcome::out_of_memory) return say(x.msg, QVX_E_CONTENT, "out of memory");
-    if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, body);
-    if (x.status >= 200 && x.status <= 299) return delivered(x, body);
+    if (x.status == 304 && x.stored && x.stored->body) return not_modified(x, out);
+    if (x.status >= 200 && x.status <= 299) return delivered(x, out);
     return say(x.msg, status_of(x.status), "HTTP %ld from %s", static_cast<long>(x.status), x.shown);
 }
 
-int run_locked(exchange &x, shared_buf **body) {
+int run_locked(exchange &x, fetch_result *out) {
     ++g_tstats.requests;
     x.stored = store_find(x.url);
     if (x.stored) {
@@ -276,7 +276,7 @@ int run_locked(exchange &x, shared_buf **body) {
     }
     add_line(x, "User-Agent", kUserAgent);
     x.at = x.url;  // asked for whole: the settings bound it
-    int rc = exchange_run(x) ? transport_failed(x) : judge(x, body);
+    int rc = exchange_run(x) ? transport_failed(x) : judge(x, out);
     resp_clear(x.resp);
     for (char *hop : x.hops) vq_free(hop);
     return rc;
@@ -284,8 +284,8 @@ int run_locked(exchange &x, shared_buf **body) {
 
 }  // namespace
 
-int fetch(const quorvex_io *io, const char *url, shared_buf **body, char *msg) {
-    *body = nullptr;
+int fetch(const quorvex_io *io, const char *url, fetch_result *out, char *msg) {
+    *out = fetch_result{nullptr, false};
     exchange x{};
     x.url = url;
     x.msg = msg;
@@ -295,7 +295,12 @@ int fetch(const quorvex_io *io, const char *url, shared_buf **body, char *msg) {
     x.http = quorvex_http_of(io);
     if (!x.http) return say(msg, QVX_E_UNSUPPORTED, "the quorvex_io carries no quorvex_http transport (%s)", shown);
     vqp::Guard g(g_tlock);
-    return run_locked(x, body);
+    return run_locked(x, out);
+}
+
+void fetch_keep_body(const char *url, const shared_buf *delivered, shared_buf *kept) {
+    vqp::Guard g(g_tlock);
+    store_swap_body(url, delivered, kept);
 }
 
 }  // namespace vqc

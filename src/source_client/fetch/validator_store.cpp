@@ -57,6 +57,13 @@ void store_update(const char *url, const char *etag, const char *last_modified, 
     ++g_tstats.validators_stored;
 }
 
+void store_swap_body(const char *url, const shared_buf *delivered, shared_buf *kept) {
+    validator *v = store_find(url);
+    if (!v || v->body != delivered) return;
+    sbuf_unref(v->body);
+    v->body = sbuf_ref(kept);
+}
+
 void store_clear() {
     for (auto &v : g_val) clear(v);
     g_ttick = 0;

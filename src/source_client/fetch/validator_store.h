@@ -24,6 +24,10 @@ void store_touch(validator *v);
 // the answer carried neither validator. The entry takes its own reference to
 // body; a copy of a text that fails leaves no entry. Caller holds g_tlock.
 void store_update(const char *url, const char *etag, const char *last_modified, shared_buf *body);
+// When the entry of url holds `delivered`, it holds `kept` instead (bytes
+// equal to them), so that one buffer serves the entry and whoever kept it.
+// Caller holds g_tlock.
+void store_swap_body(const char *url, const shared_buf *delivered, shared_buf *kept);
 // Empties every entry. Caller holds g_tlock.
 void store_clear();
 

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "common/alloc.h"
 #include "http/http.h"
 #include "model_support.h"
 #include "source_client/api/cache_exports.h"
@@ -101,6 +102,31 @@ TEST_F(Cache, ANotModifiedAnswerIsServedFromTheValidatorStore) {
     vqiptv_curl_stats(&ts);
     EXPECT_EQ(ts.not_modified, 1u);
     EXPECT_EQ(ts.validators_stored, 1u);
+}
+
+// A 200 that repeats the cached bytes leaves one copy of them: the validator
+// store takes the cache's buffer, so the 304 after it needs no comparison.
+TEST_F(Cache, AnUnchangedBodyIsKeptOnceForTheNotModifiedAnswers) {
+    std::string body = kTwo;
+    while (body.size() < (size_t{1} << 20)) body += "# the same bytes on every answer\n";
+    serve("http://h/a", 200, body, "ETag: \"v1\"\n");
+    ASSERT_EQ(get("http://h/a"), 0) << msg;
+    const auto live_after = [&](int answer) {
+        if (answer == 304) serve("http://h/a", 304, "");  // the route's copy of the body goes uncounted
+        vq_mem_track(true);
+        EXPECT_EQ(get("http://h/a", 1), 0) << msg;
+        long long live = vq_mem_live();
+        vq_mem_track(false);
+        return live;
+    };
+    EXPECT_LT(live_after(200), static_cast<long long>(body.size() / 2)) << "a second copy of the body";
+    EXPECT_LT(live_after(304), static_cast<long long>(body.size() / 2));
+    EXPECT_EQ(channels, 2);
+    EXPECT_EQ(counters().parses, 1u);
+    EXPECT_EQ(counters().revalidated, 2u);
+    transport_stats ts{};
+    vqiptv_curl_stats(&ts);
+    EXPECT_EQ(ts.not_modified, 1u);
 }
 
 TEST_F(Cache, AChangedBodyReplacesThePlaylist) {

@@ -27,18 +27,18 @@ struct fetched {
 };
 
 fetched get(const quorvex_io *io, const std::string &url) {
-    shared_buf *body = nullptr;
+    fetch_result got{};
     char msg[kMsgSize] = "";
     int rc;
     {
         vqp::Guard g(g_lock);
-        rc = fetch(io, url.c_str(), &body, msg);
+        rc = fetch(io, url.c_str(), &got, msg);
     }
-    fetched f{rc, body ? std::string(sbuf_data(body), sbuf_len(body)) : std::string(), rc ? msg : ""};
-    if (body) {
-        EXPECT_EQ(sbuf_data(body)[sbuf_len(body)], '\0');
+    fetched f{rc, got.body ? std::string(sbuf_data(got.body), sbuf_len(got.body)) : std::string(), rc ? msg : ""};
+    if (got.body) {
+        EXPECT_EQ(sbuf_data(got.body)[sbuf_len(got.body)], '\0');
     }
-    sbuf_unref(body);
+    sbuf_unref(got.body);
     return f;
 }
 
@@ -248,16 +248,16 @@ TEST_F(Fetch, BodiesUpTo64MiBInABufferOfTheirSize) {
     for (const auto &c : cases) {
         server.on(kUrl, c.answer);
         size_t taken = server.body_taken();
-        shared_buf *body = nullptr;
+        fetch_result got{};
         char msg[kMsgSize] = "";
         int rc;
         {
             vqp::Guard g(g_lock);
-            rc = fetch(server.io(), kUrl.c_str(), &body, msg);
+            rc = fetch(server.io(), kUrl.c_str(), &got, msg);
         }
-        EXPECT_EQ(body ? sbuf_len(body) : 0, c.len) << c.name;
+        EXPECT_EQ(got.body ? sbuf_len(got.body) : 0, c.len) << c.name;
         if (c.len) {
-            EXPECT_LE(block_size(body), c.max_buffer + 4096) << c.name;
+            EXPECT_LE(block_size(got.body), c.max_buffer + 4096) << c.name;
         } else {
             EXPECT_EQ(rc, -5) << c.name;
             EXPECT_STREQ(msg, ("body exceeds 64 MiB from " + kUrl).c_str()) << c.name;
@@ -265,7 +265,7 @@ TEST_F(Fetch, BodiesUpTo64MiBInABufferOfTheirSize) {
         if (c.answer.headers.size() && !c.len) {
             EXPECT_EQ(server.body_taken(), taken) << c.name;
         }
-        sbuf_unref(body);
+        sbuf_unref(got.body);
     }
 }
 
