@@ -51,4 +51,14 @@ bool any_set(V v) {
     return (w[0] | w[1]) != 0;
 }
 
+// Length of the run of ASCII bytes (below 0x80) at the start of the n bytes
+// at p: 32 bytes a step, then eight, then one.
+inline size_t ascii_run(const unsigned char *p, size_t n) {
+    size_t i = 0;
+    while (i + 32 <= n && !any_set((load16(p + i) | load16(p + i + 16)) & 0x80)) i += 32;
+    while (i + 8 <= n && !(load8(p + i) & kHighs)) i += 8;
+    while (i < n && p[i] < 0x80) i++;
+    return i;
+}
+
 }  // namespace vqbytes

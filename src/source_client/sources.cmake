@@ -4,7 +4,6 @@ qvx_subsystem(qvx_client
   source_client/util/url_util.cpp
   source_client/util/slot_hash.cpp
   source_client/util/message.cpp
-  source_client/util/utf8.cpp
   source_client/model/model_strings.cpp
   source_client/model/group_table.cpp
   source_client/model/vlcopt_option.cpp

@@ -5,10 +5,9 @@
 #include <new>
 
 #include "common/alloc.h"
-#include "common/byte_scan.h"
+#include "common/utf8.h"
 #include "platform/platform.h"
 #include "source_client/model/channel_model.h"
-#include "source_client/util/utf8.h"
 
 namespace vqc {
 
@@ -17,51 +16,10 @@ constexpr uint64_t kArenaFirstCap = 4096;
 // Offsets are 31-bit (the top bit of a text_ref marks the arena), so the arena
 // stays below kInArena.
 constexpr uint64_t kArenaMaxCap = kInArena - 16;
-constexpr char kReplacement[] = "\xEF\xBF\xBD";   // U+FFFD
 constexpr char kDivisionSlash[] = "\xE2\x88\x95";  // U+2215
-// Length of the run of ASCII bytes at the start of s; names and URLs are
-// mostly ASCII, so they are copied in bulk rather than sequence by sequence.
-size_t ascii_run(const unsigned char *s, size_t n) {
-    size_t i = 0;
-    while (i + 32 <= n && !vqbytes::any_set((vqbytes::load16(s + i) | vqbytes::load16(s + i + 16)) & 0x80)) i += 32;
-    while (i + 8 <= n && !(vqbytes::load8(s + i) & vqbytes::kHighs)) i += 8;
-    while (i < n && s[i] < 0x80) i++;
-    return i;
-}
 
-// Copies n bytes to out with U+FFFD in place of every byte that begins no
-// well-formed UTF-8 sequence; answers the bytes written (at most 3 * n).
-size_t copy_repaired(char *out, const unsigned char *s, size_t n) {
-    size_t o = 0;
-    for (size_t i = 0; i < n;) {
-        size_t run = ascii_run(s + i, n - i);
-        std::memcpy(out + o, s + i, run);
-        o += run;
-        i += run;
-        if (i == n) break;
-        int k = utf8_seq(s + i, n - i);
-        if (k > 0) {
-            std::memcpy(out + o, s + i, static_cast<size_t>(k));
-            o += static_cast<size_t>(k);
-            i += static_cast<size_t>(k);
-        } else {
-            std::memcpy(out + o, kReplacement, 3);
-            o += 3;
-            i++;
-        }
-    }
-    return o;
-}
-
-// Whether copy_repaired would copy the n bytes unchanged.
-bool well_formed(const unsigned char *s, size_t n) {
-    for (size_t i = ascii_run(s, n); i < n; i += ascii_run(s + i, n - i)) {
-        int k = utf8_seq(s + i, n - i);
-        if (k <= 0) return false;
-        i += static_cast<size_t>(k);
-    }
-    return true;
-}
+// Whether vq_utf8_copy_repaired would copy the n bytes unchanged.
+bool well_formed(const unsigned char *s, size_t n) { return vq_utf8_valid_prefix(s, n) == n; }
 
 // Addresses compared as numbers: s may come from anywhere.
 bool lies_in_text(const playlist *p, std::string_view s) {
@@ -92,7 +50,7 @@ uint32_t arena_add_n(playlist *p, const char *text, size_t len) {
     // never reallocates midway.
     if (len > kArenaMaxCap / 3 || !arena_reserve(p, 3 * static_cast<uint64_t>(len) + 1)) return kArenaFull;
     uint64_t off = p->arena_len;
-    size_t n = copy_repaired(p->arena + off, reinterpret_cast<const unsigned char *>(text), len);
+    size_t n = vq_utf8_copy_repaired(p->arena + off, reinterpret_cast<const unsigned char *>(text), len);
     p->arena[off + n] = '\0';
     p->arena_len = off + n + 1;
     return static_cast<uint32_t>(off);

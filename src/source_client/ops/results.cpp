@@ -3,10 +3,10 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "common/utf8.h"
 #include "quorvex_iptv.h"
 #include "source_client/cache/cache.h"
 #include "source_client/util/message.h"
-#include "source_client/util/utf8.h"
 
 namespace vqc {
 
@@ -19,19 +19,6 @@ char *g_result;
 void keep_result(char *text) {
     vq_free(g_result);
     g_result = text;
-}
-
-// Bad bytes become "?" one by one, so the length never changes.
-void repair_utf8(char *s) {
-    size_t n = std::strlen(s);
-    for (size_t i = 0; i < n;) {
-        int k = utf8_seq(reinterpret_cast<unsigned char *>(s + i), n - i);
-        if (k == 0) {
-            s[i++] = '?';
-        } else {
-            i += static_cast<size_t>(k);
-        }
-    }
 }
 
 // Copies text with its NUL when it fits; otherwise leaves an empty text.
@@ -67,7 +54,7 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...) {
     va_start(ap, fmt);
     vsay(g_err, sizeof g_err, status, fmt, ap);
     va_end(ap);
-    repair_utf8(g_err);
+    vq_utf8_repair(g_err, std::strlen(g_err));
     vqiptv_count_error();
     size_t len = 0;
     keep_result(error_document(g_err, &len));

@@ -1,12 +1,10 @@
-// The one test of well-formed UTF-8 the source client applies: to messages,
-// header values and the playlist's strings.
+// The operations' former name for common/utf8.h's sequence check, kept only
+// until its last user includes that header.
 #pragma once
 #include <cstddef>
 
+#include "common/utf8.h"
+
 namespace vqc {
-
-// Length (1 to 4) of the well-formed UTF-8 sequence at p with left bytes
-// remaining, or 0 when none starts there.
-int utf8_seq(const unsigned char *p, size_t left);
-
+inline int utf8_seq(const unsigned char *p, size_t left) { return static_cast<int>(vq_utf8_seq(p, left)); }
 }  // namespace vqc
