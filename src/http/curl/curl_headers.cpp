@@ -2,12 +2,12 @@
 // formatted for libcurl on the way out; on the way in, the headers of each
 // response held until its body starts, so that only the final response (not
 // a 401 answered during authentication, not a 100 Continue) reaches the sink.
-#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
+#include "common/ascii.h"
 #include "http/buf.h"
 #include "http/curl/curl_work.h"
 #include "http/headers.h"
@@ -21,18 +21,11 @@ constexpr size_t k_name_max = 127;
 // removes libcurl's header and is never sent itself.
 constexpr const char *k_suppressed[] = {"Accept:", "Expect:", "Content-Type:"};
 
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool name_is(std::string_view name, std::string_view lower) {
-    return name.size() == lower.size() &&
-           std::equal(name.begin(), name.end(), lower.begin(), [](char a, char b) { return ascii_lower(a) == b; });
-}
-
 // The transport or libcurl supplies these itself.
 bool dropped(std::string_view name, bool has_user) {
     for (std::string_view own : {"host", "content-length", "accept-encoding"})
-        if (name_is(name, own)) return true;
-    return has_user && name_is(name, "authorization");
+        if (vq_ieq(name, own)) return true;
+    return has_user && vq_ieq(name, "authorization");
 }
 
 // Formats one caller line into out; false when it is not to be sent.

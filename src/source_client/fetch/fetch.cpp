@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/ascii.h"
 #include "common/shared_buf.h"
 #include "http/http.h"
 #include "platform/platform.h"
@@ -56,14 +57,6 @@ void resp_clear(fetch_resp &r) {
     r.too_large = r.out_of_memory = r.location_too_long = false;
 }
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-
-// Equal ignoring ASCII case.
-bool named(const char *name, const char *want) {
-    while (*name && lower(*name) == lower(*want)) ++name, ++want;
-    return lower(*name) == lower(*want);
-}
-
 // The decimal number a header value holds, capped at cap; -1 when it holds
 // anything else.
 long long decimal(const char *text, long long cap) {
@@ -81,7 +74,7 @@ long long decimal(const char *text, long long cap) {
 void note_framing(fetch_resp &r, const char *name, const char *value) {
     if (std::strcmp(name, ":status") == 0) {
         r.status = static_cast<int>(decimal(value, 1000));
-    } else if (named(name, "Content-Length")) {
+    } else if (vq_ieq(name, "Content-Length")) {
         long long n = decimal(value, static_cast<long long>(kMaxBodyBytes) + 1);
         r.expected = n > 0 ? static_cast<size_t>(n) : 0;
     }
@@ -105,8 +98,8 @@ int note_location(fetch_resp &r, const char *value) {
 int on_header(void *user, const char *name, const char *value) {
     auto &r = *static_cast<fetch_resp *>(user);
     note_framing(r, name, value);
-    if (named(name, "Location")) return note_location(r, value);
-    bool etag = named(name, "ETag"), modified = named(name, "Last-Modified");
+    if (vq_ieq(name, "Location")) return note_location(r, value);
+    bool etag = vq_ieq(name, "ETag"), modified = vq_ieq(name, "Last-Modified");
     if (!etag && !modified) return 0;
     size_t bytes = std::strlen(name) + std::strlen(value) + 2;
     if (bytes > kValidatorBytes - r.validator_bytes) return 0;
