@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "common/alloc.h"
+#include "common/ascii.h"
 #include "source_client/model/model_build.h"
-#include "source_client/util/ascii_case.h"
 #include "source_client/util/url_util.h"
 
 namespace vqc {
@@ -33,7 +33,7 @@ struct fields {
 // Whether key names the field (ASCII-case-blind). Keys of other fields are
 // told apart by their length or their last letter alone, without a call.
 bool names_field(sv key, sv field) {
-    return key.size() == field.size() && (key.back() | 0x20) == field.back() && ieq_sv(key, field);
+    return key.size() == field.size() && (key.back() | 0x20) == field.back() && vq_ieq(key, field);
 }
 
 // One pass over the pairs.

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "source_client/util/ascii_case.h"
-#include "source_client/util/utf8.h"
+#include "common/ascii.h"
+#include "common/utf8.h"
 
 namespace vqc {
 
@@ -11,11 +11,9 @@ namespace {
 
 using sv = std::string_view;
 
-bool space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
 sv trim(sv s) {
-    while (!s.empty() && space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && space(s.back())) s.remove_suffix(1);
+    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
     return s;
 }
 
@@ -58,13 +56,6 @@ bool all_pairs(sv pairs) {
     return true;
 }
 
-int hex_value(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 header_suffix split_header_suffix(sv location) {
@@ -73,7 +64,7 @@ header_suffix split_header_suffix(sv location) {
     sv pairs = trim(location.substr(bar + 1));
     if (!all_pairs(pairs)) return {location, {}};
     sv url = location.substr(0, bar);
-    while (!url.empty() && space(url.back())) url.remove_suffix(1);
+    while (!url.empty() && vq_is_space(url.back())) url.remove_suffix(1);
     return {url, pairs};
 }
 
@@ -83,8 +74,8 @@ bool next_header_pair(sv &pairs, header_pair *pair) {
 }
 
 header_kind kind_of_header(sv name) {
-    if (ieq_n(name.data(), name.size(), "user-agent")) return header_kind::user_agent;
-    if (ieq_n(name.data(), name.size(), "referer") || ieq_n(name.data(), name.size(), "referrer"))
+    if (vq_ieq(name, "user-agent")) return header_kind::user_agent;
+    if (vq_ieq(name, "referer") || vq_ieq(name, "referrer"))
         return header_kind::referer;
     return header_kind::other;
 }
@@ -92,8 +83,8 @@ header_kind kind_of_header(sv name) {
 size_t percent_decode(sv value, char *out) {
     size_t n = 0;
     for (size_t i = 0; i < value.size(); ++i) {
-        int hi = i + 2 < value.size() ? hex_value(value[i + 1]) : -1;
-        int lo = hi >= 0 ? hex_value(value[i + 2]) : -1;
+        int hi = i + 2 < value.size() ? vq_hex_digit(value[i + 1]) : -1;
+        int lo = hi >= 0 ? vq_hex_digit(value[i + 2]) : -1;
         if (value[i] == '%' && lo >= 0) {
             out[n++] = static_cast<char>(hi << 4 | lo);
             i += 2;
@@ -109,9 +100,9 @@ bool sendable_header_value(sv value) {
     const auto *p = reinterpret_cast<const unsigned char *>(value.data());
     for (size_t i = 0; i < value.size();) {
         if (p[i] < 0x20 || p[i] == 0x7F) return false;
-        int k = utf8_seq(p + i, value.size() - i);
+        size_t k = vq_utf8_seq(p + i, value.size() - i);
         if (k == 0) return false;
-        i += static_cast<size_t>(k);
+        i += k;
     }
     return true;
 }

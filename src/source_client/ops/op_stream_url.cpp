@@ -6,12 +6,12 @@
 #include <memory>
 #include <string_view>
 
+#include "common/ascii.h"
 #include "source_client/model/channel_model.h"
 #include "source_client/ops/header_suffix.h"
 #include "source_client/ops/operations.h"
 #include "source_client/ops/results.h"
 #include "source_client/ops/settings.h"
-#include "source_client/util/ascii_case.h"
 #include "source_client/util/limits.h"
 #include "source_client/util/message.h"
 #include "source_client/util/slot_hash.h"
@@ -26,19 +26,12 @@ using sv = std::string_view;
 
 constexpr const char *kNoId = "entry id not found";
 
-int hex_digit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // Exactly 16 hexadecimal digits, most significant first.
 bool parse_id(const Value &v, uint64_t *id) {
     if (v.GetStringLength() != 16) return false;
     uint64_t n = 0;
     for (char c : sv(v.GetString(), 16)) {
-        int d = hex_digit(c);
+        int d = vq_hex_digit(c);
         if (d < 0) return false;
         n = n << 4 | static_cast<uint64_t>(d);
     }
@@ -95,7 +88,7 @@ public:
 private:
     static sv *slot_for(sv *slots, size_t mask, sv name) {
         size_t s = slot_hash_folded(slot_key_once(), name) & mask;
-        while (!slots[s].empty() && !ieq_sv(slots[s], name)) s = (s + 1) & mask;
+        while (!slots[s].empty() && !vq_ieq(slots[s], name)) s = (s + 1) & mask;
         return &slots[s];
     }
     void grow() {
