@@ -10,7 +10,8 @@ set(QVX_HTTP_SOURCES
   http/fake/fake_request.cpp
   http/fake/fake_describe.cpp
   http/md5.cpp
-  http/rate_floor.cpp)
+  http/rate_floor.cpp
+  http/deadline.cpp)
 if(QVX_PLATFORM STREQUAL posix)
   list(APPEND QVX_HTTP_SOURCES http/curl/curl_transport.cpp http/curl/curl_headers.cpp http/curl/curl_pump.cpp
     http/curl/curl_sockets.cpp http/winhttp/no_winhttp.cpp)

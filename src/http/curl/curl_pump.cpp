@@ -3,10 +3,12 @@
 // handle through a multi handle of its own and wakes exactly when the send
 // or receive limit would run out: a limit counts from the last byte moved,
 // as a socket's send and receive timeouts do. Once the request is sent, the
-// response must also keep to the rate floor.
+// response must also keep to the rate floor. Whatever the stage, the loop
+// ends at the calling thread's deadline.
 #include <algorithm>
 
 #include "http/curl/curl_work.h"
+#include "http/deadline.h"
 #include "http/rate_floor.h"
 #include "platform/platform.h"
 
@@ -65,9 +67,7 @@ bool too_slow(curl_work &w, uint64_t now, uint64_t received, bool up, bool arriv
 
 // Milliseconds until the idle limit runs out; at most 0 once it has or the
 // rate floor failed.
-int64_t idle_left(curl_work &w) {
-    if (!w.connected) return k_poll_max_ms;
-    uint64_t now = vqp::now_ms();
+int64_t idle_left(curl_work &w, uint64_t now) {
     uint64_t received = bytes_received(w);
     uint64_t moved = received + static_cast<uint64_t>(info_off(w.easy, CURLINFO_SIZE_UPLOAD_T));
     bool arrived = moved != w.moved;
@@ -86,6 +86,18 @@ int64_t idle_left(curl_work &w) {
     return left;
 }
 
+// How long the loop may wait for the sockets; at most 0 when it is to end.
+int64_t wait_left(curl_work &w) {
+    uint64_t now = vqp::now_ms();
+    auto until_deadline = static_cast<int64_t>(quorvex_deadline_left(now, k_poll_max_ms));
+    if (until_deadline == 0) {
+        w.past_deadline = true;
+        return 0;
+    }
+    if (!w.connected) return until_deadline;
+    return std::min(idle_left(w, now), until_deadline);
+}
+
 CURLcode from_multi(CURLMcode mc) { return mc == CURLM_OUT_OF_MEMORY ? CURLE_OUT_OF_MEMORY : CURLE_FAILED_INIT; }
 
 CURLcode outcome(CURLM *multi) {
@@ -101,9 +113,9 @@ CURLcode drive(CURLM *multi, curl_work &w) {
         CURLMcode mc = curl_multi_perform(multi, &running);
         if (mc != CURLM_OK) return from_multi(mc);
         if (running == 0) return outcome(multi);
-        int64_t left = idle_left(w);
+        int64_t left = wait_left(w);
         if (left <= 0) return CURLE_OPERATION_TIMEDOUT;
-        mc = curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::min<int64_t>(left, k_poll_max_ms)), nullptr);
+        mc = curl_multi_poll(multi, nullptr, 0, static_cast<int>(left), nullptr);
         if (mc != CURLM_OK) return from_multi(mc);
     }
 }

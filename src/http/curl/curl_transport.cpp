@@ -4,11 +4,14 @@
 // than followed, one 401 answered with the request's credentials (Digest
 // before Basic), only http and https spoken, and every failure reported as a
 // text naming the failed stage and libcurl's error, never the URL.
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 #include "common/alloc.h"
+#include "common/ascii.h"
 #include "http/buf.h"
 #include "http/curl/curl_work.h"
 #include "http/headers.h"
@@ -23,6 +26,7 @@ constexpr const char *k_protocols = "http,https";
 
 vqp::Lock g_init_lock;
 bool g_init_done;
+std::atomic<const char *> g_test_ca;  // tests only: the CA file trusted instead of the system's
 
 // Failed allocations of libcurl on this thread. libcurl also answers "out of
 // memory" when a header line outgrows its cap, which is no shortage at all.
@@ -63,7 +67,7 @@ struct stage_of_code {
 // Failures before a connection is up, by libcurl's code.
 constexpr stage_of_code k_early[] = {
     {CURLE_UNSUPPORTED_PROTOCOL, "url"},          {CURLE_URL_MALFORMAT, "url"},
-    {CURLE_COULDNT_RESOLVE_PROXY, "resolve"},     {CURLE_COULDNT_RESOLVE_HOST, "resolve"},
+    {CURLE_COULDNT_RESOLVE_PROXY, "resolve proxy"}, {CURLE_COULDNT_RESOLVE_HOST, "resolve"},
     {CURLE_SSL_CONNECT_ERROR, "tls"},             {CURLE_PEER_FAILED_VERIFICATION, "tls"},
     {CURLE_SSL_CERTPROBLEM, "tls"},               {CURLE_SSL_CIPHER, "tls"},
     {CURLE_SSL_CACERT_BADFILE, "tls"},            {CURLE_SSL_ISSUER_ERROR, "tls"},
@@ -81,6 +85,31 @@ const char *stage(const curl_work &w, CURLcode rc) {
     return "connect";
 }
 
+// A proxy from the environment that could not be reached, or that answered
+// the tunnel's CONNECT with a failure, would otherwise pass for the server.
+// A tunnel that stood (2xx) leaves the failure to the server.
+const char *proxy_stage(const curl_work &w, CURLcode rc) {
+    if (!w.via_proxy || w.connected) return nullptr;
+    long tunnel = 0;
+    curl_easy_getinfo(w.easy, CURLINFO_HTTP_CONNECTCODE, &tunnel);
+    if (tunnel >= 200 && tunnel <= 299) return nullptr;
+    if (tunnel) return "proxy tunnel";
+    if (rc == CURLE_COULDNT_CONNECT || rc == CURLE_OPERATION_TIMEDOUT || rc == CURLE_PROXY) return "connect to proxy";
+    return nullptr;
+}
+
+// libcurl says which proxy it takes from the environment only in its verbose
+// text ("Uses proxy env variable https_proxy == '...'"; the same words
+// announce a no_proxy it read). Only the start of a line is looked at; nothing
+// of it is kept, as it may hold the proxy's credentials.
+int on_debug(CURL *, curl_infotype type, char *text, size_t n, void *user) {
+    constexpr std::string_view k_uses = "Uses proxy env variable ";
+    std::string_view line(text, n);
+    if (type != CURLINFO_TEXT || !line.starts_with(k_uses)) return 0;
+    if (!vq_istarts_with(line.substr(k_uses.size()), "no_proxy ")) static_cast<curl_work *>(user)->via_proxy = true;
+    return 0;
+}
+
 bool needs_escape(unsigned char c) { return c == ' ' || c >= 0x80; }
 
 // Where path, query or fragment begin: after the authority.
@@ -94,7 +123,6 @@ size_t rest_of(const char *url) {
 // escaped as WinHTTP sends them; control characters are left for libcurl
 // to refuse, so no line break can reach the request line.
 char *escaped(const char *url) {
-    static constexpr char hex[] = "0123456789ABCDEF";
     size_t from = rest_of(url), n = std::strlen(url), size = n + 1;
     for (size_t i = from; i < n; ++i) size += needs_escape(static_cast<unsigned char>(url[i])) ? 2 : 0;
     char *out = static_cast<char *>(vq_malloc(size));
@@ -107,8 +135,8 @@ char *escaped(const char *url) {
             continue;
         }
         *o++ = '%';
-        *o++ = hex[c >> 4];
-        *o++ = hex[c & 15];
+        *o++ = vq_hex_upper(c >> 4);
+        *o++ = vq_hex_upper(c);
     }
     *o = '\0';
     return out;
@@ -130,7 +158,7 @@ CURLUcode parse_url(curl_work *w) {
 // "<stage> failed: <libcurl's text> (<code>)". libcurl's texts carry neither
 // the URL nor its credentials.
 int fail_stage(char **err, const char *stage, const char *text, int code) {
-    char line[160];
+    char line[CURL_ERROR_SIZE + 64];
     std::snprintf(line, sizeof line, "%s failed: %s (%d)", stage, text, code);
     return fail(err, line);
 }
@@ -174,10 +202,20 @@ void set_wire(options &o, const curl_work &w) {
         .set(CURLOPT_HTTPHEADER, w.headers)
         .set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(req->connect_timeout_ms > 0 ? req->connect_timeout_ms
                                                                                        : k_default_connect_ms));
+    // "" offers every encoding the linked libcurl decodes: gzip and deflate,
+    // br and zstd where it was built with them.
     if (req->flags & QVX_HTTP_FLAG_COMPRESSION)
-        o.set(CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+        o.set(CURLOPT_ACCEPT_ENCODING, "");
     else
         o.set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    if (const char *ca = g_test_ca.load()) o.set(CURLOPT_CAINFO, ca).set(CURLOPT_CAPATH, nullptr);
+}
+
+// libcurl's own account of a failure (which certificate check failed, which
+// proxy could not be reached) and its verbose text, read for the proxy only.
+void set_diagnostics(options &o, curl_work &w) {
+    o.set(CURLOPT_ERRORBUFFER, w.detail).set(CURLOPT_DEBUGFUNCTION, on_debug).set(CURLOPT_DEBUGDATA, &w)
+        .set(CURLOPT_VERBOSE, 1L);
 }
 
 // A HEAD is sent as libcurl's own so that it does not wait for a body.
@@ -215,16 +253,23 @@ int prepare(curl_work &w, char **err) {
     set_method(o, w.req);
     set_auth(o, w.req);
     set_sinks(o, w);
+    set_diagnostics(o, w);
     return o.rc == CURLE_OK ? 0 : fail_curl(err, "setup", o.rc);
 }
 
-// The rate floor and libcurl's cap on a header line end a transfer with
-// codes that would tell of a timeout or a shortage.
+// The deadline, the rate floor and libcurl's cap on a header line end a
+// transfer with codes that would tell of a timeout or a shortage. Where a
+// proxy or a certificate check failed, libcurl's own words say which.
 int fail_transfer(const curl_work &w, CURLcode rc, bool short_of_memory, char **err) {
+    if (w.past_deadline) return fail(err, "deadline passed");
     if (w.too_slow) return fail(err, "receive failed: transfer too slow");
     if (rc == CURLE_OUT_OF_MEMORY && !short_of_memory && w.connected && !w.delivered)
         return fail(err, "receive failed: header line too long");
-    return fail_curl(err, stage(w, rc), rc);
+    if (rc == CURLE_OUT_OF_MEMORY) return fail(err, "oom");
+    const char *proxy = proxy_stage(w, rc);
+    const char *where = proxy ? proxy : stage(w, rc);
+    bool detailed = std::strstr(where, "proxy") || std::strcmp(where, "tls") == 0;
+    return fail_stage(err, where, detailed && w.detail[0] ? w.detail : curl_easy_strerror(rc), static_cast<int>(rc));
 }
 
 int exchange(curl_work &w, int *status, char **err) {
@@ -267,3 +312,5 @@ constexpr quorvex_http g_curl = {32, 1, nullptr, curl_request, curl_free_buf};
 }  // namespace
 
 const quorvex_http *quorvex_http_curl() { return &g_curl; }
+
+void quorvex_curl_trust_for_tests(const char *ca_file) { g_test_ca = ca_file; }

@@ -35,11 +35,14 @@ struct curl_work {
     bool connected;       // a connection is up, so the idle timeouts run
     const char *idle_stage; // "send" or "receive" once an idle timeout fired
     bool too_slow;        // the rate floor ended the exchange
+    bool past_deadline;   // the calling thread's deadline ended it (http/deadline.h)
+    bool via_proxy;       // libcurl took a proxy from the environment
     bool floor_on;        // the rate floor counts (the request is sent)
     uint64_t last_ms;     // when bytes last moved
     uint64_t moved;       // bytes moved so far, both ways, headers included
     quorvex_rate_floor floor;
     curl_sockets sockets;
+    char detail[CURL_ERROR_SIZE];  // libcurl's own words on a failure (CURLOPT_ERRORBUFFER)
 };
 
 // Whether the request's body goes on the wire: a HEAD carries none, since
@@ -53,8 +56,9 @@ size_t quorvex_curl_on_body(char *data, size_t size, size_t n, void *user);
 // Hands ":status" and the held headers to on_header, once; -1 when a sink stopped.
 int quorvex_curl_flush(curl_work *w);
 // Runs the transfer; the result of libcurl, or CURLE_OPERATION_TIMEDOUT with
-// w->idle_stage set when no byte moved for longer than the idle limit, or with
-// w->too_slow set when the response came slower than the rate floor.
+// w->idle_stage set when no byte moved for longer than the idle limit, with
+// w->too_slow set when the response came slower than the rate floor, or with
+// w->past_deadline set when the calling thread's deadline came first.
 CURLcode quorvex_curl_pump(curl_work *w);
 // Has libcurl report the sockets it opens and closes to w->sockets.
 CURLcode quorvex_curl_track_sockets(curl_work *w);

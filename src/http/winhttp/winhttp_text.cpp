@@ -3,11 +3,12 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <string_view>
 
 #include "common/alloc.h"
+#include "common/ascii.h"
 #include "http/buf.h"
 #include "http/headers.h"
-#include "http/util.h"
 #include "http/winhttp/winhttp_work.h"
 
 namespace {
@@ -17,11 +18,9 @@ constexpr size_t kLineSize = 2048;
 
 // Lines the transport or WinHTTP writes itself.
 bool filtered(const char *name, size_t n, bool has_username) {
-    char low[kMaxNameLen + 1];
-    for (size_t i = 0; i < n; ++i) low[i] = static_cast<char>(qvh::fold(static_cast<unsigned char>(name[i])));
-    low[n] = '\0';
-    return !std::strcmp(low, "host") || !std::strcmp(low, "content-length") ||
-           !std::strcmp(low, "accept-encoding") || (has_username && !std::strcmp(low, "authorization"));
+    std::string_view s(name, n);
+    return vq_ieq(s, "host") || vq_ieq(s, "content-length") || vq_ieq(s, "accept-encoding") ||
+           (has_username && vq_ieq(s, "authorization"));
 }
 
 // Appends one caller line in the "%s: %s" form and CR LF; lines that are

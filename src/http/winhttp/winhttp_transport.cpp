@@ -4,13 +4,15 @@
 // may run at once. Redirects are delivered, never followed; a 401 is answered
 // once with the request's credentials. Beyond WinHTTP's idle timeouts the
 // response keeps to the rate floor: its headers must all arrive within the
-// receive limit, and the floor then judges every piece of the body.
+// receive limit, and the floor then judges every piece of the body. No wait
+// outlasts the calling thread's deadline (http/deadline.h).
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 
 #include "common/alloc.h"
 #include "http/buf.h"
+#include "http/deadline.h"
 #include "http/headers.h"
 #include "http/rate_floor.h"
 #include "http/transports.h"
@@ -60,6 +62,25 @@ DWORD receive_limit(const quorvex_http_req *req) {
 }
 
 void set_dword(HINTERNET h, DWORD option, DWORD value) { WinHttpSetOption(h, option, &value, sizeof value); }
+
+// Sets option to limit_ms, or to what is left until the deadline when that is
+// less; false (nothing set) once the deadline has passed.
+bool set_wait(HINTERNET h, DWORD option, DWORD limit_ms) {
+    auto left = static_cast<DWORD>(quorvex_deadline_left(vqp::now_ms(), limit_ms));
+    if (left == 0) return false;
+    set_dword(h, option, left);
+    return true;
+}
+
+// The waits of sending: connecting, the request going out, the response
+// head. Headers that trickle in would hold the receive call for as long as
+// the server likes: they must all be in within the receive limit.
+bool set_send_waits(HINTERNET h, const quorvex_http_req *req) {
+    return set_wait(h, WINHTTP_OPTION_CONNECT_TIMEOUT, or_default(req->connect_timeout_ms, kDefaultConnectMs)) &&
+           set_wait(h, WINHTTP_OPTION_SEND_TIMEOUT, or_default(req->timeout_ms, kDefaultTimeoutMs)) &&
+           set_wait(h, WINHTTP_OPTION_RECEIVE_TIMEOUT, receive_limit(req)) &&
+           set_wait(h, kOptionResponseTimeout, receive_limit(req));
+}
 
 void wwork_free(wwork *w) {
     if (w->hrequest) WinHttpCloseHandle(w->hrequest);
@@ -123,11 +144,6 @@ int open_request(wwork *w, const quorvex_http_req *req, bool secure, char **err)
     if (!w->hrequest) return fail_call(err, "WinHttpOpenRequest");
     set_dword(w->hrequest, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS);
     if (req->flags & QVX_HTTP_FLAG_COMPRESSION) set_dword(w->hrequest, kOptionDecompression, kDecompressGzipDeflate);
-    if (!(req->flags & QVX_HTTP_FLAG_NO_READ_TIMEOUT))
-        set_dword(w->hrequest, WINHTTP_OPTION_RECEIVE_TIMEOUT, or_default(req->read_timeout_ms, kDefaultTimeoutMs));
-    // Headers that trickle in would hold the receive call for as long as the
-    // server likes: they must all be in within the receive limit.
-    set_dword(w->hrequest, kOptionResponseTimeout, receive_limit(req));
     return 0;
 }
 
@@ -139,6 +155,7 @@ int wwork_send(wwork *w, delivery *d, const wchar_t *headers, char **err) {
     DWORD len = req->body ? static_cast<DWORD>(req->body_len) : 0;
     void *body = req->body ? const_cast<void *>(req->body) : WINHTTP_NO_REQUEST_DATA;
     DWORD header_len = headers ? static_cast<DWORD>(std::wcslen(headers)) : 0;
+    if (!set_send_waits(w->hrequest, req)) return fail_text(err, "deadline passed");
     if (!WinHttpSendRequest(w->hrequest, headers ? headers : WINHTTP_NO_ADDITIONAL_HEADERS, header_len, body, len,
                             len, 0))
         return fail_call(err, "WinHttpSendRequest");
@@ -243,6 +260,8 @@ bool too_slow(delivery *d, DWORD got) {
 int body_loop(wwork *w, delivery *d, char **err) {
     for (;;) {
         DWORD avail = 0;
+        if (!set_wait(w->hrequest, WINHTTP_OPTION_RECEIVE_TIMEOUT, receive_limit(d->req)))
+            return fail_text(err, "deadline passed");
         if (!WinHttpQueryDataAvailable(w->hrequest, &avail)) return fail_call(err, "WinHttpQueryDataAvailable");
         if (avail == 0) return 0;
         void *piece = vq_malloc(avail);

@@ -123,7 +123,7 @@ TEST_F(CurlNginx, SelfSignedCertificateRefused) {
     outcome out = get(server_->https(k_small));
     EXPECT_EQ(out.result, -1);
     EXPECT_EQ(out.status, 0);
-    EXPECT_EQ(out.err, "tls failed: SSL peer certificate or SSH remote key was not OK (60)");
+    EXPECT_EQ(out.err, "tls failed: SSL certificate problem: self-signed certificate (60)");
     EXPECT_TRUE(out.headers.empty());
 }
 
