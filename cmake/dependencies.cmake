@@ -1,4 +1,4 @@
-# Third-party pieces: RapidJSON (header-only), libcurl on Linux, iconv from the C library.
+# Third-party pieces: RapidJSON (header-only), libcurl on Linux, zlib, iconv from the C library.
 if(CMAKE_CROSSCOMPILING)
   # The build machine's /usr/include must never reach the cross compiler: the
   # header-only RapidJSON is exposed through a folder of its own.
@@ -22,3 +22,10 @@ if(QVX_PLATFORM STREQUAL posix)
   find_package(CURL REQUIRED)
   find_package(Threads REQUIRED)
 endif()
+
+# zlib inflates playlists published as gzip files. The DLL takes it in whole,
+# so that it imports nothing but system DLLs.
+if(WIN32)
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
+find_package(ZLIB REQUIRED)

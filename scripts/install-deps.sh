@@ -11,7 +11,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ binutils pkg-config python3
-  rapidjson-dev libcurl4-openssl-dev ca-certificates
+  rapidjson-dev libcurl4-openssl-dev zlib1g-dev ca-certificates
 )
 if [[ ${1:-} == --tests ]]; then
   shift

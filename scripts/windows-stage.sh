@@ -9,7 +9,7 @@ jobs=$(nproc)
 (( jobs > 2 )) && jobs=2
 started=$(date +%s)
 
-"$root/scripts/install-deps.sh" --tests g++-mingw-w64-x86-64-posix wine64
+"$root/scripts/install-deps.sh" --tests g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine64
 
 # Debian's wine64 package puts no wine64 on the PATH.
 wine=/usr/lib/wine/wine64

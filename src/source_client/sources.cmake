@@ -10,6 +10,12 @@ qvx_subsystem(qvx_client
   source_client/model/entry_convert.cpp
   source_client/model/channel_model.cpp
   source_client/fetch/fetch.cpp
+  source_client/fetch/answer.cpp
+  source_client/fetch/body.cpp
+  source_client/fetch/gunzip.cpp
+  source_client/fetch/request_lines.cpp
+  source_client/fetch/source_headers.cpp
+  source_client/fetch/url_credentials.cpp
   source_client/fetch/redirect.cpp
   source_client/fetch/scrub.cpp
   source_client/fetch/validator_store.cpp
@@ -18,6 +24,7 @@ qvx_subsystem(qvx_client
   source_client/cache/oracle_dump.cpp
   source_client/ops/results.cpp
   source_client/ops/settings.cpp
+  source_client/ops/settings_headers.cpp
   source_client/ops/op_validate.cpp
   source_client/ops/op_list.cpp
   source_client/ops/header_suffix.cpp
@@ -28,3 +35,5 @@ qvx_subsystem(qvx_client
   source_client/api/fake_controls.cpp
   source_client/api/cache_exports.cpp
   source_client/api/stats.cpp)
+# The fetch inflates bodies that are gzip files.
+target_link_libraries(qvx_client PUBLIC ZLIB::ZLIB)

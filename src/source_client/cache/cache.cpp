@@ -92,9 +92,10 @@ int slot_for_new() {
     return victim;
 }
 
-int refresh_slot(const quorvex_io *io, const char *url, int slot, playlist **out, char *msg) {
+int refresh_slot(const quorvex_io *io, const char *url, int slot, playlist **out, char *msg,
+                 const source_headers *extra) {
     fetch_result got;
-    int rc = fetch(io, url, &got, msg);
+    int rc = fetch(io, url, &got, msg, extra);
     if (rc != QVX_OK) {
         drop(slot);  // a failed refresh drops the cached copy
         return rc;
@@ -117,10 +118,10 @@ int refresh_slot(const quorvex_io *io, const char *url, int slot, playlist **out
     return hand_out_new(fresh, out);
 }
 
-int add_new(const quorvex_io *io, const char *url, playlist **out, char *msg) {
+int add_new(const quorvex_io *io, const char *url, playlist **out, char *msg, const source_headers *extra) {
     g_cs.misses++;
     fetch_result got;
-    int rc = fetch(io, url, &got, msg);
+    int rc = fetch(io, url, &got, msg, extra);
     if (rc != QVX_OK) return rc;
     playlist *p = nullptr;
     if (parse_body(url, got.body, &p, msg, kMsgSize) != QVX_OK) {
@@ -135,15 +136,16 @@ int add_new(const quorvex_io *io, const char *url, playlist **out, char *msg) {
 
 void vqiptv_count_error() { g_cs.errors++; }
 
-int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg) {
+int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg,
+           const source_headers *extra) {
     *out = nullptr;
     int slot = slot_of(url);
-    if (slot < 0) return add_new(io, url, out, msg);
+    if (slot < 0) return add_new(io, url, out, msg, extra);
     if (is_fresh(g_cache[slot], refresh)) {
         g_cs.hits++;
         return hand_out(g_cache[slot], out);
     }
-    return refresh_slot(io, url, slot, out, msg);
+    return refresh_slot(io, url, slot, out, msg, extra);
 }
 
 void cache_counters(cache_stats *out) {

@@ -15,10 +15,13 @@ struct cache_stats {
     uint32_t hits, misses, revalidated, parses, evictions, errors, entries, vlcopt_mismatch;
 };
 
+struct source_headers;
+
 // Hands out the playlist of url, fetched, revalidated or cached; refresh 1
-// forces a request to the server. The playlist is borrowed until the next
-// ensure. msg is a kMsgSize buffer.
-int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg);
+// forces a request to the server, which carries the source's extra headers.
+// The playlist is borrowed until the next ensure. msg is a kMsgSize buffer.
+int ensure(const quorvex_io *io, const char *url, int refresh, playlist **out, char *msg,
+           const source_headers *extra = nullptr);
 
 // Counts one operation failure (fail() calls it).
 void vqiptv_count_error();

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "source_client/fetch/url_credentials.h"
+
 namespace vqc {
 
 namespace {
@@ -26,19 +28,8 @@ struct match {
     }
 };
 
-// The user information of url ("user:password" before the authority's last
-// "@"), empty when there is none.
-sv user_info(sv url) {
-    size_t at = url.find("://");
-    if (at == sv::npos) return {};
-    sv auth = url.substr(at + 3);
-    auth = auth.substr(0, auth.find_first_of("/?#"));
-    size_t last = auth.rfind('@');
-    return last == sv::npos ? sv{} : auth.substr(0, last);
-}
-
 void consider_credentials(match &m, sv url) {
-    sv info = user_info(url);
+    sv info = url_userinfo(url);
     m.consider(info, kMark);
     size_t colon = info.find(':');
     if (colon != sv::npos) m.consider(info.substr(colon + 1), kMark);
@@ -59,26 +50,38 @@ void consider_query(match &m, sv url) {
     }
 }
 
+// The pieces a failure text must not show, and what shows in their place.
+struct secrets_of {
+    const char *const *urls;
+    size_t count;
+    sv shown;
+    const char *const *texts;
+    size_t text_count;
+};
+
 // What replaces the text at its start; len 0 when nothing does.
-match longest_secret(sv here, const char *const *urls, size_t count, sv shown) {
+match longest_secret(sv here, const secrets_of &s) {
     match m{here, 0, {}};
-    m.consider(urls[count - 1], shown);
-    for (size_t i = 0; i < count; ++i) {
-        consider_credentials(m, urls[i]);
-        consider_query(m, urls[i]);
+    if (s.count) m.consider(s.urls[s.count - 1], s.shown);
+    for (size_t i = 0; i < s.count; ++i) {
+        consider_credentials(m, s.urls[i]);
+        consider_query(m, s.urls[i]);
     }
+    for (size_t i = 0; i < s.text_count; ++i)
+        if (s.texts[i]) m.consider(s.texts[i], kMark);
     return m;
 }
 
 }  // namespace
 
-void scrub_failure(const char *text, const char *const *urls, size_t count, const char *shown_url, char *out,
-                   size_t cap) {
+void scrub_failure(const char *text, const char *const *urls, size_t count, const char *shown_url,
+                   const char *const *secrets, size_t secret_count, char *out, size_t cap) {
     if (cap == 0) return;
+    const secrets_of all{urls, count, shown_url, secrets, secret_count};
     sv rest = text ? text : "transport failure";
     size_t n = 0;
     while (!rest.empty() && n + 1 < cap) {
-        match m = count ? longest_secret(rest, urls, count, shown_url) : match{rest, 0, {}};
+        match m = longest_secret(rest, all);
         sv put = m.len ? m.to : rest.substr(0, 1);
         size_t k = put.size() < cap - 1 - n ? put.size() : cap - 1 - n;
         std::memcpy(out + n, put.data(), k);

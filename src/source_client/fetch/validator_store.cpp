@@ -1,9 +1,12 @@
 #include "source_client/fetch/validator_store.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "common/alloc.h"
 #include "source_client/fetch/transport_stats.h"
+#include "source_client/fetch/url_credentials.h"
+#include "source_client/util/slot_hash.h"
 
 namespace vqc {
 
@@ -12,6 +15,38 @@ constexpr int kEntries = 8;
 
 validator g_val[kEntries];
 uint64_t g_ttick;
+
+// A URL as the store keys it: the text around its user information and "@",
+// and the hash of that information.
+struct store_key {
+    std::string_view before, after;
+    uint64_t credentials;
+};
+
+store_key key_of(const char *url) {
+    std::string_view u(url);
+    std::string_view info = url_userinfo(u);
+    if (info.data() == u.data() + u.size()) return {u, info, 0};
+    size_t at = static_cast<size_t>(info.data() - u.data());
+    return {u.substr(0, at), u.substr(at + info.size() + 1), slot_hash(slot_key_once(), info) | 1};
+}
+
+bool holds(const validator &v, const store_key &k) {
+    size_t n = k.before.size();
+    return v.url && v.credentials == k.credentials && std::strlen(v.url) == n + k.after.size() &&
+           std::memcmp(v.url, k.before.data(), n) == 0 && std::memcmp(v.url + n, k.after.data(), k.after.size()) == 0;
+}
+
+// The URL of the key as one heap text, or null when memory is short.
+char *url_text(const store_key &k) {
+    size_t n = k.before.size(), m = k.after.size();
+    char *text = static_cast<char *>(vq_malloc(n + m + 1));
+    if (!text) return nullptr;
+    std::memcpy(text, k.before.data(), n);
+    std::memcpy(text + n, k.after.data(), m);
+    text[n + m] = '\0';
+    return text;
+}
 
 void clear(validator &v) {
     vq_free(v.url);
@@ -34,8 +69,9 @@ validator &take_slot() {
 }  // namespace
 
 validator *store_find(const char *url) {
+    store_key k = key_of(url);
     for (auto &v : g_val)
-        if (v.url && std::strcmp(v.url, url) == 0) return &v;
+        if (holds(v, k)) return &v;
     return nullptr;
 }
 
@@ -45,7 +81,9 @@ void store_update(const char *url, const char *etag, const char *last_modified, 
     if (validator *old = store_find(url)) clear(*old);
     if (!etag && !last_modified) return;
     validator &v = take_slot();
-    v.url = vq_strdup(url);
+    store_key k = key_of(url);
+    v.url = url_text(k);
+    v.credentials = k.credentials;
     v.etag = vq_strdup(etag);
     v.last_modified = vq_strdup(last_modified);
     v.body = sbuf_ref(body);

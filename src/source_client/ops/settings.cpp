@@ -43,7 +43,8 @@ int read_settings(const char *settings_json, settings &s, char *msg) {
     if (st == vqjson::kNoMemory) return say(msg, QVX_E_CONTENT, "out of memory");
     if (st != vqjson::kOk || !s.doc.IsObject())
         return say(msg, QVX_E_INVALID, "settings_json is not a JSON object");
-    return pick_url(s, msg);
+    if (int rc = pick_url(s, msg)) return rc;
+    return read_settings_headers(s.doc, s.headers, msg);
 }
 
 int open_playlist(const quorvex_io *io, const char *settings_json, settings &s, int refresh, playlist **pl,
@@ -51,7 +52,7 @@ int open_playlist(const quorvex_io *io, const char *settings_json, settings &s, 
     *pl = nullptr;
     if (int rc = read_settings(settings_json, s, msg)) return rc;
     if (!io_usable(io)) return say(msg, QVX_E_INVALID, "%s", kNoBackend);
-    return ensure(io, s.url, refresh, pl, msg);
+    return ensure(io, s.url, refresh, pl, msg, &s.headers.fetch);
 }
 
 }  // namespace vqc

@@ -1,17 +1,20 @@
 // The settings every operation receives: a JSON object whose "URL" names the
-// playlist (the built-in default when absent, null or empty).
+// playlist (the built-in default when absent, null or empty) and whose
+// "UserAgent" and "Headers" shape the requests for it.
 #pragma once
 #include "common/json.h"
 #include "quorvex_iptv.h"
+#include "source_client/ops/settings_headers.h"
 
 namespace vqc {
 
 constexpr const char *kDefaultPlaylistUrl = "https://iptv-org.github.io/iptv/index.category.m3u";
 
 struct settings {
-    vqjson::Doc doc;   // the parsed settings; url may point into it
+    vqjson::Doc doc;   // the parsed settings; url and headers may point into it
     const char *url;   // the effective playlist URL
     int used_default;  // 1 when url is the default
+    settings_headers headers;
 };
 
 // Reads settings_json into s: 0; -8 with the reason in msg (kMsgSize bytes) for

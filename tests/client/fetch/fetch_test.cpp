@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "alloc_sweep.h"
+#include "fetch_run.h"
 #include "script_server.h"
 #include "source_client/fetch/fetch.h"
 #include "source_client/fetch/transport_stats.h"
+#include "source_client/util/limits.h"
 #include "source_client/ops/results.h"
 #include "source_client/util/message.h"
 
@@ -20,27 +22,7 @@ namespace {
 
 const std::string kUrl = "http://h.example/dir/list.m3u";
 
-struct fetched {
-    int rc;
-    std::string body;
-    std::string msg;
-};
-
-fetched get(const quorvex_io *io, const std::string &url) {
-    fetch_result got{};
-    char msg[kMsgSize] = "";
-    int rc;
-    {
-        vqp::Guard g(g_lock);
-        rc = fetch(io, url.c_str(), &got, msg);
-    }
-    fetched f{rc, got.body ? std::string(sbuf_data(got.body), sbuf_len(got.body)) : std::string(), rc ? msg : ""};
-    if (got.body) {
-        EXPECT_EQ(sbuf_data(got.body)[sbuf_len(got.body)], '\0');
-    }
-    sbuf_unref(got.body);
-    return f;
-}
+fetched get(const quorvex_io *io, const std::string &url) { return run_fetch(io, url); }
 
 transport_stats tstats() {
     transport_stats s;
@@ -102,7 +84,7 @@ TEST_F(Fetch, SuccessfulAnswersNeedABody) {
     EXPECT_EQ(get().body, "x");
 }
 
-TEST_F(Fetch, SendsTheUserAgentAndItsTimeouts) {
+TEST_F(Fetch, AsksForCompressionWithItsUserAgentAndTimeouts) {
     server.on(kUrl, ok_body("a"));
     get();
     auto seen = server.requests();
@@ -110,6 +92,40 @@ TEST_F(Fetch, SendsTheUserAgentAndItsTimeouts) {
     EXPECT_EQ(seen[0].headers, std::vector<std::string>{"User-Agent: quorvex-iptv/1.1.0"});
     EXPECT_EQ(seen[0].timeout_ms, 120000);
     EXPECT_EQ(seen[0].connect_timeout_ms, 15000);
+    EXPECT_EQ(seen[0].flags, QVX_HTTP_FLAG_COMPRESSION);
+    EXPECT_FALSE(seen[0].username);
+}
+
+struct source_case {
+    const char *name;
+    source_headers extra;
+    std::vector<std::string> sent;
+};
+
+// The source's lines follow the fetch's own, on every request, in order.
+TEST_F(Fetch, TheSourceSetsItsUserAgentAndLines) {
+    const char *lines[] = {"Referer: http://portal.example/", "X-Device: box"};
+    const std::string agent = "VLC/3.0.18 LibVLC/3.0.18";
+    const std::vector<source_case> cases = {
+        {"nothing", {nullptr, nullptr, 0}, {"User-Agent: quorvex-iptv/1.1.0"}},
+        {"a user agent", {agent.c_str(), nullptr, 0}, {"User-Agent: " + agent}},
+        {"lines", {nullptr, lines, 2}, {"User-Agent: quorvex-iptv/1.1.0", lines[0], lines[1]}},
+        {"both", {agent.c_str(), lines, 2}, {"User-Agent: " + agent, lines[0], lines[1]}},
+    };
+    for (const source_case &c : cases) {
+        vqiptv_curl_reset();
+        server.clear();
+        server.on(kUrl, status_only(302, {{"Location", "/next"}}));
+        server.on("http://h.example/next", ok_body("a", {{"ETag", "e"}}));
+        ASSERT_EQ(run_fetch(server.io(), kUrl, &c.extra).rc, 0) << c.name;
+        ASSERT_EQ(run_fetch(server.io(), kUrl, &c.extra).rc, 0) << c.name;
+        auto seen = server.requests();
+        ASSERT_EQ(seen.size(), 4u) << c.name;
+        for (size_t i = 0; i < 2; ++i) EXPECT_EQ(seen[i].headers, c.sent) << c.name << " " << i;
+        std::vector<std::string> again = c.sent;
+        again.insert(again.begin(), "If-None-Match: e");
+        for (size_t i = 2; i < 4; ++i) EXPECT_EQ(seen[i].headers, again) << c.name << " " << i;
+    }
 }
 
 TEST_F(Fetch, NoTransportBehindTheRecord) {
@@ -413,9 +429,9 @@ TEST_F(Fetch, TransportFailuresShowNoSecretOfAnyUrlOfTheChain) {
     server.on(third, broken);
     fetched f = get(first);
     EXPECT_EQ(f.rc, -4);
-    const std::string shown = kUrl + "?<redacted>";
-    EXPECT_EQ(f.msg, "network: hop " + shown + " hop https://<redacted>@cdn.example/p.m3u?<redacted> now " + shown +
-                         " (<redacted>, <redacted>, <redacted>) (" + shown + ")");
+    const std::string shown = "https://cdn.example/next?<redacted>";  // the failing request's
+    EXPECT_EQ(f.msg, "network: hop " + kUrl + "?<redacted> hop https://<redacted>@cdn.example/p.m3u?<redacted> now " +
+                         shown + " (<redacted>, <redacted>, <redacted>) (" + shown + ")");
 }
 
 struct redirect_case {
@@ -473,10 +489,77 @@ TEST_F(Fetch, NineRequestsAtMostAndValidatorsKeyedByTheFirstUrl) {
     server.on(hop(9), ok_body("too far"));
     fetched f = get();
     EXPECT_EQ(f.rc, -5);
-    EXPECT_EQ(f.msg, "HTTP 302 from " + kUrl);
+    EXPECT_EQ(f.msg, "too many redirects from " + kUrl);
     auto seen = server.requests();
     EXPECT_EQ(seen.size(), 27u);
     EXPECT_EQ(seen.back().url, hop(8));
+}
+
+struct hop_failure_case {
+    const char *name;
+    scripted_answer last;
+    int rc;
+    std::string msg;
+};
+
+// The message names the request that failed, not the first of the chain.
+TEST_F(Fetch, AFailureOnALaterRequestNamesIt) {
+    const std::string next = "http://cdn.example/live/list.m3u?token=abc";
+    const std::string shown = "http://cdn.example/live/list.m3u?<redacted>";
+    scripted_answer broken;
+    broken.failure = "refused by " + next;
+    const std::vector<hop_failure_case> cases = {
+        {"a status", status_only(404), -2, "HTTP 404 from " + shown},
+        {"a transport failure", broken, -4, "network: refused by " + shown + " (" + shown + ")"},
+        {"no body", status_only(200), -5, "empty body from " + shown},
+        {"a broken gzip file", ok_body("\x1f\x8b!"), -5, "gzip body is corrupt or cut short from " + shown},
+        {"a redirect target too long",
+         status_only(302, {{"Location", std::string(1, '/').append(kMaxUrlBytes, 'x')}}), -5,
+         "redirect target is too long (over 16384 bytes) from " + shown},
+    };
+    for (const hop_failure_case &c : cases) {
+        server.on(kUrl, status_only(302, {{"Location", next}}));
+        server.on(next, c.last);
+        fetched f = get();
+        EXPECT_EQ(f.rc, c.rc) << c.name;
+        EXPECT_EQ(f.msg, c.msg) << c.name;
+    }
+}
+
+struct deadline_case {
+    const char *name;
+    std::vector<std::pair<std::string, scripted_answer>> routes;
+    size_t requests;
+};
+
+// A trickle that keeps above every idle limit, or a chain of slow requests,
+// still ends at the whole fetch's deadline (run down here to a second).
+TEST_F(Fetch, TheWholeFetchEndsAtItsDeadline) {
+    scripted_answer trickle = ok_body("#EXTM3U\n");
+    trickle.pause_ms = 100;
+    trickle.repeat = 50;
+    scripted_answer slow_hop = status_only(302, {{"Location", kUrl + "?next"}});
+    slow_hop.pieces = {"moved"};
+    slow_hop.pause_ms = 400;
+    const std::vector<deadline_case> cases = {
+        {"a body that trickles", {{kUrl, trickle}}, 1},
+        {"slow redirects", {{kUrl, slow_hop}, {kUrl + "?next", slow_hop}}, 3},
+    };
+    fetch_deadline_for_tests(1000);
+    for (const deadline_case &c : cases) {
+        server.clear();
+        for (const auto &[url, answer] : c.routes) server.on(url, answer);
+        uint32_t errors = tstats().transport_errors;
+        uint64_t started = vqp::now_ms();
+        fetched f = get();
+        uint64_t took = vqp::now_ms() - started;
+        EXPECT_EQ(f.rc, -4) << c.name;
+        EXPECT_EQ(f.msg, "the fetch of " + kUrl + " took longer than 1 s") << c.name;
+        EXPECT_EQ(server.requests().size(), c.requests) << c.name;
+        EXPECT_EQ(tstats().transport_errors, errors + 1) << c.name;
+        EXPECT_LT(took, 2500u) << c.name;
+    }
+    fetch_deadline_for_tests(0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Scrubbing of failure texts: the URL asked for shown redacted, every
 // credential and query value of every URL of the chain gone, whatever its
-// length, and nothing written looked at again.
+// length, the credentials as the transport was handed them too, and nothing
+// written looked at again.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -21,6 +22,7 @@ struct scrub_case {
     std::string text;
     std::vector<std::string> urls;  // the last one asked for last
     std::string out;
+    std::vector<const char *> secrets = {};
 };
 
 TEST(ScrubFailure, EveryUrlOfTheChainWhateverItsLength) {
@@ -39,12 +41,16 @@ TEST(ScrubFailure, EveryUrlOfTheChainWhateverItsLength) {
          "key <redacted> then key <redacted>"},
         {"the longest first", "abc", {"http://h/x?a=ab&b=abc"}, "<redacted>"},
         {"the mark is not scrubbed again", "red d", {"http://h/x?a=red&b=d"}, "<redacted> <redacted>"},
+        {"decoded credentials", "as b@b with p:w", {"http://b%40b:p%3Aw@h/x"}, "as <redacted> with <redacted>",
+         {"b@b", "p:w"}},
+        {"no credentials given", "as b@b", {"http://h/x"}, "as b@b", {nullptr, nullptr}},
     };
     for (const auto &c : cases) {
         std::vector<const char *> urls;
         for (const auto &u : c.urls) urls.push_back(u.c_str());
         char out[400];
-        scrub_failure(c.text.c_str(), urls.data(), urls.size(), kShown.c_str(), out, sizeof out);
+        scrub_failure(c.text.c_str(), urls.data(), urls.size(), kShown.c_str(), c.secrets.data(), c.secrets.size(),
+                      out, sizeof out);
         EXPECT_EQ(std::string(out), c.out) << c.name;
     }
 }
@@ -52,9 +58,9 @@ TEST(ScrubFailure, EveryUrlOfTheChainWhateverItsLength) {
 TEST(ScrubFailure, CutAfterScrubbing) {
     const char *url = "http://h/x?t=SECRETVALUE";
     char out[16];
-    scrub_failure("0123456789 SECRETVALUE", &url, 1, kShown.c_str(), out, sizeof out);
+    scrub_failure("0123456789 SECRETVALUE", &url, 1, kShown.c_str(), nullptr, 0, out, sizeof out);
     EXPECT_EQ(std::string(out), "0123456789 <red");
-    scrub_failure(nullptr, &url, 1, kShown.c_str(), out, sizeof out);
+    scrub_failure(nullptr, &url, 1, kShown.c_str(), nullptr, 0, out, sizeof out);
     EXPECT_EQ(std::string(out), "transport failu");
 }
 

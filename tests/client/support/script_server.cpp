@@ -1,10 +1,14 @@
 #include "script_server.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace {
 void free_text(void *, void *p) { std::free(p); }
+
+std::optional<std::string> text_or_null(const char *s) { return s ? std::optional<std::string>(s) : std::nullopt; }
 
 // The library never fetches through the record's get; a host's record has one.
 int unused_get(void *, const char *, char **body, int *status, char **err) {
@@ -72,7 +76,8 @@ int script_server::answer(const quorvex_http_req *req, int *status, char **err) 
     a.status = 404;
     {
         std::lock_guard<std::mutex> g(mu_);
-        seen_request s{req->url, {}, req->timeout_ms, req->connect_timeout_ms};
+        seen_request s{req->url,   {}, req->timeout_ms, req->connect_timeout_ms, req->flags, text_or_null(req->username),
+                       text_or_null(req->password)};
         for (uint64_t i = 0; i < req->header_count; ++i) s.headers.emplace_back(req->headers[i]);
         seen_.push_back(std::move(s));
         for (const auto &r : routes_)
@@ -90,6 +95,7 @@ int script_server::answer(const quorvex_http_req *req, int *status, char **err) 
     for (int k = 0; k < a.repeat; ++k)
         for (const auto &p : a.pieces)
             if (req->on_body) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(a.pause_ms));
                 if (req->on_body(req->user, p.data(), p.size())) return 0;
                 body_taken_ += p.size();
             }

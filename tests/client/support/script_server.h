@@ -16,6 +16,7 @@ struct scripted_answer {
     std::vector<std::pair<std::string, std::string>> headers;
     std::vector<std::string> pieces;     // the body as delivered, piece by piece
     int repeat = 1;                      // times the pieces are delivered
+    int pause_ms = 0;                    // before each piece: a server that trickles
     std::optional<std::string> failure;  // a transport failure with this text ("": no text)
 };
 
@@ -23,6 +24,8 @@ struct seen_request {
     std::string url;
     std::vector<std::string> headers;
     int timeout_ms, connect_timeout_ms;
+    uint32_t flags;
+    std::optional<std::string> username, password;  // as the request carried them (nullopt: null)
 };
 
 scripted_answer ok_body(std::string body, std::vector<std::pair<std::string, std::string>> headers = {});
