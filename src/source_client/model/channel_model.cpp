@@ -66,11 +66,12 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
         body.release(body.owner);
         return say_n(err, err_size, QVX_E_CONTENT, "%s", body.len ? "body exceeds 64 MiB" : "empty body");
     }
-    model_builder b{playlist_new(url), entry_opts{0, 0}, false, false};
+    model_builder b{playlist_new(url), entry_opts{0, 0}, 0, false, false};
     char why[640];
     const char *reason = "out of memory";
     if (b.p && reserve_channels(b.p, body.len)) {
-        int32_t status = vqplp_parse_borrowed_each(body.data, body.len, vqplp_sink{take_entry, take_option, &b});
+        vqplp_sink sink{take_entry, nullptr, &b, take_option};
+        int32_t status = vqplp_parse_borrowed_each(body.data, body.len, sink);
         reason = b.failed ? reason : not_m3u(status, why, sizeof why);
         if (!reason && finish_model(&b) != 0) reason = "out of memory";
     }
@@ -108,6 +109,7 @@ void playlist_free(playlist *p) {
     vq_free(p->ungrouped.members);
     vq_free(p->channels);
     vq_free(p->details);
+    vq_free(p->header_texts);
     vq_free(p->arena);
     vq_free(p->url);
     if (p->text_release) p->text_release(p->text_owner);

@@ -34,6 +34,17 @@ struct channel_details {
     text_ref group_title;
 };
 
+// A header text an entry carries on a line of its own, kept as written and
+// read when the stream is resolved: the JSON object of "#EXTHTTP:" or the
+// "Name=Value&..." list of a "#KODIPROP:" header property. Few channels
+// have one, so they sit in a table of their own, in channel order.
+enum class header_form : uint32_t { json_object, pair_list };
+struct header_text {
+    int32_t channel;  // index into channels
+    header_form form;
+    text_ref text;
+};
+
 struct channel {
     text_ref name;
     text_ref location;
@@ -68,6 +79,9 @@ struct playlist {
     channel_details *details;
     int32_t detail_count;
     int32_t detail_cap;
+    header_text *header_texts;
+    int32_t header_text_count;
+    int32_t header_text_cap;
     group *groups;
     int32_t group_count;
     int32_t group_cap;
@@ -94,6 +108,13 @@ inline const channel_details &details_of(const playlist *p, const channel &c) {
     static constexpr channel_details kNone{};
     return c.details ? p->details[c.details - 1] : kNone;
 }
+
+// The header texts of the channel at index, in the order written.
+struct header_text_run {
+    const header_text *first;
+    int32_t count;
+};
+header_text_run header_texts_of(const playlist *p, int32_t index);
 
 // The bytes of a fetched body and one reference to them. Whoever receives it
 // calls release(owner) exactly once, when nothing points into data any more;

@@ -1,12 +1,14 @@
 // Entries to channels while the parser reads them: each entry it hands over
 // becomes a channel or is counted as skipped at once, so that the parser
 // keeps no copy of the playlist beside the model. The "#EXTVLCOPT" options
-// the parser hands over before an entry go with it.
+// and header texts the parser hands over before an entry go with it.
 #include <algorithm>
+#include <array>
 #include <string_view>
 
 #include "common/alloc.h"
 #include "common/ascii.h"
+#include "source_client/model/header_spellings.h"
 #include "source_client/model/model_build.h"
 #include "source_client/util/url_util.h"
 
@@ -20,10 +22,45 @@ constexpr int32_t kFirstChannels = 256;
 // high side of that leaves few to grow.
 constexpr size_t kBytesPerChannelGuess = 192;
 
-// The attributes the model reads; an entry's first pair of each key counts.
-enum field { kTvgId, kTvgName, kTvgLogo, kGroupTitle, kUserAgent, kReferrer, kReferer, kFieldCount };
-constexpr sv kFieldKeys[kFieldCount] = {"tvg-id",          "tvg-name",      "tvg-logo",    "group-title",
-                                        "http-user-agent", "http-referrer", "http-referer"};
+// The attributes the model reads: its own four, then the header spellings
+// read as attributes in the order of their table. An entry's first pair of
+// each key counts.
+enum field { kTvgId, kTvgName, kTvgLogo, kGroupTitle, kFirstHeader };
+
+struct field_key {
+    sv name;
+    header_kind kind;
+};
+
+constexpr int attribute_spellings() {
+    int n = 0;
+    for (const header_spelling &s : kHeaderSpellings) n += (s.places & kAttributeKey) != 0;
+    return n;
+}
+
+constexpr int kFieldCount = kFirstHeader + attribute_spellings();
+
+constexpr std::array<field_key, kFieldCount> field_keys() {
+    std::array<field_key, kFieldCount> keys{{{"tvg-id", header_kind::other},
+                                             {"tvg-name", header_kind::other},
+                                             {"tvg-logo", header_kind::other},
+                                             {"group-title", header_kind::other}}};
+    int k = kFirstHeader;
+    for (const header_spelling &s : kHeaderSpellings)
+        if (s.places & kAttributeKey) keys[k++] = field_key{s.name, s.kind};
+    return keys;
+}
+
+constexpr std::array<field_key, kFieldCount> kFieldKeys = field_keys();
+
+// names_field compares last bytes folded to lower case with the key's own.
+constexpr bool lower_case_keys() {
+    for (const field_key &k : kFieldKeys)
+        for (char c : k.name)
+            if (vq_is_upper(c)) return false;
+    return true;
+}
+static_assert(lower_case_keys(), "attribute keys are written in lower case");
 
 struct fields {
     sv value[kFieldCount];
@@ -36,13 +73,19 @@ bool names_field(sv key, sv field) {
     return key.size() == field.size() && (key.back() | 0x20) == field.back() && vq_ieq(key, field);
 }
 
+sv trimmed(sv s) {
+    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
+    return s;
+}
+
 // One pass over the pairs.
 fields read_fields(const vqplp_entry &e) {
     fields f{};
     for (int32_t a = 0; a < e.attr_count; a++) {
         const vqplp_pair &pair = e.attrs[a];
         for (int k = 0; k < kFieldCount; k++) {
-            if (f.seen[k] || !names_field(pair.key, kFieldKeys[k])) continue;
+            if (f.seen[k] || !names_field(pair.key, kFieldKeys[k].name)) continue;
             f.seen[k] = true;
             f.value[k] = pair.value;
             break;
@@ -118,15 +161,26 @@ channel_details *details_for(playlist *p, channel *c) {
     return &p->details[c->details - 1];
 }
 
+// The value of the first header spelling of that kind the entry's attributes
+// give, in the order of the table.
+sv header_attribute(const fields &f, header_kind kind) {
+    for (int k = kFirstHeader; k < kFieldCount; k++)
+        if (kFieldKeys[k].kind == kind && !f.value[k].empty()) return f.value[k];
+    return {};
+}
+
 bool store_details(playlist *p, channel *c, const fields &f) {
-    sv referrer = f.value[kReferrer].empty() ? f.value[kReferer] : f.value[kReferrer];
-    if (f.value[kTvgId].empty() && f.value[kTvgName].empty() && f.value[kTvgLogo].empty() &&
-        f.value[kGroupTitle].empty() && f.value[kUserAgent].empty() && referrer.empty())
+    // "CFHD " and "CFHD" are one folder to whoever reads the list.
+    sv group_title = trimmed(f.value[kGroupTitle]);
+    sv user_agent = header_attribute(f, header_kind::user_agent);
+    sv referrer = header_attribute(f, header_kind::referer);
+    if (f.value[kTvgId].empty() && f.value[kTvgName].empty() && f.value[kTvgLogo].empty() && group_title.empty() &&
+        user_agent.empty() && referrer.empty())
         return true;
     channel_details d{};
     bool ok = store_text(p, f.value[kTvgId], &d.tvg_id) && store_text(p, f.value[kTvgName], &d.tvg_name) &&
-              store_text(p, f.value[kTvgLogo], &d.tvg_logo) && store_text(p, f.value[kGroupTitle], &d.group_title) &&
-              store_text(p, f.value[kUserAgent], &d.user_agent) && store_text(p, referrer, &d.referrer);
+              store_text(p, f.value[kTvgLogo], &d.tvg_logo) && store_text(p, group_title, &d.group_title) &&
+              store_text(p, user_agent, &d.user_agent) && store_text(p, referrer, &d.referrer);
     channel_details *slot = ok ? details_for(p, c) : nullptr;
     if (slot) *slot = d;
     return slot != nullptr;
@@ -145,9 +199,8 @@ bool apply_options(playlist *p, channel *c, entry_opts o) {
 
 // Appends the entry as a channel: 1 added, 0 skipped, -1 out of memory.
 int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grouped) {
+    if (e.location.empty()) return 0;
     fields f = read_fields(e);
-    sv name = e.title.empty() ? f.value[kTvgName] : e.title;
-    if (e.location.empty() || name.empty()) return 0;
     uint64_t mark = p->arena_len;
     channel c{};
     if (!store_text(p, e.location, &c.location)) return -1;
@@ -157,7 +210,12 @@ int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grou
         return 0;
     }
     if (!room_for_one(&p->channels, p->channel_count, &p->channel_cap, kFirstChannels)) return -1;
-    if (!store_text(p, name, &c.name) || !store_details(p, &c, f) || !apply_options(p, &c, opts)) return -1;
+    // An entry with neither title nor tvg-name is named after its location,
+    // as players name it.
+    sv name = e.title.empty() ? f.value[kTvgName] : e.title;
+    c.name = c.location;
+    if (!name.empty() && !store_text(p, name, &c.name)) return -1;
+    if (!store_details(p, &c, f) || !apply_options(p, &c, opts)) return -1;
     c.group = -1;
     *grouped = *grouped || details_of(p, c).group_title.len;
     p->channels[p->channel_count++] = c;
@@ -216,6 +274,7 @@ int take_entry(void *builder, const vqplp_entry &entry) {
     }
     int rc = convert_entry(b->p, entry, b->pending, &b->grouped);
     b->pending = entry_opts{0, 0};  // options belong to the next entry line only
+    settle_header_texts(b->p, rc > 0 ? b->p->channel_count - 1 : -1, &b->pending_texts);
     if (rc < 0) {
         b->failed = true;
         return -1;
@@ -224,9 +283,11 @@ int take_entry(void *builder, const vqplp_entry &entry) {
     return 0;
 }
 
-int take_option(void *builder, std::string_view text) {
+int take_option(void *builder, vqplp_option_tag tag, std::string_view text) {
     auto *b = static_cast<model_builder *>(builder);
-    if (read_vlcopt(b->p, text, &b->pending)) return 0;
+    bool kept = tag == VQPLP_TAG_EXTVLCOPT ? read_vlcopt(b->p, text, &b->pending)
+                                           : keep_header_text(b->p, tag, text, &b->pending_texts);
+    if (kept) return 0;
     b->failed = true;
     return -1;
 }
@@ -234,8 +295,10 @@ int take_option(void *builder, std::string_view text) {
 int finish_model(model_builder *b) {
     playlist *p = b->p;
     p->flat = b->grouped ? 0 : 1;
+    settle_header_texts(p, -1, &b->pending_texts);  // none follows the last entry
     trim(&p->channels, p->channel_count, &p->channel_cap);
     trim(&p->details, p->detail_count, &p->detail_cap);
+    trim(&p->header_texts, p->header_text_count, &p->header_text_cap);
     assign_ids(p);
     if (assign_groups(p) != 0) return -1;
     trim_arena(p);

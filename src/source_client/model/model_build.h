@@ -17,11 +17,21 @@ struct entry_opts {
     uint32_t referrer;
 };
 
-// Reads the text after "#EXTVLCOPT" of one option line ([":"] key "=" value,
-// the line trimmed): an http-user-agent, http-referrer or http-referer value
-// is copied into the arena and its offset set in *opts (a later line of the
-// same kind wins); any other line changes nothing. False when the arena is full.
+// Reads the text after "#EXTVLCOPT:" of one option line (key "=" value, the
+// line trimmed): the value of a key the header spellings read as an option
+// (http-user-agent, http-referrer, http-referer) is copied into the arena and
+// its offset set in *opts (a later line of the same kind wins); any other line
+// changes nothing. False when the arena is full.
 bool read_vlcopt(playlist *p, std::string_view text, entry_opts *opts);
+
+// Keeps an "#EXTHTTP" text (the JSON object after the tag) or the header list
+// of a "#KODIPROP" text ("inputstream.adaptive.stream_headers=...") for the
+// next entry, counting it in *pending; any other "#KODIPROP" changes nothing.
+// False when memory runs out.
+bool keep_header_text(playlist *p, vqplp_option_tag tag, std::string_view text, int32_t *pending);
+// Gives the *pending texts kept last to the channel at index channel, or drops
+// them when it is -1 (their entry was skipped, or none followed).
+void settle_header_texts(playlist *p, int32_t channel, int32_t *pending);
 
 // Makes room for extra more arena bytes, growing the capacity by half as
 // often as needed; false (arena unchanged) when it cannot grow.
@@ -31,9 +41,10 @@ bool arena_reserve(playlist *p, uint64_t extra);
 // (vqplp_parse_borrowed_each with take_entry as the sink).
 struct model_builder {
     playlist *p;
-    entry_opts pending;  // the options read for the next entry
-    bool grouped;        // some channel has a group title
-    bool failed;         // memory ran out and the parse was stopped
+    entry_opts pending;     // the options read for the next entry
+    int32_t pending_texts;  // header texts kept for the next entry
+    bool grouped;           // some channel has a group title
+    bool failed;            // memory ran out and the parse was stopped
 };
 
 // Room for the channels a body of body_len bytes is likely to hold, so that
@@ -42,10 +53,11 @@ struct model_builder {
 // memory runs out.
 bool reserve_channels(playlist *p, size_t body_len);
 // The sink's callbacks: an entry of an M3U playlist becomes a channel (taking
-// the pending options) or counts as skipped; entries of other formats are
-// passed over. An option line's values wait for the next entry.
+// the pending options and header texts) or counts as skipped; entries of
+// other formats are passed over. What an option line gives waits for the
+// next entry.
 int take_entry(void *builder, const vqplp_entry &entry);
-int take_option(void *builder, std::string_view text);
+int take_option(void *builder, vqplp_option_tag tag, std::string_view text);
 // Once the parse is over: the blocks trimmed to their use, the ids, the
 // groups. 0, or -1 when memory runs out.
 int finish_model(model_builder *b);

@@ -4,18 +4,16 @@
 #include <string_view>
 
 #include "common/ascii.h"
+#include "source_client/model/header_spellings.h"
 #include "source_client/model/model_build.h"
 
 namespace vqc {
 
 bool read_vlcopt(playlist *p, std::string_view text, entry_opts *opts) {
     const char *b = text.data(), *e = text.data() + text.size();
-    while (b < e && vq_is_space(*b)) b++;
-    if (b < e && *b == ':') b++;
-    const char *eq = static_cast<const char *>(std::memchr(b, '=', static_cast<size_t>(e - b)));
+    const char *eq = static_cast<const char *>(std::memchr(b, '=', text.size()));
     if (!eq) return true;
     const char *key_end = eq;
-    while (b < key_end && vq_is_space(*b)) b++;
     while (key_end > b && vq_is_space(key_end[-1])) key_end--;
     const char *v = eq + 1;
     while (v < e && vq_is_space(*v)) v++;
@@ -24,12 +22,9 @@ bool read_vlcopt(playlist *p, std::string_view text, entry_opts *opts) {
         e--;
     }
     if (v == e) return true;
-    size_t klen = static_cast<size_t>(key_end - b);
-    uint32_t *slot = nullptr;
-    std::string_view key(b, klen);
-    if (vq_ieq(key, "http-user-agent")) slot = &opts->user_agent;
-    else if (vq_ieq(key, "http-referrer") || vq_ieq(key, "http-referer")) slot = &opts->referrer;
-    if (!slot) return true;
+    header_kind kind = spelled_kind(std::string_view(b, static_cast<size_t>(key_end - b)), kOptionKey);
+    if (kind == header_kind::other) return true;
+    uint32_t *slot = kind == header_kind::user_agent ? &opts->user_agent : &opts->referrer;
     *slot = arena_add_n(p, v, static_cast<size_t>(e - v));
     return *slot != kArenaFull;
 }

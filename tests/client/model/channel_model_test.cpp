@@ -27,10 +27,12 @@ struct model_case {
 };
 
 const model_case kCases[] = {
-    {"the title, else tvg-name, names a channel; nameless entries are skipped",
+    {"the title, else tvg-name, else the location names a channel",
      "#EXTM3U\n#EXTINF:-1 tvg-name=\"X\",\nhttp://a/1\n#EXTINF:-1,\nhttp://a/2\n#EXTINF:-1 tvg-name=\"T\",Title\n"
      "http://a/3\n",
-     "X@- Title@-", "[0,1]", 1, 0},
+     "X@- http://a/2@- Title@-", "[0,1,2]", 0, 0},
+    {"an #EXTINF without a comma, and a location without an #EXTINF, are named after it",
+     "#EXTM3U\n#EXTINF:-1  Video\nhttp://a/1\nhttp://a/2\n", "http://a/1@- http://a/2@-", "[0,1]", 0, 0},
     {"relative and empty locations are skipped",
      "#EXTM3U\n#EXTINF:-1,Rel\nchannel.ts\n#EXTINF:-1,Abs\nrtmp://h/app\n#EXTINF:-1,Host with space\nhttp://a b/\n",
      "Abs@-", "[0]", 2, 0},
@@ -42,6 +44,10 @@ const model_case kCases[] = {
     {"an explicit Other shares the group",
      "#EXTM3U\n#EXTINF:-1 group-title=\"Other\",A\nhttp://a/1\n#EXTINF:-1,B\nhttp://a/2\n", "A@Other B@Other",
      "Other[0,1]", 0, 0},
+    {"group names lose surrounding white space; one of white space alone is none",
+     "#EXTM3U\n#EXTINF:-1 group-title=\"CFHD \",A\nhttp://a/1\n#EXTINF:-1 group-title=\"\tCFHD\",B\nhttp://a/2\n"
+     "#EXTINF:-1 group-title=\"  \",C\nhttp://a/3\n",
+     "A@CFHD B@CFHD C@Other", "CFHD[0,1] Other[2]", 0, 0},
     {"group names compare exactly",
      "#EXTM3U\n#EXTINF:-1 group-title=\"news\",A\nhttp://a/1\n#EXTINF:-1 group-title=\"News\",B\nhttp://a/2\n",
      "A@news B@News", "news[0] News[1]", 0, 0},
@@ -58,7 +64,7 @@ const model_case kCases[] = {
      "#EXTINF:-1,B\nhttp://a/1\n",
      "A@- A@- A@- B@-", "[0,1,2]", 0, 1},
     {"no entries at all", "#EXTM3U\n", "", "[]", 0, 0},
-    {"only unusable entries", "#EXTM3U\n#EXTINF:-1,A\nfile.ts\n#EXTINF:-1,\nhttp://a/\n", "", "[]", 2, 0},
+    {"only unusable entries", "#EXTM3U\n#EXTINF:-1,A\nfile.ts\n#EXTINF:-1,\n/a/b.ts\n", "", "[]", 2, 0},
     {"bad UTF-8 in a title becomes U+FFFD",
      "#EXTM3U\n#EXTINF:-1,Bad\xED\xA0\x80!\nhttp://a/1\n",
      "Bad\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!@-", "[0]", 0, 0},
@@ -110,20 +116,26 @@ TEST(ParseBody, StoresEveryFieldAndTheIdentifier) {
     EXPECT_EQ(m.p->fetched_ms | m.p->used, 0u);
 }
 
+// Options, then the http- attributes, then the plain ones (any case); an
+// empty attribute counts as absent.
 TEST(ParseBody, HttpOptionsBeatAttributesAndDoNotCarryOver) {
     converted m;
     convert_bytes("#EXTM3U\n"
                   "#EXTINF:-1 http-user-agent=\"AttrUA\" http-referrer=\"AttrRef\" http-referer=\"Other\",A\n"
                   "#EXTVLCOPT:http-user-agent=Agent/1\nhttp://a/1\n"
                   "#EXTINF:-1 http-referer=\"Ref2\",B\nhttp://a/2\n"
-                  "#EXTINF:-1,C\n#EXTVLCOPT:http-referrer=R3\nhttp://a/3\n",
+                  "#EXTINF:-1,C\n#EXTVLCOPT:http-referrer=R3\nhttp://a/3\n"
+                  "#EXTINF:-1 user-agent=\"Plain\" referrer=\"Rr\" HTTP-USER-AGENT=\"Http\" Referer=\"Re\",D\n"
+                  "http://a/4\n"
+                  "#EXTINF:-1 User-Agent=\"U5\" http-referrer=\"\" REFERRER=\"R5\",E\nhttp://a/5\n"
+                  "#EXTINF:-1 referer=\"R6\",F\n#EXTVLCOPT:http-user-agent=O6\nhttp://a/6\n",
                   &m);
     ASSERT_EQ(m.status, 0) << m.err;
     std::string got;
     for (int32_t i = 0; i < m.p->channel_count; i++)
         got += str_at(m.p, details_of(m.p, m.p->channels[i]).user_agent) + "|" +
                str_at(m.p, details_of(m.p, m.p->channels[i]).referrer) + " ";
-    EXPECT_EQ(got, "Agent/1|AttrRef -|Ref2 -|R3 ");
+    EXPECT_EQ(got, "Agent/1|AttrRef -|Ref2 -|R3 Http|Re U5|R5 O6|R6 ");
 }
 
 // The third round repeats the first: each of its channels is a duplicate.

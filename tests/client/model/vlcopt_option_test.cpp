@@ -1,5 +1,6 @@
-// The "#EXTVLCOPT" options through a conversion: which channel receives which
-// option, and how an option line is read.
+// The option lines through a conversion: which channel receives which
+// "#EXTVLCOPT" option, "#EXTHTTP" object or "#KODIPROP" header list, and how
+// an option line is read.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -13,7 +14,7 @@ namespace {
 struct option_case {
     const char *why;
     std::string text;
-    const char *want;  // "index:agent|referrer" for every channel that got an option
+    const char *want;  // "index:agent|referrer" and "index+form:text" for every channel that got any
 };
 
 const option_case kCases[] = {
@@ -45,17 +46,30 @@ const option_case kCases[] = {
      "#EXTM3U\n#EXTVLCOPT:http-user-agent=U\nrelative.ts\n#EXTINF:-1,A\nhttp://a\n", ""},
     {"the tag needs ten bytes", "#EXTM3U\n#EXTINF:-1,A\n#EXTVLCOP\nhttp://a\n", ""},
     {"a tab before the option", "#EXTM3U\n#EXTINF:-1,A\n\t#EXTVLCOPT\t:http-user-agent=T\nhttp://a\n", "0:T|-"},
+    {"#EXTHTTP objects and #KODIPROP header lists go to the next entry, as written; other properties do not",
+     "#EXTM3U\n#EXTHTTP:{\"Cookie\":\"a\"}\n#EXTINF:-1,A\n#KODIPROP:inputstream.adaptive.license_type=widevine\n"
+     "#KODIPROP: inputstream.adaptive.stream_headers = User-Agent=K \nhttp://a\n#EXTINF:-1,B\nhttp://b\n"
+     "#EXTINF:-1,C\n#kodiprop:INPUTSTREAM.ADAPTIVE.MANIFEST_HEADERS=Cookie=c\n#EXTHTTP:not json\nhttp://c\n",
+     "0+json:{\"Cookie\":\"a\"} 0+list:User-Agent=K 2+list:Cookie=c 2+json:not json"},
+    {"a skipped entry takes its header texts along, and no entry follows the last ones",
+     "#EXTM3U\n#EXTHTTP:{}\nrelative.ts\n#EXTINF:-1,A\nhttp://a\n#EXTHTTP:{\"X\":\"1\"}\n", ""},
+    {"empty texts and header lists are passed over",
+     "#EXTM3U\n#EXTINF:-1,A\n#EXTHTTP:  \n#KODIPROP:inputstream.adaptive.stream_headers=\n#KODIPROP:x\nhttp://a\n", ""},
     {"bad UTF-8 in a value is repaired", "#EXTM3U\n#EXTINF:-1,A\n#EXTVLCOPT:http-user-agent=a\xED\xA0\x80\nhttp://a\n",
      "0:a\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD|-"},
 };
 
 std::string options_of(const playlist *p) {
     std::string got;
+    auto add = [&](const std::string &one) { got += (got.empty() ? "" : " ") + one; };
     for (int32_t i = 0; i < p->channel_count; i++) {
         const channel_details &d = details_of(p, p->channels[i]);
-        if (!d.user_agent.len && !d.referrer.len) continue;
-        if (!got.empty()) got += ' ';
-        got += std::to_string(i) + ":" + str_at(p, d.user_agent) + "|" + str_at(p, d.referrer);
+        if (d.user_agent.len || d.referrer.len)
+            add(std::to_string(i) + ":" + str_at(p, d.user_agent) + "|" + str_at(p, d.referrer));
+        header_text_run texts = header_texts_of(p, i);
+        for (int32_t t = 0; t < texts.count; t++)
+            add(std::to_string(i) + (texts.first[t].form == header_form::json_object ? "+json:" : "+list:") +
+                str_at(p, texts.first[t].text));
     }
     return got;
 }
