@@ -30,6 +30,7 @@ qvx_subsystem(qvx_client
   source_client/ops/op_validate.cpp
   source_client/ops/op_list.cpp
   source_client/ops/header_suffix.cpp
+  source_client/ops/stream_headers.cpp
   source_client/ops/op_stream_url.cpp
   source_client/api/handler.cpp
   source_client/api/exports.cpp

@@ -22,19 +22,13 @@ bool token_char(unsigned char c) {
            (c > ' ' && c < 0x7F && std::strchr("!#$%&'*+-.^_`|~", c));
 }
 
-bool token(sv s) {
-    if (s.empty()) return false;
-    for (char c : s)
-        if (!token_char(static_cast<unsigned char>(c))) return false;
-    return true;
-}
-
-// The next "&"-separated piece that is not blank, trimmed; empty at the end.
+// The next piece between "&" or "|" separators that is not blank, trimmed;
+// empty at the end.
 sv next_piece(sv &rest) {
     while (!rest.empty()) {
-        size_t amp = rest.find('&');
-        sv piece = trim(rest.substr(0, amp));
-        rest.remove_prefix(amp == sv::npos ? rest.size() : amp + 1);
+        size_t end = rest.find_first_of("&|");
+        sv piece = trim(rest.substr(0, end));
+        rest.remove_prefix(end == sv::npos ? rest.size() : end + 1);
         if (!piece.empty()) return piece;
     }
     return {};
@@ -42,27 +36,34 @@ sv next_piece(sv &rest) {
 
 bool read_pair(sv piece, header_pair *pair) {
     size_t eq = piece.find('=');
-    if (eq == sv::npos || !token(piece.substr(0, eq))) return false;
+    if (eq == sv::npos || !header_name(piece.substr(0, eq))) return false;
     *pair = {piece.substr(0, eq), piece.substr(eq + 1)};
-    return true;
-}
-
-bool all_pairs(sv pairs) {
-    header_pair pair;
-    sv piece = next_piece(pairs);
-    if (piece.empty()) return false;
-    for (; !piece.empty(); piece = next_piece(pairs))
-        if (!read_pair(piece, &pair)) return false;
     return true;
 }
 
 }  // namespace
 
+bool header_name(sv name) {
+    if (name.empty()) return false;
+    for (char c : name)
+        if (!token_char(static_cast<unsigned char>(c))) return false;
+    return true;
+}
+
+bool reads_as_header_pairs(sv text) {
+    header_pair pair;
+    sv piece = next_piece(text);
+    if (piece.empty()) return false;
+    for (; !piece.empty(); piece = next_piece(text))
+        if (!read_pair(piece, &pair)) return false;
+    return true;
+}
+
 header_suffix split_header_suffix(sv location) {
     size_t bar = location.find('|');
     if (bar == sv::npos) return {location, {}};
     sv pairs = trim(location.substr(bar + 1));
-    if (!all_pairs(pairs)) return {location, {}};
+    if (!reads_as_header_pairs(pairs)) return {location, {}};
     sv url = location.substr(0, bar);
     while (!url.empty() && vq_is_space(url.back())) url.remove_suffix(1);
     return {url, pairs};
@@ -73,14 +74,9 @@ bool next_header_pair(sv &pairs, header_pair *pair) {
     return !piece.empty() && read_pair(piece, pair);
 }
 
-header_kind kind_of_header(sv name) {
-    if (vq_ieq(name, "user-agent")) return header_kind::user_agent;
-    if (vq_ieq(name, "referer") || vq_ieq(name, "referrer"))
-        return header_kind::referer;
-    return header_kind::other;
-}
+header_kind kind_of_header(sv name) { return spelled_kind(name, kHeaderName); }
 
-size_t percent_decode(sv value, char *out) {
+size_t form_decode(sv value, char *out) {
     size_t n = 0;
     for (size_t i = 0; i < value.size(); ++i) {
         int hi = i + 2 < value.size() ? vq_hex_digit(value[i + 1]) : -1;
@@ -89,7 +85,7 @@ size_t percent_decode(sv value, char *out) {
             out[n++] = static_cast<char>(hi << 4 | lo);
             i += 2;
         } else {
-            out[n++] = value[i];
+            out[n++] = value[i] == '+' ? ' ' : value[i];
         }
     }
     return n;

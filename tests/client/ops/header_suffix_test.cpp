@@ -1,6 +1,8 @@
-// Header suffixes after a stream location ("URL|User-Agent=...&Referer=..."),
-// through the exports: the channel listed as written, resolved to a clean URL
-// with the headers the suffix names, the playlist's own options winning.
+// Headers of a stream from every place a playlist writes them, through the
+// exports: the channel listed as written, resolved to a clean URL with the
+// headers of its "#EXTVLCOPT" options, its attributes, its "#EXTHTTP" and
+// "#KODIPROP" lines and its location's suffix ("URL|User-Agent=...&..."), in
+// that order of precedence.
 #include <rapidjson/document.h>
 
 #include <string>
@@ -38,8 +40,40 @@ const suffix_case kCases[] = {
     {"control bytes and bad UTF-8 never reach a player", "", "",
      "http://h/e|User-Agent=A%0D%0AX-Evil:1&User-Agent=B&Referer=%00&X-Tab=a%09b&X-Bin=%FF&X-Empty=&X-Ok=1",
      R"({"url":"http://h/e","headers":{"User-Agent":"B","X-Ok":"1"}})"},
-    {"only the first bar splits; stray percent signs stay", "", "", "http://h/f|A=1|2&B=100%&C=%2g%41",
-     R"({"url":"http://h/f","headers":{"A":"1|2","B":"100%","C":"%2gA"}})"},
+    {"bars separate pairs too; stray percent signs stay", "", "", "http://h/f|A=1|B=100%&C=%2g%41",
+     R"({"url":"http://h/f","headers":{"A":"1","B":"100%","C":"%2gA"}})"},
+    {"TiviMate form", "", "", "http://h/t|Referer=https://r.example/|User-Agent=Mozilla/5.0 (X11)",
+     R"j({"url":"http://h/t","headers":{"User-Agent":"Mozilla/5.0 (X11)","Referer":"https://r.example/"}})j"},
+    {"a plus is a space, %2B a plus", "", "", "http://h/p|User-Agent=Mozilla%2F5.0+%28X11%29&X-P=a%2Bb",
+     R"j({"url":"http://h/p","headers":{"User-Agent":"Mozilla/5.0 (X11)","X-P":"a+b"}})j"},
+    {"a piece between bars that is no pair", "", "", "http://h/g|A=1|2", R"({"url":"http://h/g|A=1|2","headers":{}})"},
+    {"user-agent and referer attributes win over the suffix", "", " user-agent=\"Gen/1\" Referer=\"http://g/\"",
+     "http://h/u|User-Agent=S&Referer=s&Origin=o",
+     R"({"url":"http://h/u","headers":{"User-Agent":"Gen/1","Referer":"http://g/","Origin":"o"}})"},
+    {"http- attributes win over plain ones", "", " referrer=\"plain\" http-referrer=\"http\" USER-AGENT=\"U\"",
+     "http://h/a", R"({"url":"http://h/a","headers":{"User-Agent":"U","Referer":"http"}})"},
+    {"#EXTHTTP after the attributes, before the suffix; its other headers first",
+     R"(#EXTHTTP:{"User-Agent":"J/1","Referer":"http://j/","Cookie":"c=1","origin":"j"})"
+     "\n",
+     " referer=\"http://attr/\"", "http://h/j|User-Agent=S&Origin=s&X-S=1",
+     R"({"url":"http://h/j","headers":{"User-Agent":"J/1","Referer":"http://attr/","Cookie":"c=1","origin":"j",)"
+     R"("X-S":"1"}})"},
+    {"#EXTHTTP members: strings under header names, sendable, the first of a name",
+     R"(#EXTHTTP:{"X-N":1,"Bad Name":"x","X-CR":"a\r\nb","User-Agent":"","user-agent":"J2","X-Ok":"ok","x-ok":"2"})"
+     "\n",
+     "", "http://h/m", R"({"url":"http://h/m","headers":{"User-Agent":"J2","X-Ok":"ok"}})"},
+    {"an #EXTHTTP that is not a JSON object is ignored",
+     "#EXTHTTP:{\"User-Agent\":\"J\"\n#EXTHTTP:[\"x\"]\n#EXTHTTP:{'a':'b'}\n", "", "http://h/b|User-Agent=S",
+     R"({"url":"http://h/b","headers":{"User-Agent":"S"}})"},
+    {"#KODIPROP stream and manifest headers, decoded; other properties ignored",
+     "#KODIPROP:inputstream.adaptive.license_type=com.widevine.alpha\n"
+     "#KODIPROP:inputstream.adaptive.stream_headers=User-Agent=K%2F1+(x)&Cookie=a%3Db\n"
+     "#KODIPROP:inputstream.adaptive.manifest_headers=cookie=other&Referer=http%3A%2F%2Fk%2F&X-M=m\n",
+     "", "http://h/k",
+     R"j({"url":"http://h/k","headers":{"User-Agent":"K/1 (x)","Referer":"http://k/","Cookie":"a=b","X-M":"m"}})j"},
+    {"a #KODIPROP list that is not all pairs is ignored",
+     "#KODIPROP:inputstream.adaptive.stream_headers=User-Agent=K&junk\n", "", "http://h/kj",
+     R"({"url":"http://h/kj","headers":{}})"},
     {"no pairs", "", "", "http://h/g|notpairs", R"({"url":"http://h/g|notpairs","headers":{}})"},
     {"empty name", "", "", "http://h/g|=x", R"({"url":"http://h/g|=x","headers":{}})"},
     {"name not a token", "", "", "http://h/g|User Agent=x", R"({"url":"http://h/g|User Agent=x","headers":{}})"},

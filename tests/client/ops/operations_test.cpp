@@ -195,6 +195,8 @@ TEST_F(OutOfMemory, EveryOperationFailsCleanly) {
     sweep("list root", [] { return host_list("{}", "/"); });
     sweep("list group", [] { return host_list("{}", "/News"); });
     sweep("stream by id", [] { return host_stream_url("{}", "{\"id\":\"aaff56b77de9edd9\"}"); });
+    sweep("stream by id with an #EXTHTTP object",
+          [] { return host_stream_url("{}", "{\"id\":\"187ede81e644458f\"}"); });
     sweep("stream direct", [] { return host_stream_url("{}", "{\"stream_url\":\"rtmp://s/a\"}"); });
     sweep("stream with a header suffix",
           [] { return host_stream_url("{}", "{\"stream_url\":\"rtmp://s/a|Referer=r&Origin=o%2F\"}"); });
