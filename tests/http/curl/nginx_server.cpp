@@ -198,8 +198,8 @@ std::string nginx_server::conf(int http_port, int https_port) const {
       << "  server {\n"
       << "    listen 127.0.0.1:" << http_port << ";\n"
       << "    listen 127.0.0.1:" << https_port << " ssl;\n"
-      << "    ssl_certificate " << dir_ << "/cert.pem;\n"
-      << "    ssl_certificate_key " << dir_ << "/key.pem;\n"
+      << "    ssl_certificate " << (site_.certificate.empty() ? dir_ + "/cert.pem" : site_.certificate) << ";\n"
+      << "    ssl_certificate_key " << (site_.key.empty() ? dir_ + "/key.pem" : site_.key) << ";\n"
       << "    root " << dir_ << "/www;\n"
       << (site_.files.empty() ? corpus_locations() : site_locations())
       << "  }\n"

@@ -14,11 +14,14 @@
 
 // Another site than the corpus: a copy of the folder files served at "/",
 // with further directives for the http block and for that location ("@DIR@"
-// in them stands for the server's temporary folder).
+// in them stands for the server's temporary folder), and the TLS listener's
+// certificate and key files (empty: the self-signed pair made at start).
 struct nginx_site {
     std::string files;
     std::string http;
     std::string location;
+    std::string certificate = {};
+    std::string key = {};
 };
 
 class nginx_server {
