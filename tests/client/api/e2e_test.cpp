@@ -1,9 +1,11 @@
 // The library driven through its exports: cleared statistics read zero with
 // the default maximum age; every real M3U playlist,
-// served by the fake transport: the root lists, every group lists, and every
-// listed channel resolves by its id to its own stream (before any header
-// suffix), and every document answered for a playlist still hashes to its
-// checked-in digest.
+// served by the fake transport: none with #EXTINF entries is refused, the
+// root lists, every group lists, every listed channel resolves by its id to
+// its own stream (before any header suffix), every entry the parser reads
+// with an absolute location is listed (a duplicate by the location of the
+// channel it repeats), and every document answered for a playlist still
+// hashes to its checked-in digest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,11 +13,14 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <set>
 #include <vector>
 
 #include "api_support.h"
 #include "http/http.h"
+#include "playlist_parser/vqplp.h"
 #include "source_client/fetch/transport_stats.h"
+#include "source_client/util/url_util.h"
 #if QVX_CORPUS_DIGESTS
 #include "corpus_digests.h"
 #endif
@@ -42,6 +47,16 @@ std::vector<fs::path> corpus_playlists() {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+// The locations of the entries the parser reads that a player can open.
+std::vector<std::string> absolute_locations(const std::string &body) {
+    std::vector<std::string> found;
+    if (vqplp_parse(body.data(), body.size(), -1) == 0)
+        for (int32_t i = 0; i < vqplp_item_count(); i++)
+            if (const char *loc = vqplp_item_location(i); loc && vqiptv_uri_is_absolute(loc)) found.emplace_back(loc);
+    vqplp_clear();
+    return found;
 }
 
 std::string read_all(const fs::path &p) {
@@ -75,11 +90,15 @@ private:
         answer root = kept(list_folder(settings_, "/"));
         if (root.status == QVX_E_CONTENT && root.error.rfind("not an M3U playlist", 0) == 0) {
             t_->refused++;
+            expect(body.find("#EXTINF") == std::string::npos, "refused with #EXTINF entries: " + root.error);
             return;
         }
         t_->playlists++;
         if (!expect(root.status == QVX_OK && root.doc().IsArray(), "root: " + root.error)) return;
+        listed_.clear();
         for (const auto &entry : root.doc().GetArray()) entry["folder"].GetBool() ? group(entry) : channel(entry);
+        for (const std::string &location : absolute_locations(body))
+            expect(listed_.count(location) != 0, "entry not listed: " + location);
     }
 
     void group(const rapidjson::Value &folder) {
@@ -93,6 +112,7 @@ private:
 
     void channel(const rapidjson::Value &entry) {
         t_->channels++;
+        listed_.insert(entry["stream_url"].GetString());
         answer stream = kept(resolve(settings_, to_json(entry)));
         expect(stream.status == QVX_OK && stream.doc().IsObject() &&
                    plays(entry["stream_url"].GetString(), stream.doc()["url"].GetString()),
@@ -122,6 +142,7 @@ private:
     std::string name_;
     std::string settings_;
     std::string documents_;
+    std::set<std::string> listed_;  // the stream_url of every listed channel
 #if QVX_CORPUS_DIGESTS
     digest_table digests_;
 #endif
