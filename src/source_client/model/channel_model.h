@@ -151,5 +151,7 @@ text_ref arena_ref(const playlist *p, uint32_t off);
 // A folder-path segment of text in doc: control bytes become spaces, "/" U+2215.
 // Throws std::bad_alloc (inside vqjson::build) when memory runs out.
 vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
+// s without the ASCII white space at either end.
+std::string_view trimmed(std::string_view s);
 
 }  // namespace vqc

@@ -73,12 +73,6 @@ bool names_field(sv key, sv field) {
     return key.size() == field.size() && (key.back() | 0x20) == field.back() && vq_ieq(key, field);
 }
 
-sv trimmed(sv s) {
-    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
-    return s;
-}
-
 // One pass over the pairs.
 fields read_fields(const vqplp_entry &e) {
     fields f{};

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <string_view>
 
-#include "common/ascii.h"
 #include "source_client/model/header_spellings.h"
 #include "source_client/model/model_build.h"
 
@@ -13,12 +12,6 @@ namespace vqc {
 
 namespace {
 using sv = std::string_view;
-
-sv trimmed(sv s) {
-    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 // The value of a "#KODIPROP:" line ("property=value") whose property lists
 // headers; empty for any other line.

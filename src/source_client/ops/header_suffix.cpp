@@ -4,18 +4,13 @@
 
 #include "common/ascii.h"
 #include "common/utf8.h"
+#include "source_client/model/channel_model.h"
 
 namespace vqc {
 
 namespace {
 
 using sv = std::string_view;
-
-sv trim(sv s) {
-    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
-    return s;
-}
 
 bool token_char(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
@@ -27,7 +22,7 @@ bool token_char(unsigned char c) {
 sv next_piece(sv &rest) {
     while (!rest.empty()) {
         size_t end = rest.find_first_of("&|");
-        sv piece = trim(rest.substr(0, end));
+        sv piece = trimmed(rest.substr(0, end));
         rest.remove_prefix(end == sv::npos ? rest.size() : end + 1);
         if (!piece.empty()) return piece;
     }
@@ -62,7 +57,7 @@ bool reads_as_header_pairs(sv text) {
 header_suffix split_header_suffix(sv location) {
     size_t bar = location.find('|');
     if (bar == sv::npos) return {location, {}};
-    sv pairs = trim(location.substr(bar + 1));
+    sv pairs = trimmed(location.substr(bar + 1));
     if (!reads_as_header_pairs(pairs)) return {location, {}};
     sv url = location.substr(0, bar);
     while (!url.empty() && vq_is_space(url.back())) url.remove_suffix(1);
