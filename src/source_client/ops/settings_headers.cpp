@@ -19,6 +19,10 @@ using sv = std::string_view;
 
 sv text_of(const Value &v) { return {v.GetString(), v.GetStringLength()}; }
 
+// Counts for messages: every one comes from a JSON text, whose lengths are
+// 32-bit (the 64-bit platform's printf forms differ between C runtimes).
+unsigned u32(size_t n) { return static_cast<unsigned>(n); }
+
 int read_agent(const Value &doc, settings_headers &h, char *msg) {
     const Value *v = vqjson::find_first(doc, "UserAgent");
     if (!v || v->IsNull()) return 0;
@@ -27,7 +31,8 @@ int read_agent(const Value &doc, settings_headers &h, char *msg) {
     header_fault fault = source_agent_fault(agent);
     if (fault == header_fault::value) return say(msg, QVX_E_INVALID, "UserAgent holds a control byte");
     if (fault == header_fault::too_long)
-        return say(msg, QVX_E_INVALID, "UserAgent is too long: %zu bytes, at most %zu", agent.size(), kMaxUserAgent);
+        return say(msg, QVX_E_INVALID, "UserAgent is too long: %u bytes, at most %u", u32(agent.size()),
+                   u32(kMaxUserAgent));
     if (!agent.empty()) h.fetch.user_agent = v->GetString();
     return 0;
 }
@@ -38,7 +43,8 @@ int refuse(const Value::Member &m, size_t n, header_fault fault, char *msg) {
     int len = static_cast<int>(name.size());  // a token of at most 127 bytes past the first case
     switch (fault) {
         case header_fault::name:
-            return say(msg, QVX_E_INVALID, "Headers: the name of header %zu is not an HTTP token of 1 to 127 bytes", n);
+            return say(msg, QVX_E_INVALID, "Headers: the name of header %u is not an HTTP token of 1 to 127 bytes",
+                       u32(n));
         case header_fault::reserved:
             return say(msg, QVX_E_INVALID, "Headers: %.*s is set by the fetch itself", len, name.data());
         case header_fault::user_agent:
@@ -46,8 +52,8 @@ int refuse(const Value::Member &m, size_t n, header_fault fault, char *msg) {
         case header_fault::value:
             return say(msg, QVX_E_INVALID, "Headers: the value of %.*s holds a control byte", len, name.data());
         case header_fault::too_long:
-            return say(msg, QVX_E_INVALID, "Headers: the line of %.*s is too long: %zu bytes, at most %zu", len,
-                       name.data(), name.size() + 2 + m.value.GetStringLength(), kMaxHeaderLine);
+            return say(msg, QVX_E_INVALID, "Headers: the line of %.*s is too long: %u bytes, at most %u", len,
+                       name.data(), u32(name.size() + 2 + m.value.GetStringLength()), u32(kMaxHeaderLine));
         case header_fault::none: break;
     }
     return QVX_OK;
@@ -99,7 +105,7 @@ int read_headers(const Value &doc, settings_headers &h, char *msg) {
     if (!v->IsObject()) return say(msg, QVX_E_INVALID, "Headers is not an object");
     size_t count = v->MemberCount();
     if (count > kMaxSourceHeaders)
-        return say(msg, QVX_E_INVALID, "Headers holds %zu headers, at most %zu", count, kMaxSourceHeaders);
+        return say(msg, QVX_E_INVALID, "Headers holds %u headers, at most %u", u32(count), u32(kMaxSourceHeaders));
     for (size_t n = 1; n <= count; ++n)
         if (int rc = check_member(&*v->MemberBegin(), n, msg)) return rc;
     return count ? format_lines(*v, h, msg) : QVX_OK;
