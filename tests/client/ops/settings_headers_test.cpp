@@ -53,9 +53,11 @@ TEST_F(SourceHeaders, ReachTheRequestsAndStayInTheSettings) {
         {"headers in order",
          "\"Headers\":{\"Referer\":\"http://portal.example/\",\"x-mac\":\"00:1A:79:00:00:01\",\"Empty\":\"\"}",
          {"Referer: http://portal.example/", "x-mac: 00:1A:79:00:00:01", "Empty: "}},
+        {"31 headers", headers(31), {many.begin(), many.end() - 1}},
         {"32 headers", headers(32), many},
         {"a line at its limit", line_of(2047), {"X-A: " + std::string(2042, 'v')}},
         {"one under it", line_of(2046), {"X-A: " + std::string(2041, 'v')}},
+        {"a name of 126 bytes", name_of(126), {std::string(126, 'n') + ": v"}},
         {"a name of 127 bytes", name_of(127), {std::string(127, 'n') + ": v"}},
     };
     for (const accepted_case &c : cases) {
