@@ -23,6 +23,9 @@ constexpr int vq_hex_digit(char c) {
     return l >= 'a' && l <= 'f' ? l - 'a' + 10 : -1;
 }
 
+// The upper-case hexadecimal digit of v (0 to 15), as percent escapes write it.
+constexpr char vq_hex_upper(unsigned v) { return "0123456789ABCDEF"[v & 15]; }
+
 // Equal ignoring ASCII case, sizes first. Bytes that differ must be one
 // letter in its two cases; the model asks this of several keys of every
 // entry, so equal bytes cost one comparison.

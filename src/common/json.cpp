@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "common/utf8.h"
+
 void *operator new(size_t n, vqjson::SeamTag) {
     void *p = vq_malloc(n);
     if (!p) throw std::bad_alloc();
@@ -35,14 +37,10 @@ void *SeamAllocator::Realloc(void *p, size_t, size_t new_n) {
 namespace {
 
 // An escaped lone surrogate (\udc00) decodes to ED A0..BF xx, which RapidJSON
-// lets through; raw bytes were already validated by the reader.
-bool has_surrogate(const char *s, size_t n) {
-    const char *end = s + n;
-    for (const char *p = s; (p = static_cast<const char *>(std::memchr(p, 0xED, end - p)));) {
-        if (p + 1 < end && static_cast<unsigned char>(p[1]) >= 0xA0) return true;
-        ++p;
-    }
-    return false;
+// lets through; raw bytes were already validated by the reader, so only
+// those can fail the check.
+bool well_formed(const char *s, size_t n) {
+    return vq_utf8_valid_prefix(reinterpret_cast<const unsigned char *>(s), n) == n;
 }
 
 // Forwards reader events into the document while bounding depth and refusing
@@ -60,10 +58,10 @@ struct StrictHandler {
     bool Double(double d) { return doc.Double(d); }
     bool RawNumber(const char *s, rapidjson::SizeType n, bool copy) { return doc.RawNumber(s, n, copy); }
     bool String(const char *s, rapidjson::SizeType n, bool copy) {
-        return !has_surrogate(s, n) && doc.String(s, n, copy);
+        return well_formed(s, n) && doc.String(s, n, copy);
     }
     bool Key(const char *s, rapidjson::SizeType n, bool copy) {
-        return !has_surrogate(s, n) && doc.Key(s, n, copy);
+        return well_formed(s, n) && doc.Key(s, n, copy);
     }
     bool StartObject() { return ++depth <= kMaxDepth && doc.StartObject(); }
     bool EndObject(rapidjson::SizeType n) {

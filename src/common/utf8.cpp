@@ -43,6 +43,15 @@ size_t vq_utf8_decode(const unsigned char *p, size_t left, uint32_t *cp) {
     return len;
 }
 
+size_t vq_utf8_form_len(const unsigned char *p, size_t left) {
+    size_t len = left ? vq_utf8_lead_len(p[0]) : 0;
+    if (len > left) return 0;
+    for (size_t i = 1; i < len; ++i) {
+        if (!vq_utf8_continues(p[i])) return 0;
+    }
+    return len;
+}
+
 size_t vq_utf8_valid_prefix(const unsigned char *p, size_t n) {
     size_t i = vqbytes::ascii_run(p, n);
     while (i < n) {

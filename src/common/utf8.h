@@ -21,6 +21,14 @@ constexpr size_t vq_utf8_lead_len(unsigned char c) {
     return (c & 0xF8) == 0xF0 ? 4 : 0;
 }
 
+// Whether c continues a sequence (10xxxxxx) rather than starting one.
+constexpr bool vq_utf8_continues(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the sequence at p read by its form alone: a lead byte and the
+// continuation bytes it announces, so overlong forms, surrogates and code
+// points up to 0x1FFFFF pass too; 0 when the form is broken or cut short.
+size_t vq_utf8_form_len(const unsigned char *p, size_t left);
+
 // Length of the longest well-formed start of the n bytes at p.
 size_t vq_utf8_valid_prefix(const unsigned char *p, size_t n);
 

@@ -2,21 +2,20 @@
 // allocates.
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
+#include "common/ascii.h"
 #include "http/headers.h"
 #include "http/util.h"
 
 namespace {
 constexpr size_t kMaxMethod = 32;
 
-bool is_token(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
-    return c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr;
-}
+bool is_token(char c) { return vq_is_alnum(c) || (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr); }
 
 bool all_token(const char *s) {
     for (; *s; ++s)
-        if (!is_token(static_cast<unsigned char>(*s))) return false;
+        if (!is_token(*s)) return false;
     return true;
 }
 
@@ -29,18 +28,13 @@ bool value_ok(const char *v) {
     return true;
 }
 
-// "name:" at the start of line, name compared under case folding (a shorter
-// line differs at its NUL, so nothing past it is read).
+// "name:" at the start of line, name compared under case folding (nothing
+// past a shorter line's NUL is read).
 bool line_named(const char *line, const char *name, size_t n) {
-    return qvh::fold_eq(line, name, n) && line[n] == ':';
+    std::string_view head(line, strnlen(line, n));
+    return head.size() == n && vq_ieq(head, {name, n}) && line[n] == ':';
 }
 }  // namespace
-
-bool qvh::fold_eq(const char *a, const char *b, size_t n) {
-    for (size_t i = 0; i < n; ++i)
-        if (fold(static_cast<unsigned char>(a[i])) != fold(static_cast<unsigned char>(b[i]))) return false;
-    return true;
-}
 
 const char *qvh::req_header(const quorvex_http_req *req, const char *name, const char *skip) {
     if (!req || !name || !*name || !req->headers) return nullptr;
@@ -80,7 +74,7 @@ const char *quorvex_hdrs_get(const quorvex_buf *list, const char *name) {
         size_t klen = strnlen(key, list->len - off);
         size_t voff = off + klen + 1;
         if (voff > list->len) break;
-        if (klen == want && qvh::fold_eq(key, name, want)) return list->data + voff;
+        if (vq_ieq({key, klen}, {name, want})) return list->data + voff;
         off = voff + strnlen(list->data + voff, list->len - voff) + 1;
     }
     return nullptr;

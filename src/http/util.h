@@ -6,10 +6,6 @@
 #include "quorvex_iptv.h"
 
 namespace qvh {
-// ASCII case folding: A-Z to a-z, every other byte as it is.
-inline unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + 32) : c; }
-// Equal under ASCII case folding over n bytes.
-bool fold_eq(const char *a, const char *b, size_t n);
 // The value of the first request header line named `name` (case folded),
 // moved past any of the characters in `skip`; null when there is none.
 const char *req_header(const quorvex_http_req *req, const char *name, const char *skip);

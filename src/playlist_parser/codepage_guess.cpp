@@ -11,18 +11,15 @@
 
 #include <cstdint>
 
+#include "common/ascii.h"
 #include "common/byte_scan.h"
 
 namespace vqplp {
 
 namespace {
 
-using namespace vqbytes;
-
 // About a hundred names' worth of characters.
 constexpr int64_t kDecisiveLead = 256;
-
-bool ascii_letter(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
 
 // A letter of CP1252 (accented Latin from 0xC0, and the S, OE, Z, s, oe, z
 // and Y with marks between 0x8A and 0x9F), or the typographic apostrophe 0x92
@@ -52,17 +49,8 @@ int64_t chinese_score(const unsigned char *run, size_t len) {
 }
 
 // The index of the first byte from 0x80 up at or after i, or n. Such bytes
-// are few and far between, so ASCII is passed 64 bytes a step.
-size_t next_high(const unsigned char *p, size_t n, size_t i) {
-    for (; i + 64 <= n; i += 64) {
-        vec16 a = load16(p + i), b = load16(p + i + 16), c = load16(p + i + 32), d = load16(p + i + 48);
-        if (any_set((a | b | c | d) & 0x80)) break;
-    }
-    for (uint64_t w; i + 8 <= n; i += 8)
-        if ((w = load8(p + i) & kHighs)) return i + first_marked(w);
-    while (i < n && p[i] < 0x80) ++i;
-    return i;
-}
+// are few and far between, so ASCII is passed many bytes a step.
+size_t next_high(const unsigned char *p, size_t n, size_t i) { return i + vqbytes::ascii_run(p + i, n - i); }
 
 }  // namespace
 
@@ -71,8 +59,8 @@ bool reads_as_western(const unsigned char *p, size_t n) {
     for (size_t i = next_high(p, n, 0); i < n; i = next_high(p, n, i)) {
         size_t end = i;
         while (end < n && p[end] >= 0x80) ++end;
-        bool before = i > 0 && ascii_letter(p[i - 1]);
-        bool after = end < n && ascii_letter(p[end]);
+        bool before = i > 0 && vq_is_alpha(p[i - 1]);
+        bool after = end < n && vq_is_alpha(p[end]);
         western += western_score(p + i, end - i, before, after);
         chinese += chinese_score(p + i, end - i);
         if (western - chinese > kDecisiveLead || chinese - western > kDecisiveLead) break;

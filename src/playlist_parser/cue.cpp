@@ -41,7 +41,7 @@ struct CueState {
 
 Keyword keyword_of(std::string_view word) {
     for (size_t k = 0; k < sizeof kKeywords / sizeof kKeywords[0]; ++k)
-        if (ieq(word, kKeywords[k])) return static_cast<Keyword>(k);
+        if (vq_ieq(word, kKeywords[k])) return static_cast<Keyword>(k);
     return kGarbage;
 }
 

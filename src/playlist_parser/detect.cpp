@@ -2,6 +2,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/utf8.h"
 #include "playlist_parser/parsers.h"
 #include "playlist_parser/state.h"
 #include "playlist_parser/text.h"
@@ -48,10 +49,8 @@ bool looks_cue(std::string_view w) {
 
 // Bytes a UTF-8 sequence with this lead byte spans (1 for a stray byte).
 size_t step_of(unsigned char c) {
-    if ((c & 0xE0) == 0xC0) return 2;
-    if ((c & 0xF0) == 0xE0) return 3;
-    if ((c & 0xF8) == 0xF0) return 4;
-    return 1;
+    size_t len = vq_utf8_lead_len(c);
+    return len ? len : 1;
 }
 
 // The first separator, "," or U+FF0C, stepping over whole UTF-8 sequences;

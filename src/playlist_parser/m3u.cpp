@@ -16,7 +16,6 @@ namespace vqplp {
 
 namespace {
 
-using namespace vqbytes;
 using Pair = vqplp_pair;
 
 struct M3uState {
@@ -55,7 +54,7 @@ constexpr TagPrefix kUnknownTag = {{}, Tag::kUnknown, {}};
 
 const TagPrefix &classify(std::string_view line) {
     for (const TagPrefix &t : kTags)
-        if (istarts_with(line, t.prefix)) return t;
+        if (vq_istarts_with(line, t.prefix)) return t;
     return kUnknownTag;
 }
 
@@ -80,12 +79,8 @@ size_t title_comma_walk(std::string_view s) {
 // from the end loses its time to the mispredicted exit, so eight bytes are
 // looked at a time.
 size_t last_comma(std::string_view s) {
-    size_t end = s.size();
-    for (; end >= 8; end -= 8)
-        if (uint64_t hit = zero_bytes(load8(s.data() + end - 8) ^ (kOnes * ','))) return end - 8 + last_marked(hit);
-    while (end > 0)
-        if (s[--end] == ',') return end;
-    return std::string_view::npos;
+    size_t c = vqbytes::find_last(s.data(), s.size(), ',');
+    return c == s.size() ? s.npos : c;
 }
 
 // The title comma is nearly always the last comma of the line, and it lies
@@ -99,43 +94,22 @@ size_t title_comma(std::string_view s) {
     return quotes % 2 == 0 ? c : title_comma_walk(s);
 }
 
-// Bytes that end a key (white space, "=") or an unquoted value (white space).
-constexpr unsigned char kEndsValue = 1, kEndsKey = 2;
-constexpr auto kStops = [] {
-    struct Table {
-        unsigned char t[256]{};
-    } tab;
-    for (unsigned char c : {' ', '\t', '\n', '\v', '\f', '\r'}) tab.t[c] = kEndsValue | kEndsKey;
-    tab.t[static_cast<unsigned char>('=')] = kEndsKey;
-    return tab;
-}();
-
-size_t token_end(std::string_view s, size_t i, bool stop_at_eq) {
-    const unsigned char mask = stop_at_eq ? kEndsKey : kEndsValue;
-    while (i < s.size() && !(kStops.t[static_cast<unsigned char>(s[i])] & mask)) ++i;
+// The end of an unquoted value, or of a token that is no pair: the next white
+// space.
+size_t token_end(std::string_view s, size_t i) {
+    while (i < s.size() && !vq_is_space(s[i])) ++i;
     return i;
 }
 
-// The first byte of w (in memory order) that is below 0x21 or is "=", as its
-// index, or 8 when there is none. Only the lowest flagged byte of the first
-// test is exact, which is all that is asked.
-size_t first_key_stop(uint64_t w) {
-    uint64_t hit = (((w - kOnes * 0x21) & ~w) & kHighs) | zero_bytes(w ^ (kOnes * '='));
-    return hit ? first_marked(hit) : 8;
-}
-
-// token_end for a key. Keys are short and their end is where the byte loop
-// loses most of its time to a mispredicted exit, so eight bytes are looked at
-// a time; a byte so found is then judged by the table (a control byte is not
-// a stop).
+// Where the key at s[i] ends: at white space or "=". Keys are short and their
+// end is where the byte loop loses most of its time to a mispredicted exit, so
+// the bytes that may end one (below 0x21 or "=") are looked for many a step; a
+// control byte so found does not end the key.
 size_t key_end(std::string_view s, size_t i) {
-    while (i + 8 <= s.size()) {
-        size_t k = first_key_stop(load8(s.data() + i));
-        i += k;
-        if (k < 8 && (kStops.t[static_cast<unsigned char>(s[i])] & kEndsKey)) return i;
-        i += k < 8;
+    for (;; ++i) {
+        i += vqbytes::find_blank_or(s.data() + i, s.size() - i, '=');
+        if (i == s.size() || s[i] == '=' || vq_is_space(s[i])) return i;
     }
-    return token_end(s, i, true);
 }
 
 // Reads the value after "=" at s[i]; i moves past it (and a closing quote).
@@ -147,7 +121,7 @@ std::string_view read_value(std::string_view s, size_t *i) {
         *i = close == s.npos ? s.size() : close + 1;
         return v;
     }
-    size_t end = token_end(s, *i, false);
+    size_t end = token_end(s, *i);
     std::string_view v = s.substr(*i, end - *i);
     *i = end;
     return v;
@@ -156,7 +130,7 @@ std::string_view read_value(std::string_view s, size_t *i) {
 // White space, and the commas that malformed lines put before a key
 // ("#EXTINF:-1,tvg-id=...").
 void skip_separators(std::string_view s, size_t *i) {
-    while (*i < s.size() && (is_ws(s[*i]) || s[*i] == ',')) ++*i;
+    while (*i < s.size() && (vq_is_space(s[*i]) || s[*i] == ',')) ++*i;
 }
 
 void read_attrs(M3uState &st, std::string_view region) {
@@ -167,7 +141,7 @@ void read_attrs(M3uState &st, std::string_view region) {
         size_t stop = key_end(region, i);
         if (stop >= region.size()) return;  // a last word without "="
         if (stop == i || region[stop] != '=') {
-            i = token_end(region, i, false);  // not a pair: drop the token
+            i = token_end(region, i);  // not a pair: drop the token
             continue;
         }
         std::string_view key = region.substr(i, stop - i);
@@ -178,7 +152,7 @@ void read_attrs(M3uState &st, std::string_view region) {
 
 bool has_group_title(const M3uState &st) {
     for (int i = 0; i < st.attr_count; ++i)
-        if (ieq(st.attrs[i].key, "group-title")) return true;
+        if (vq_ieq(st.attrs[i].key, "group-title")) return true;
     return false;
 }
 
@@ -294,7 +268,7 @@ bool seek_header(M3uState &st, std::string_view raw) {
     std::string_view line = trimmed(raw);
     if (line.empty()) return false;
     st.header_seen = true;
-    if (istarts_with(line, "#EXTM3U")) {
+    if (vq_istarts_with(line, "#EXTM3U")) {
         if (st.passed_over) warnf("m3u: late header on line %llu", st.line_no);
         return false;
     }

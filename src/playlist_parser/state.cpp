@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/utf8.h"
 #include "platform/platform.h"
 #include "playlist_parser/vqplp.h"
 
@@ -50,10 +51,10 @@ uint32_t key_hash(std::string_view k) {
 // that quotes it, invalid UTF-8.
 size_t whole_sequences(const char *s, size_t n) {
     size_t lead = n;
-    while (lead > 0 && n - lead < 3 && (static_cast<unsigned char>(s[lead - 1]) & 0xC0) == 0x80) --lead;
+    while (lead > 0 && n - lead < 3 && vq_utf8_continues(static_cast<unsigned char>(s[lead - 1]))) --lead;
     if (lead == 0) return n;
-    auto c = static_cast<unsigned char>(s[lead - 1]);
-    size_t span = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 1;
+    size_t span = vq_utf8_lead_len(static_cast<unsigned char>(s[lead - 1]));
+    if (span == 0) span = 1;
     return n - (lead - 1) < span ? lead - 1 : n;
 }
 

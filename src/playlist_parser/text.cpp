@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/byte_scan.h"
+#include "common/utf8.h"
 
 namespace vqplp {
 
@@ -48,16 +49,12 @@ std::string_view strip_quotes(std::string_view s) {
 
 int str_ieq(const char *a, const char *b) {
     if (!a || !b) return a == b;
-    for (; lower(*a) == lower(*b); ++a, ++b)
-        if (!*a) return 1;
-    return 0;
+    return vq_ieq(a, b) ? 1 : 0;
 }
-
-bool ieq(std::string_view a, std::string_view b) { return a.size() == b.size() && istarts_with(a, b); }
 
 bool icontains(std::string_view s, std::string_view needle) {
     for (size_t i = 0; i + needle.size() <= s.size(); ++i)
-        if (lower(s[i]) == needle[0] && istarts_with(s.substr(i), needle)) return true;
+        if (vq_lower(s[i]) == needle[0] && vq_istarts_with(s.substr(i), needle)) return true;
     return false;
 }
 
@@ -66,9 +63,9 @@ bool has_stream_scheme(std::string_view s) {
 }
 
 int32_t read_number(std::string_view s, size_t *i) {
-    if (*i >= s.size() || !is_digit(s[*i])) return -1;
+    if (*i >= s.size() || !vq_is_digit(s[*i])) return -1;
     int32_t v = 0;
-    for (; *i < s.size() && is_digit(s[*i]); ++*i)
+    for (; *i < s.size() && vq_is_digit(s[*i]); ++*i)
         if (v <= 99999999) v = v * 10 + (s[*i] - '0');
     return v;
 }
@@ -80,51 +77,18 @@ std::string_view head_window(const char *text, size_t len, size_t n) {
     return std::string_view(text, z ? static_cast<size_t>(z - text) : len);
 }
 
-namespace {
-
-using namespace vqbytes;
-
-// Length of the sequence a lead byte starts, 0 for a byte that cannot lead.
-size_t seq_len(unsigned char c) {
-    if (c < 0x80) return 1;
-    if ((c & 0xE0) == 0xC0) return 2;
-    if ((c & 0xF0) == 0xE0) return 3;
-    if ((c & 0xF8) == 0xF0) return 4;
-    return 0;
-}
-
-bool continuation_ok(const unsigned char *p, size_t k) {
-    for (size_t j = 1; j < k; ++j)
-        if ((p[j] & 0xC0) != 0x80) return false;
-    return true;
-}
-
-bool strict_seq(const unsigned char *p, size_t k) {
-    unsigned char c = p[0], d = p[1];
-    if (k == 2) return c >= 0xC2;
-    if (k == 3) return (c != 0xE0 || d >= 0xA0) && (c != 0xED || d <= 0x9F);
-    return c <= 0xF4 && (c != 0xF0 || d >= 0x90) && (c != 0xF4 || d <= 0x8F);
-}
-
-}  // namespace
-
+// One pass over the whole text: ASCII runs (and the NULs in them) many bytes
+// a step, then each other sequence, strictly and when that fails by its form.
 bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul, bool *strict) {
     bool nul = false, all_strict = true;
-    size_t i = 0;
-    while (i < n) {
-        // ASCII fast path, 64 and then eight bytes at a time.
-        while (i + 64 <= n) {
-            vec16 a = load16(p + i), b = load16(p + i + 16), c = load16(p + i + 32), d = load16(p + i + 48);
-            if (any_set((a | b | c | d) & 0x80)) break;
-            nul |= any_set((a == 0) | (b == 0) | (c == 0) | (d == 0));
-            i += 64;
+    for (size_t i = vqbytes::ascii_run_noting_nul(p, n, &nul); i < n;
+         i += vqbytes::ascii_run_noting_nul(p + i, n - i, &nul)) {
+        size_t k = vq_utf8_seq(p + i, n - i);
+        if (k == 0) {
+            k = vq_utf8_form_len(p + i, n - i);
+            if (k == 0) return false;
+            all_strict = false;
         }
-        for (uint64_t v; i + 8 <= n && !((v = load8(p + i)) & kHighs); i += 8) nul |= zero_bytes(v) != 0;
-        if (i >= n) break;
-        size_t k = seq_len(p[i]);
-        if (k == 0 || k > n - i || !continuation_ok(p + i, k)) return false;
-        nul |= p[i] == 0;
-        all_strict = all_strict && (k == 1 || strict_seq(p + i, k));
         i += k;
     }
     *has_nul = nul;

@@ -5,14 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
-namespace vqplp {
+#include "common/ascii.h"
 
-// Space, tab, line feed, vertical tab, form feed, carriage return; never a
-// byte from 0x80 up.
-inline bool is_ws(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-inline char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-inline char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
-inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+namespace vqplp {
 
 // Walks the lines of a text: a line ends at LF, CR or CR LF; a text ending
 // with a line break has no empty last line; an embedded NUL ends the line's
@@ -31,9 +26,9 @@ bool lines_next(LineCursor &cur, std::string_view &line);
 // inline.
 inline void trim_inplace(std::string_view &s) {
     size_t b = 0;
-    while (b < s.size() && is_ws(s[b])) ++b;
+    while (b < s.size() && vq_is_space(s[b])) ++b;
     size_t e = s.size();
-    while (e > b && is_ws(s[e - 1])) --e;
+    while (e > b && vq_is_space(s[e - 1])) --e;
     s = s.substr(b, e - b);
 }
 
@@ -43,14 +38,7 @@ inline std::string_view trimmed(std::string_view s) {
 }
 
 inline void skip_ws(std::string_view s, size_t *i) {
-    while (*i < s.size() && is_ws(s[*i])) ++*i;
-}
-
-inline bool istarts_with(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (size_t i = 0; i < prefix.size(); ++i)
-        if (lower(s[i]) != lower(prefix[i])) return false;
-    return true;
+    while (*i < s.size() && vq_is_space(s[*i])) ++*i;
 }
 
 // "" for empty; unchanged without a leading quote; otherwise the text between
@@ -58,7 +46,6 @@ inline bool istarts_with(std::string_view s, std::string_view prefix) {
 std::string_view strip_quotes(std::string_view s);
 // 1 when equal ignoring ASCII case (two nulls are equal), else 0.
 int str_ieq(const char *a, const char *b);
-bool ieq(std::string_view a, std::string_view b);
 // Whether s, lowered, contains needle (given in lower case).
 bool icontains(std::string_view s, std::string_view needle);
 bool has_stream_scheme(std::string_view s);  // http://, https:// or rtsp://, any case

@@ -32,7 +32,19 @@ TEST(Utf8Seq, LeadLengthReadsTheFormAlone) {
     for (int b = 0; b < 256; ++b) {
         size_t want = b < 0x80 ? 1 : b < 0xC0 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF8 ? 4 : 0;
         EXPECT_EQ(vq_utf8_lead_len(static_cast<unsigned char>(b)), want) << b;
+        EXPECT_EQ(vq_utf8_continues(static_cast<unsigned char>(b)), b >= 0x80 && b < 0xC0) << b;
     }
+}
+
+TEST(Utf8FormLen, ReadsLeadAndContinuationBytesAlone) {
+    struct Case { const char *bytes; size_t left; size_t len; };
+    const Case cases[] = {
+        {"A", 1, 1}, {"\x00", 1, 1}, {"\x80", 1, 0}, {"\xbf", 1, 0}, {"\xc0\x80", 2, 2}, {"\xc3\xa9", 2, 2},
+        {"\xc3" "A", 2, 0}, {"\xc3", 1, 0}, {"\xed\xa0\x80", 3, 3}, {"\xe2\x88", 2, 0}, {"\xe2\x88" "A", 3, 0},
+        {"\xf7\xbf\xbf\xbf", 4, 4}, {"\xf0\x90\x80", 3, 0}, {"\xf8\x80\x80\x80", 4, 0}, {"\xff", 1, 0},
+        {"A", 0, 0},
+    };
+    for (const auto &c : cases) EXPECT_EQ(vq_utf8_form_len(bytes(c.bytes), c.left), c.len) << c.bytes;
 }
 
 // A bad byte at every place of texts longer than one word-at-a-time step.

@@ -6,6 +6,8 @@
 
 #include <climits>
 
+#include "common/ascii.h"
+
 namespace vqt {
 namespace {
 
@@ -18,8 +20,6 @@ locale_t utf8_locale() {
     }();
     return loc;
 }
-
-char ascii_fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The multibyte conversions follow the calling thread's locale, so the
 // UTF-8 locale is installed for this thread only and for this call only.
@@ -41,7 +41,7 @@ std::string fold_case(std::string_view text) {
     out.reserve(text.size());
     locale_t loc = utf8_locale();
     if (!loc) {
-        for (char c : text) out += ascii_fold(c);
+        for (char c : text) out += vq_lower(c);
         return out;
     }
     ThreadLocale scope(loc);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/byte_scan.h"
+#include "common/utf8.h"
 
 namespace vqt {
 namespace {
@@ -49,23 +50,6 @@ size_t cells(uint32_t cp) {
     return within(kWide, cp) ? 2 : 1;
 }
 
-// Length of the well-formed UTF-8 sequence at s[i] (0 when there is none)
-// and its code point.
-size_t decode(std::string_view s, size_t i, uint32_t &cp) {
-    auto c = static_cast<unsigned char>(s[i]);
-    size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-    if (n == 0 || i + n > s.size()) return 0;
-    cp = n == 1 ? c : c & (0x7F >> n);
-    for (size_t k = 1; k < n; ++k) {
-        auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    static const uint32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-    bool surrogate = cp >= 0xD800 && cp <= 0xDFFF;
-    return cp < least[n] || cp > 0x10FFFF || surrogate ? 0 : n;
-}
-
 // One character as the terminal shows it: `len` bytes of the text, drawn as
 // `shown` (a control character as a space, a byte that starts no well-formed
 // sequence as "?") or, when that is null, as themselves.
@@ -79,7 +63,7 @@ Glyph glyph_at(std::string_view s, size_t i) {
     auto c = static_cast<unsigned char>(s[i]);
     if (c >= 0x20 && c < 0x7F) return {1, 1, nullptr};  // printable ASCII, most of any text
     uint32_t cp = 0;
-    size_t n = decode(s, i, cp);
+    size_t n = vq_utf8_decode(reinterpret_cast<const unsigned char *>(s.data()) + i, s.size() - i, &cp);
     if (n == 0) return {1, 1, "?"};
     if (cp < 0x20 || cp == 0x7F) return {n, 1, " "};
     return {n, cells(cp), nullptr};
@@ -88,14 +72,7 @@ Glyph glyph_at(std::string_view s, size_t i) {
 // Texts are walked in place, never split into a string per glyph, and their
 // printable ASCII sixteen bytes a step: a cell of many megabytes costs little
 // more than reading it.
-size_t plain_run(std::string_view s, size_t i) {
-    size_t from = i;
-    for (; s.size() - i >= 16; i += 16) {
-        vqbytes::vec16 v = vqbytes::load16(s.data() + i);
-        if (vqbytes::any_set((v < 0x20) | (v > 0x7E))) break;
-    }
-    return i - from;
-}
+size_t plain_run(std::string_view s, size_t i) { return vqbytes::printable_run(s.data() + i, s.size() - i); }
 
 void append_printable(std::string_view s, std::string &out) {
     size_t as_is = 0;  // where the bytes not yet appended, all shown as themselves, start

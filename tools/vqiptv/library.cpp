@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <vector>
 
-#include "http/http.h"
+#include "common/ascii.h"
+#include "http/fake.h"
+#include "http/transports.h"
 #include "progress.h"
 #include "quorvex_iptv.h"
 
@@ -74,12 +76,23 @@ namespace {
 // The host part no real server answers for, so a --file URL never leaves the process.
 constexpr const char *kFileHost = "http://file.invalid";
 
-bool unreserved(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-           c == '.' || c == '_' || c == '~' || c == '/';
-}
+bool unreserved(char c) { return vq_is_alnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/'; }
 
 std::string settings_for(const std::string &url) { return "{\"URL\":" + json_string(url) + "}"; }
+
+// The settings members that --user-agent and --header ask for, each after a
+// comma when members stand before it.
+std::string request_members(const Options &opts, bool after_others) {
+    std::string out;
+    auto start = [&](const char *key) { out.append(after_others || !out.empty() ? "," : "").append(key); };
+    if (opts.user_agent_given) start("\"UserAgent\":"), out += json_string(opts.user_agent);
+    if (opts.headers.empty()) return out;
+    start("\"Headers\":{");
+    for (size_t i = 0; i < opts.headers.size(); ++i)
+        out.append(i ? "," : "").append(json_string(opts.headers[i].first)).append(":").append(
+            json_string(opts.headers[i].second));
+    return out + "}";
+}
 
 Prepared serve_file(const std::string &path) {
     Prepared p;
@@ -119,14 +132,13 @@ std::string file_url(const std::string &path) {
     std::error_code ec;
     std::filesystem::path abs = std::filesystem::absolute(path, ec);
     std::string url = kFileHost;
-    static const char hex[] = "0123456789ABCDEF";
-    for (unsigned char c : (ec ? path : abs.generic_string())) {
+    for (char c : (ec ? path : abs.generic_string())) {
         if (unreserved(c)) {
-            url += static_cast<char>(c);
+            url += c;
         } else {
             url += '%';
-            url += hex[c >> 4];
-            url += hex[c & 15];
+            url += vq_hex_upper(static_cast<unsigned char>(c) >> 4);
+            url += vq_hex_upper(static_cast<unsigned char>(c));
         }
     }
     return url;
@@ -169,6 +181,7 @@ Prepared prepare_source(const Options &opts) {
     p.exit = use_network(p.error);
     if (opts.source == SourceKind::settings) p.settings = opts.source_value;
     else p.settings = opts.source == SourceKind::url ? settings_for(opts.source_value) : "{}";
+    p.settings.insert(p.settings.size() - 1, request_members(opts, p.settings.size() > 2));
     return p;
 }
 

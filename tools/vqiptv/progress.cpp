@@ -1,12 +1,12 @@
 #include "progress.h"
 
-#include <strings.h>
-
 #include <chrono>
 #include <cstdlib>
 
 #include "common/alloc.h"
-#include "http/http.h"
+#include "common/ascii.h"
+#include "http/buf.h"
+#include "http/transports.h"
 
 namespace vqt {
 namespace {
@@ -31,8 +31,8 @@ struct Meter {
     }
 
     void header(const char *name, const char *value) {
-        if (strcasecmp(name, "Content-Length") == 0) expected = std::strtoull(value, nullptr, 10);
-        if (strcasecmp(name, "Content-Encoding") == 0) encoded = true;
+        if (vq_ieq(name, "Content-Length")) expected = std::strtoull(value, nullptr, 10);
+        if (vq_ieq(name, "Content-Encoding")) encoded = true;
     }
 
     void count(size_t n) {

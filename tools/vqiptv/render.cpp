@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/ascii.h"
 #include "layout.h"
 
 namespace vqt {
@@ -82,8 +83,7 @@ std::string labelled(const std::string &label, const std::string &value) {
 }
 
 bool plain(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
+    return vq_is_alnum(c) || std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/utf8.h"
 #include "search.h"
 
 namespace vqt {
@@ -10,7 +11,7 @@ namespace {
 
 constexpr size_t kMost = 3;
 
-bool continues(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool continues(char c) { return vq_utf8_continues(static_cast<unsigned char>(c)); }
 
 // How many characters characters() finds in s, without making them.
 size_t character_count(std::string_view s) {

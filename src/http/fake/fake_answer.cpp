@@ -1,11 +1,11 @@
 // How a fake route answers one request: the copies a canned or drip answer
 // delivers from, and the byte-range rules of a file route.
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/ascii.h"
 #include "http/fake/fake_internal.h"
 #include "http/util.h"
 
@@ -44,7 +44,7 @@ span prefix_span(const char *t, int64_t size, int32_t mode) {
 
 // The value after "bytes="; a first position beyond the body is refused.
 span range_span(const char *t, int64_t size, int32_t mode) {
-    while (std::isspace(static_cast<unsigned char>(*t))) ++t;
+    while (vq_is_space(*t)) ++t;
     span s = *t == '-' ? suffix_span(t + 1, size) : prefix_span(t, size, mode);
     if (s.first >= size) s.ok = false;
     return s;

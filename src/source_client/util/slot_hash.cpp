@@ -26,16 +26,6 @@ slot_key drawn_key() {
     return vqp::secure_random(key.k, sizeof key.k) == 0 ? key : stand_in_key();
 }
 
-// ASCII letters A to Z of the eight bytes in w to lower case, the others kept.
-uint64_t ascii_lower(uint64_t w) {
-    using vqbytes::kOnes;
-    uint64_t seven = w & vqbytes::kLows;
-    uint64_t from_a = seven + kOnes * (0x80 - 'A');      // high bit set from 'A' on
-    uint64_t past_z = seven + kOnes * (0x80 - 'Z' - 1);  // and from the byte after 'Z' on
-    uint64_t upper = from_a & ~past_z & ~w & vqbytes::kHighs;
-    return w | (upper >> 2);
-}
-
 // Sixteen bytes a round, the length in the starting state so that the zeros
 // padding the last round tell nothing apart.
 template <class Fold>
@@ -61,6 +51,6 @@ uint64_t slot_hash(const slot_key &key, std::string_view s) {
     return hash_bytes(key, s, [](uint64_t w) { return w; });
 }
 
-uint64_t slot_hash_folded(const slot_key &key, std::string_view s) { return hash_bytes(key, s, ascii_lower); }
+uint64_t slot_hash_folded(const slot_key &key, std::string_view s) { return hash_bytes(key, s, vqbytes::lower8); }
 
 }  // namespace vqc

@@ -2,52 +2,25 @@
 
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/byte_scan.h"
 #include "platform/platform.h"
 
 namespace vqc {
 
 namespace {
-bool is_alpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-bool is_digit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool is_scheme_char(unsigned char c) { return is_alpha(c) || is_digit(c) || c == '+' || c == '-' || c == '.'; }
-bool is_control(unsigned char c) { return (c >= 0x01 && c <= 0x1F) || c == 0x7F; }
+bool is_scheme_char(char c) { return vq_is_alnum(c) || c == '+' || c == '-' || c == '.'; }
 
 // End of the authority that starts at s: the first "/", "?", "#" or the end.
 const char *authority_end(const char *s) { return s + std::strcspn(s, "/?#"); }
 
-// Whether one of the sixteen bytes is 0x01 to 0x1F or 0x7F.
-bool vec_holds_control(vqbytes::vec16 v) {
-    vqbytes::vec16 below = v - 1;  // a NUL wraps to 0xFF
-    return vqbytes::any_set((below < 0x1F) | (v == 0x7F));
-}
-
-// URLs are long and almost never hold a control byte, so they are tested
-// sixteen bytes at a time, the last sixteen overlapping the others.
-bool holds_control(const char *s, size_t n) {
-    if (n < 16) {
-        for (size_t i = 0; i < n; ++i)
-            if (is_control(static_cast<unsigned char>(s[i]))) return true;
-        return false;
-    }
-    for (size_t i = 0; i + 16 < n; i += 16)
-        if (vec_holds_control(vqbytes::load16(s + i))) return true;
-    return vec_holds_control(vqbytes::load16(s + n - 16));
-}
+// Whether one of the n bytes is 0x01 to 0x1F or 0x7F.
+bool holds_control(const char *s, size_t n) { return vqbytes::find_control(s, n) < n; }
 
 // The first byte at or after p that ends an authority ("/", "?", "#") or
-// spoils it (a space), or end. Hosts run to tens of bytes, so eight are
-// looked at a step.
+// spoils it (a space), or end.
 const char *authority_stop(const char *p, const char *end) {
-    using namespace vqbytes;
-    for (; end - p >= 8; p += 8) {
-        uint64_t w = load8(p);
-        uint64_t hit = zero_bytes(w ^ (kOnes * '/')) | zero_bytes(w ^ (kOnes * '?')) |
-                       zero_bytes(w ^ (kOnes * '#')) | zero_bytes(w ^ (kOnes * ' '));
-        if (hit) return p + first_marked(hit);
-    }
-    while (p < end && *p != '/' && *p != '?' && *p != '#' && *p != ' ') ++p;
-    return p;
+    return p + vqbytes::find_any<'/', '?', '#', ' '>(p, static_cast<size_t>(end - p));
 }
 
 // An authority (up to the first "/", "?", "#" or the end) that is not empty
@@ -58,9 +31,9 @@ bool authority_ok(const char *auth, const char *end) {
 }
 
 size_t scheme_len_n(const char *s, size_t n) {
-    if (n == 0 || !is_alpha(static_cast<unsigned char>(s[0]))) return 0;
+    if (n == 0 || !vq_is_alpha(s[0])) return 0;
     size_t i = 1;
-    while (i < n && is_scheme_char(static_cast<unsigned char>(s[i]))) ++i;
+    while (i < n && is_scheme_char(s[i])) ++i;
     return i < n && s[i] == ':' ? i : 0;
 }
 
@@ -117,9 +90,7 @@ int vqiptv_uri_is_absolute_n(const char *s, size_t len) {
 int vqiptv_url_is_http(const char *s) {
     size_t n = scheme_len(s);
     if (n != 4 && n != 5) return 0;
-    char lower[5];
-    for (size_t i = 0; i < n; ++i) lower[i] = static_cast<char>(s[i] | 0x20);
-    bool http = n == 4 ? std::memcmp(lower, "http", 4) == 0 : std::memcmp(lower, "https", 5) == 0;
+    bool http = vq_ieq({s, n}, n == 4 ? "http" : "https");
     if (!http || s[n + 1] != '/' || s[n + 2] != '/') return 0;
     return vqiptv_uri_is_absolute(s);
 }
