@@ -1,10 +1,14 @@
 // The whole parse result as one compact JSON document. A value that cannot be
 // built for lack of memory is left out and building goes on with the next.
+#include <cstring>
+#include <memory>
+#include <new>
 #include <optional>
 #include <utility>
 
 #include "common/alloc.h"
 #include "common/json.h"
+#include "common/utf8.h"
 #include "playlist_parser/state.h"
 #include "playlist_parser/vqplp.h"
 
@@ -16,7 +20,22 @@ namespace {
 
 using Alloc = Doc::AllocatorType;
 
-Value text(const char *s, Doc &doc) { return vqjson::str(s ? s : "", doc); }
+// Texts are copied as the decoder took them, which lets an overlong form or
+// an encoded surrogate through; the writer refuses those, so such a text is
+// written with U+FFFD in place of each byte that starts no well-formed
+// sequence, as the channel model repairs its strings.
+Value text(const char *s, Doc &doc) {
+    if (!s) return vqjson::str("", 0, doc);
+    size_t n = std::strlen(s);
+    const auto *bytes = reinterpret_cast<const unsigned char *>(s);
+    if (vq_utf8_valid_prefix(bytes, n) == n) return vqjson::str(s, n, doc);
+    // A repair writes at most three bytes for one; a text it would take past
+    // what a JSON string holds is left out like one memory cannot hold.
+    if (n > vqjson::kMaxTextBytes / 3) throw std::bad_alloc();
+    std::unique_ptr<char, decltype(&vq_free)> repaired(static_cast<char *>(vq_malloc(3 * n)), vq_free);
+    if (!repaired) throw std::bad_alloc();
+    return vqjson::str(repaired.get(), vq_utf8_copy_repaired(repaired.get(), bytes, n), doc);
+}
 
 void add(Value &obj, const char *key, Value &&v, Doc &doc) {
     obj.AddMember(rapidjson::StringRef(key), v, doc.GetAllocator());
@@ -82,7 +101,7 @@ Value warnings_of(Doc &doc) {
     Value list(rapidjson::kArrayType);
     for (int32_t i = 0; i < g_vq.warning_count; ++i) {
         const char *w = g_vq.warnings[i];
-        if (w) vqjson::build([&] { list.PushBack(vqjson::str(w, doc), doc.GetAllocator()); });
+        if (w) vqjson::build([&] { list.PushBack(text(w, doc), doc.GetAllocator()); });
     }
     return list;
 }
