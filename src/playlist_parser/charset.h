@@ -14,3 +14,7 @@ enum { VQPLP_CHARSET_OK = 0, VQPLP_CHARSET_FAIL = 1, VQPLP_CHARSET_NOMEM = 2 };
 // half-converted text is never handed out. Byte-order marks are converted like
 // any other character (UTF-16 FF FE gives U+FEFF).
 int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out, size_t *out_len);
+
+// Whether vqplp_charset_to_utf8 knows the character set source_name (false
+// for a null or empty name), without converting anything.
+bool vqplp_charset_known(const char *source_name);

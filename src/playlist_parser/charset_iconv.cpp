@@ -18,6 +18,14 @@ char *shrink(char *buf, size_t used) {
 
 }  // namespace
 
+bool vqplp_charset_known(const char *source_name) {
+    if (!source_name || !*source_name) return false;
+    iconv_t cd = iconv_open("UTF-8", source_name);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv_close(cd);
+    return true;
+}
+
 int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out, size_t *out_len) {
     *out = nullptr;
     *out_len = 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/ascii.h"
 #include "playlist_parser/charset.h"
 
 namespace {
@@ -29,25 +30,11 @@ const charset_name kNames[] = {
     {"KOI8-R", 20866},      {"KOI8-U", 21866},      {"LATIN1", 28591},   {"UTF-8", CP_UTF8},
 };
 
-// Compares the first n bytes of name, A-Z folded, with an upper-case pattern.
-bool same_prefix(const char *name, const char *pattern, size_t n) {
-    for (size_t i = 0; i < n; ++i) {
-        char c = (name[i] >= 'a' && name[i] <= 'z') ? static_cast<char>(name[i] - 32) : name[i];
-        if (c != pattern[i]) return false;
-    }
-    return true;
-}
-
-bool same_name(const char *name, const char *pattern) {
-    size_t n = std::strlen(pattern);
-    return std::strlen(name) == n && same_prefix(name, pattern, n);
-}
-
 // A decimal number of at most five digits and nothing after it; 0 otherwise.
 UINT number(const char *s) {
     UINT v = 0;
     size_t n = 0;
-    for (; s[n] >= '0' && s[n] <= '9' && n < 5; ++n) v = v * 10 + static_cast<UINT>(s[n] - '0');
+    for (; vq_is_digit(s[n]) && n < 5; ++n) v = v * 10 + static_cast<UINT>(s[n] - '0');
     return (n > 0 && s[n] == '\0') ? v : 0;
 }
 
@@ -58,7 +45,7 @@ UINT numbered(const char *name) {
     } forms[] = {{"CP", 0, 99999}, {"WINDOWS-", 0, 99999}, {"ISO-8859-", 28590, 16}};
     for (const auto &f : forms) {
         size_t n = std::strlen(f.prefix);
-        if (std::strlen(name) <= n || !same_prefix(name, f.prefix, n)) continue;
+        if (std::strlen(name) <= n || !vq_istarts_with(name, f.prefix)) continue;
         UINT v = number(name + n);
         if (v == 0 || v > f.most) return 0;
         return IsValidCodePage(f.base + v) ? f.base + v : 0;
@@ -68,7 +55,7 @@ UINT numbered(const char *name) {
 
 UINT lookup(const char *name) {
     for (const charset_name &n : kNames)
-        if (same_name(name, n.name)) return n.code;
+        if (vq_ieq(name, n.name)) return n.code;
     return numbered(name);
 }
 
@@ -175,6 +162,8 @@ int from_code_page(UINT cp, const unsigned char *in, size_t len, char **out, siz
 }
 
 }  // namespace
+
+bool vqplp_charset_known(const char *source_name) { return source_name && lookup(source_name) != 0; }
 
 int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out,
                           size_t *out_len) {

@@ -172,3 +172,8 @@ int decode_borrowed(const char *bytes, size_t len) {
 }
 
 }  // namespace vqplp
+
+bool vqplp_charset_name_known(const char *charset) {
+    const char *source = vqplp::source_name(charset);
+    return source && (std::strcmp(source, "UTF-8") == 0 || vqplp_charset_known(source));
+}

@@ -76,6 +76,9 @@ int32_t vqplp_parse_borrowed_each(const char *bytes, size_t len, const vqplp_sin
 int32_t vqplp_parse_enc(const void *bytes, size_t len, int32_t format, const char *charset);
 int32_t vqplp_parse_file(const char *path);
 int32_t vqplp_parse_file_enc(const char *path, const char *charset);
+// Whether the _enc parses read a text named charset: a name of their own
+// (utf8, gbk, latin1, ...) or one the platform's converter knows.
+bool vqplp_charset_name_known(const char *charset);
 int32_t vqplp_detect(const void *bytes, size_t len);
 
 int32_t vqplp_item_count();

@@ -132,6 +132,23 @@ TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
     }
 }
 
+// The names a caller may give: the parser's own (any case), the converter's,
+// and none of the others.
+TEST(ParserDecode, CharsetNamesKnownAreTheOnesTheParseReads) {
+    const struct {
+        const char *name;
+        bool known;
+    } cases[] = {
+        {"utf8", true},  {"UTF-8", true},       {"Latin1", true},  {"utf16le", true},        {"gb18030", true},
+        {"cp1252", true}, {"ISO-8859-2", true}, {"", false},       {"NO-SUCH-CHARSET-42", false}, {nullptr, false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(vqplp_charset_name_known(c.name), c.known) << (c.name ? c.name : "null");
+        if (!c.name || !*c.name) continue;  // no name: the automatic reading
+        EXPECT_EQ(parse("ab", VQPLP_FMT_AUTO, c.name) != VQPLP_E_DECODE, c.known) << c.name;
+    }
+}
+
 // A UTF-16 playlist with a byte-order mark reads exactly like its UTF-8 twin.
 TEST(ParserDecode, Utf16PlaylistParsesLikeUtf8) {
     const std::u16string text =

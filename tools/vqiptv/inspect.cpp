@@ -1,7 +1,5 @@
 #include "inspect.h"
 
-#include <iconv.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -39,13 +37,6 @@ int32_t format_code(const std::string &name) {
 int exit_for_parse(int32_t status) {
     if (status == VQPLP_E_ARG) return kExitInvalid;
     return status == VQPLP_E_IO ? kExitFailure : kExitContent;
-}
-
-bool known_charset(const std::string &name) {
-    iconv_t cd = iconv_open("UTF-8", name.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv_close(cd);
-    return true;
 }
 
 // A format forced on a file it does not fit still parses: into nothing.
@@ -156,7 +147,7 @@ void write_parse(std::ostream &out, size_t width) {
 
 int run_inspect(const Options &opts, std::ostream &out, std::ostream &err) {
     const std::string &path = opts.operands[0];
-    if (!opts.charset.empty() && !known_charset(opts.charset))
+    if (!opts.charset.empty() && !vqplp_charset_name_known(opts.charset.c_str()))
         return err << "vqiptv: unknown character set: " << opts.charset << "\n", kExitUsage;
     std::string bytes, error;
     if (int rc = read_file(path, bytes, error); rc != kExitOk) return err << "vqiptv: " << error << "\n", rc;
