@@ -19,7 +19,7 @@
 
 #include "amplifying_playlists.h"
 #include "bench_inputs.h"
-#include "http/http.h"
+#include "http/fake.h"
 #include "plain_parser.h"
 #include "quorvex_iptv.h"
 

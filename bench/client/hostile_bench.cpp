@@ -20,7 +20,8 @@
 
 #include "bench_inputs.h"
 #include "crafted_playlists.h"
-#include "http/http.h"
+#include "http/fake.h"
+#include "quorvex_iptv.h"
 #include "source_client/fetch/transport_stats.h"
 #include "source_client/util/url_util.h"
 

@@ -20,7 +20,7 @@
 
 #include "bench_inputs.h"
 #include "common/alloc.h"
-#include "http/http.h"
+#include "http/fake.h"
 #include "source_client/fetch/transport_stats.h"
 #include "source_client/model/channel_model.h"
 #include "source_client/ops/results.h"

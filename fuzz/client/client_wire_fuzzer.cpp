@@ -21,7 +21,7 @@
 
 #include "../runs.h"
 #include "common/shared_buf.h"
-#include "http/http.h"
+#include "http/transports.h"
 #include "secret_url.h"
 #include "source_client/fetch/fetch.h"
 #include "source_client/fetch/transport_stats.h"

@@ -7,7 +7,8 @@
 #include <string>
 #include <thread>
 
-#include "http/http.h"
+#include "http/fake.h"
+#include "http/transports.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "http/http.h"
+#include "http/transports.h"
 #include "quorvex_iptv.h"
 #include "source_client/api/io_select.h"
 

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "http/http.h"
+#include "http/md5.h"
 #include "wire_server.h"
 
 inline std::string hex16(const unsigned char d[16]) {

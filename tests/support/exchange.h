@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "http/http.h"
+#include "http/transports.h"
 
 // A request header line; a null one stands for a missing line pointer, which
 // the transports must survive.

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "http/http.h"
+#include "http/transports.h"
 #include "progress.h"
 #include "render.h"
 #include "run_tool.h"

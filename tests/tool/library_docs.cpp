@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "http/http.h"
+#include "http/fake.h"
 #include "playlist_parser/vqplp.h"
 #include "quorvex_iptv.h"
 #include "run_tool.h"

@@ -7,7 +7,8 @@
 #include <cstring>
 #include <string>
 
-#include "http/http.h"
+#include "http/fake.h"
+#include "http/transports.h"
 #include "library.h"
 #include "progress.h"
 #include "quorvex_iptv.h"

@@ -1,6 +1,6 @@
 #include <cstring>
 
-#include "http/http.h"
+#include "http/fake.h"
 #include "source_client/api/io_select.h"
 
 // The host scripts GET routes only: that is the one method the client sends.

@@ -1,6 +1,6 @@
 #include "source_client/api/io_select.h"
 
-#include "http/http.h"
+#include "http/transports.h"
 
 namespace vqc {
 
