@@ -44,6 +44,20 @@ TEST(Args, InspectTakesCharsetAndFormat) {
     EXPECT_EQ(o.format, "cue");
 }
 
+TEST(Args, UserAgentAndHeadersGoWithTheNetwork) {
+    Options o;
+    ASSERT_EQ(parse({"groups", "--user-agent", "VLC/3", "--header", "X-Device:  box 1", "--header=Referer:"}, o), "");
+    EXPECT_TRUE(o.user_agent_given);
+    EXPECT_EQ(o.user_agent, "VLC/3");
+    using pair = std::pair<std::string, std::string>;
+    EXPECT_EQ(o.headers, (std::vector<pair>{{"X-Device", "box 1"}, {"Referer", ""}}));
+    Options no_colon, file, settings;
+    EXPECT_EQ(parse({"groups", "--header", "X-Device"}, no_colon), "option --header takes 'Name: value'");
+    const std::string rule = "--user-agent and --header go with --url or the default playlist";
+    EXPECT_EQ(parse({"groups", "--file", "a.m3u", "--user-agent", "x"}, file), rule);
+    EXPECT_EQ(parse({"groups", "--settings", "{}", "--header", "A: b"}, settings), rule);
+}
+
 TEST(Args, HelpWinsAndVersionStandsAlone) {
     Options help, version;
     ASSERT_EQ(parse({"-h", "play", "a", "b"}, help), "");

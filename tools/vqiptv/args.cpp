@@ -102,7 +102,22 @@ private:
             opts_.format = value;
             return one_of(kFormats, value) ? "" : "unknown format '" + value + "'";
         }
+        if (name == "--user-agent") {
+            use(kSource, name);
+            opts_.user_agent = value, opts_.user_agent_given = true;
+            return "";
+        }
+        if (name == "--header") return use(kSource, name), header(value);
         return "unknown option " + name;
+    }
+
+    // "Name: value" as curl's -H takes it; the library judges name and value.
+    std::string header(const std::string &line) {
+        size_t colon = line.find(':');
+        if (colon == std::string::npos) return "option --header takes 'Name: value'";
+        size_t start = std::min(line.find_first_not_of(' ', colon + 1), line.size());
+        opts_.headers.emplace_back(line.substr(0, colon), line.substr(start));
+        return "";
     }
 
     std::string source(SourceKind kind, const std::string &name, const std::string &value) {
@@ -130,6 +145,9 @@ private:
             if (what & ~form.accepts) return "option " + option + " is not accepted by " + name;
         if (opts_.json && !opts_.player.empty()) return "--json and --player exclude each other";
         if (opts_.json && form.command == Command::play) return "option --json is not accepted by play";
+        bool shaped = opts_.user_agent_given || !opts_.headers.empty();
+        if (shaped && (opts_.source == SourceKind::file || opts_.source == SourceKind::settings))
+            return "--user-agent and --header go with --url or the default playlist";
         opts_.command = form.command;
         opts_.operands.assign(words.begin() + 1, words.end());
         return "";
@@ -201,6 +219,8 @@ Source (groups, channels, search, resolve, play, validate, stats):
   --url URL              the playlist at URL (default: the library's default playlist)
   --file PATH            a local playlist file, served to the library offline
   --settings JSON        a settings document, handed to the library as it is
+  --user-agent UA        (with --url) the User-Agent of the playlist's requests
+  --header 'Name: value' (with --url) a header they carry too; again for more
 
 Options:
   --json                 print the library's documents exactly as it answered them

@@ -80,6 +80,20 @@ bool unreserved(char c) { return vq_is_alnum(c) || c == '-' || c == '.' || c == 
 
 std::string settings_for(const std::string &url) { return "{\"URL\":" + json_string(url) + "}"; }
 
+// The settings members that --user-agent and --header ask for, each after a
+// comma when members stand before it.
+std::string request_members(const Options &opts, bool after_others) {
+    std::string out;
+    auto start = [&](const char *key) { out.append(after_others || !out.empty() ? "," : "").append(key); };
+    if (opts.user_agent_given) start("\"UserAgent\":"), out += json_string(opts.user_agent);
+    if (opts.headers.empty()) return out;
+    start("\"Headers\":{");
+    for (size_t i = 0; i < opts.headers.size(); ++i)
+        out.append(i ? "," : "").append(json_string(opts.headers[i].first)).append(":").append(
+            json_string(opts.headers[i].second));
+    return out + "}";
+}
+
 Prepared serve_file(const std::string &path) {
     Prepared p;
     std::string bytes;
@@ -167,6 +181,7 @@ Prepared prepare_source(const Options &opts) {
     p.exit = use_network(p.error);
     if (opts.source == SourceKind::settings) p.settings = opts.source_value;
     else p.settings = opts.source == SourceKind::url ? settings_for(opts.source_value) : "{}";
+    p.settings.insert(p.settings.size() - 1, request_members(opts, p.settings.size() > 2));
     return p;
 }
 

@@ -1,6 +1,7 @@
 // The command line of vqiptv, parsed into one record.
 #pragma once
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vqt {
@@ -18,6 +19,9 @@ struct Options {
     std::string source_value;          // the URL, path or settings text
     bool json = false;
     std::string player;                // mpv, ffplay or vlc (resolve, play)
+    std::string user_agent;            // --user-agent: the settings' "UserAgent"
+    bool user_agent_given = false;
+    std::vector<std::pair<std::string, std::string>> headers;  // --header: the settings' "Headers"
     std::string charset;               // inspect
     std::string format = "auto";       // inspect
 };
