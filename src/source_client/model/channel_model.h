@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "common/ascii.h"
 #include "common/json.h"
 #include "common/shared_buf.h"
 #include "quorvex_iptv.h"
@@ -152,6 +153,10 @@ text_ref arena_ref(const playlist *p, uint32_t off);
 // Throws std::bad_alloc (inside vqjson::build) when memory runs out.
 vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
 // s without the ASCII white space at either end.
-std::string_view trimmed(std::string_view s);
+inline std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
+    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
+    return s;
+}
 
 }  // namespace vqc

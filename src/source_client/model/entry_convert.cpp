@@ -4,6 +4,7 @@
 // and header texts the parser hands over before an entry go with it.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <string_view>
 
 #include "common/alloc.h"
@@ -61,27 +62,51 @@ constexpr bool lower_case_keys() {
     return true;
 }
 static_assert(lower_case_keys(), "attribute keys are written in lower case");
+static_assert(kFieldCount <= 32, "a field set is 32 bits");
+
+// The fields whose key has that length, as a set of bits: most attributes an
+// entry carries are ruled out by their length alone.
+constexpr size_t kLongestKey = 15;
+constexpr std::array<uint32_t, kLongestKey + 1> kFieldsOfLength = [] {
+    std::array<uint32_t, kLongestKey + 1> sets{};
+    for (int k = 0; k < kFieldCount; k++) sets[kFieldKeys[k].name.size()] |= 1u << k;
+    return sets;
+}();
+static_assert([] {
+    for (const field_key &k : kFieldKeys)
+        if (k.name.size() > kLongestKey) return false;
+    return true;
+}(), "kLongestKey covers every key");
+
+// The header fields of a kind, as a set of bits in the order of the table.
+constexpr uint32_t fields_of_kind(header_kind kind) {
+    uint32_t set = 0;
+    for (int k = kFirstHeader; k < kFieldCount; k++) set |= kFieldKeys[k].kind == kind ? 1u << k : 0;
+    return set;
+}
 
 struct fields {
     sv value[kFieldCount];
-    bool seen[kFieldCount];
+    uint32_t given;  // the fields with a value that is not empty
 };
 
-// Whether key names the field (ASCII-case-blind). Keys of other fields are
-// told apart by their length or their last letter alone, without a call.
-bool names_field(sv key, sv field) {
-    return key.size() == field.size() && (key.back() | 0x20) == field.back() && vq_ieq(key, field);
-}
+// Whether key names the field of the same length (ASCII-case-blind). Keys of
+// other fields of that length are told apart by their last letter alone.
+bool names_field(sv key, sv field) { return (key.back() | 0x20) == field.back() && vq_ieq(key, field); }
 
 // One pass over the pairs.
 fields read_fields(const vqplp_entry &e) {
     fields f{};
+    uint32_t seen = 0;
     for (int32_t a = 0; a < e.attr_count; a++) {
         const vqplp_pair &pair = e.attrs[a];
-        for (int k = 0; k < kFieldCount; k++) {
-            if (f.seen[k] || !names_field(pair.key, kFieldKeys[k].name)) continue;
-            f.seen[k] = true;
+        if (pair.key.size() > kLongestKey) continue;
+        for (uint32_t m = kFieldsOfLength[pair.key.size()] & ~seen; m; m &= m - 1) {
+            int k = std::countr_zero(m);
+            if (!names_field(pair.key, kFieldKeys[k].name)) continue;
+            seen |= 1u << k;
             f.value[k] = pair.value;
+            f.given |= pair.value.empty() ? 0 : 1u << k;
             break;
         }
     }
@@ -158,9 +183,8 @@ channel_details *details_for(playlist *p, channel *c) {
 // The value of the first header spelling of that kind the entry's attributes
 // give, in the order of the table.
 sv header_attribute(const fields &f, header_kind kind) {
-    for (int k = kFirstHeader; k < kFieldCount; k++)
-        if (kFieldKeys[k].kind == kind && !f.value[k].empty()) return f.value[k];
-    return {};
+    uint32_t given = f.given & fields_of_kind(kind);
+    return given ? f.value[std::countr_zero(given)] : sv{};
 }
 
 bool store_details(playlist *p, channel *c, const fields &f) {
@@ -268,7 +292,7 @@ int take_entry(void *builder, const vqplp_entry &entry) {
     }
     int rc = convert_entry(b->p, entry, b->pending, &b->grouped);
     b->pending = entry_opts{0, 0};  // options belong to the next entry line only
-    settle_header_texts(b->p, rc > 0 ? b->p->channel_count - 1 : -1, &b->pending_texts);
+    if (b->pending_texts) settle_header_texts(b->p, rc > 0 ? b->p->channel_count - 1 : -1, &b->pending_texts);
     if (rc < 0) {
         b->failed = true;
         return -1;

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "common/alloc.h"
-#include "common/ascii.h"
 #include "common/utf8.h"
 #include "platform/platform.h"
 #include "source_client/model/channel_model.h"
@@ -73,12 +72,6 @@ bool store_text(playlist *p, std::string_view s, text_ref *ref) {
 
 text_ref arena_ref(const playlist *p, uint32_t off) {
     return text_ref{off | kInArena, static_cast<uint32_t>(std::strlen(p->arena + off))};
-}
-
-std::string_view trimmed(std::string_view s) {
-    while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);
-    while (!s.empty() && vq_is_space(s.back())) s.remove_suffix(1);
-    return s;
 }
 
 vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text) {
