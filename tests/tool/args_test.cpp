@@ -66,6 +66,26 @@ TEST(Args, HelpWinsAndVersionStandsAlone) {
     EXPECT_EQ(version.command, Command::version);
 }
 
+struct Operands {
+    std::vector<const char *> words;
+    std::vector<std::string> operands;
+};
+
+class ArgsOperands : public testing::TestWithParam<Operands> {};
+
+TEST_P(ArgsOperands, MayBeginWithADash) {
+    Options o;
+    ASSERT_EQ(parse(GetParam().words, o), "");
+    EXPECT_EQ(o.operands, GetParam().operands);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ArgsOperands,
+    testing::Values(Operands{{"channels", "-Sport-"}, {"-Sport-"}},
+                    Operands{{"channels", "--", "-Sport-"}, {"-Sport-"}},
+                    Operands{{"search", "--json", "--", "--json"}, {"--json"}},
+                    Operands{{"--", "channels", "--"}, {"--"}}, Operands{{"channels", "-"}, {"-"}}));
+
 struct Refused {
     std::vector<const char *> words;
     const char *message_part;
@@ -83,7 +103,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, ArgsRefused,
     testing::Values(Refused{{}, "no command"}, Refused{{"plya"}, "unknown command 'plya'"},
                     Refused{{"channels"}, "takes 1 argument"}, Refused{{"groups", "extra"}, "takes 0 argument"},
-                    Refused{{"groups", "--url"}, "needs a value"}, Refused{{"groups", "--colour", "x"}, "unknown option"},
+                    Refused{{"groups", "--url"}, "needs a value"}, Refused{{"groups", "--", "--json"}, "takes 0"},
+                    Refused{{"groups", "-json"}, "takes 0"}, Refused{{"groups", "--colour", "x"}, "unknown option"},
                     Refused{{"groups", "--url", "u", "--file", "f"}, "one source"},
                     Refused{{"resolve", "x", "--player", "totem"}, "unknown player"},
                     Refused{{"inspect", "f", "--format", "xspf"}, "unknown format"},

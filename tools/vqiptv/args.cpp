@@ -41,16 +41,26 @@ bool one_of(const std::array<std::string_view, N> &names, const std::string &s) 
     return false;
 }
 
-// Walks argv once; options may stand before or after the operands.
+// Whether a word before "--" is an option. The only one-dash option is -h,
+// so any other word with one dash ("-Sport-", a group's name) is an operand.
+bool names_option(const std::string &word) { return word.rfind("--", 0) == 0 || word == "-h"; }
+
+// Walks argv once; options may stand before or after the operands, and "--"
+// ends them.
 class Parser {
 public:
     Parser(int argc, const char *const *argv, Options &opts) : argc_(argc), argv_(argv), opts_(opts) {}
 
     std::string run() {
         std::vector<std::string> words;
+        bool options_ended = false;
         for (i_ = 1; i_ < argc_; ++i_) {
             std::string arg = argv_[i_];
-            std::string msg = arg.size() > 1 && arg[0] == '-' ? option(arg) : (words.push_back(arg), "");
+            if (!options_ended && arg == "--") {
+                options_ended = true;
+                continue;
+            }
+            std::string msg = !options_ended && names_option(arg) ? option(arg) : (words.push_back(arg), "");
             if (!msg.empty()) return msg;
         }
         if (help_) return opts_.command = Command::help, "";
@@ -232,6 +242,9 @@ Options:
                          (inspect) parse as this format instead of detecting it
   -h, --help             show this text
   --version              show the library version
+  --                     end the options: every later word is an argument, even
+                         one that begins with "--" (a word with one "-" other
+                         than -h always is)
 
 Tables fit the terminal (or $COLUMNS) and shorten long texts with an ellipsis.
 On a terminal, downloads show their progress on stderr.
