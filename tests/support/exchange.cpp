@@ -1,7 +1,8 @@
 #include "exchange.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "common/ascii.h"
 
 namespace {
 
@@ -23,12 +24,6 @@ int on_body(void *user, const void *data, size_t len) {
     s->out->body.append(static_cast<const char *>(data), len);
     s->out->pieces.push_back(len);
     return at == s->c->stop_body ? 1 : 0;
-}
-
-bool same_name(const std::string &a, const std::string &b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
 }
 
 quorvex_http_req record(const call &c, const std::vector<const char *> &lines, seen *s) {
@@ -55,12 +50,12 @@ quorvex_http_req record(const call &c, const std::vector<const char *> &lines, s
 }  // namespace
 
 std::string outcome::header(const std::string &name) const {
-    auto it = std::find_if(headers.begin(), headers.end(), [&](const auto &h) { return same_name(h.first, name); });
+    auto it = std::find_if(headers.begin(), headers.end(), [&](const auto &h) { return vq_ieq(h.first, name); });
     return it == headers.end() ? std::string() : it->second;
 }
 
 int outcome::count(const std::string &name) const {
-    auto named = [&](const auto &h) { return same_name(h.first, name); };
+    auto named = [&](const auto &h) { return vq_ieq(h.first, name); };
     return static_cast<int>(std::count_if(headers.begin(), headers.end(), named));
 }
 

@@ -1,9 +1,10 @@
 #include "wire_server.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdlib>
+
+#include "common/ascii.h"
 
 namespace {
 
@@ -11,12 +12,6 @@ constexpr int k_idle_ms = 10000;    // longest wait for a client's next bytes or
 constexpr int k_forgotten_ms = 600000;  // a server without clients this long has been forgotten
 constexpr int k_slice_ms = 20;      // how soon a waiting thread notices the shutdown
 constexpr size_t k_head_max = 1 << 20;
-
-bool same_name(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 // Waits in short slices until s is ready; false on shutdown or after max_ms.
 bool ready(wire_socket::handle s, bool for_write, int max_ms, const std::atomic<bool> &stopping) {
@@ -41,7 +36,7 @@ const char *reason(int status) {
 // Whether a header line is called name (a line without a colon is called nothing).
 bool line_named(std::string_view line, std::string_view name) {
     size_t colon = line.find(':');
-    return colon != line.npos && same_name(line.substr(0, colon), name);
+    return colon != line.npos && vq_ieq(line.substr(0, colon), name);
 }
 
 std::string line_value(std::string_view line) {
