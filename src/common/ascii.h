@@ -13,6 +13,15 @@ constexpr bool vq_is_alnum(char c) { return vq_is_alpha(c) || vq_is_digit(c); }
 // Space, tab, line feed, vertical tab, form feed, carriage return.
 constexpr bool vq_is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// A character of an HTTP token (RFC 9110): what header names and methods are
+// made of.
+constexpr bool vq_is_token_char(char c) {
+    if (vq_is_alnum(c)) return true;
+    for (char t : std::string_view("!#$%&'*+-.^_`|~"))
+        if (c == t) return true;
+    return false;
+}
+
 constexpr char vq_lower(char c) { return vq_is_upper(c) ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr char vq_upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 

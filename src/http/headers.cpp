@@ -11,11 +11,9 @@
 namespace {
 constexpr size_t kMaxMethod = 32;
 
-bool is_token(char c) { return vq_is_alnum(c) || (c != '\0' && std::strchr("!#$%&'*+-.^_`|~", c) != nullptr); }
-
 bool all_token(const char *s) {
     for (; *s; ++s)
-        if (!is_token(*s)) return false;
+        if (!vq_is_token_char(*s)) return false;
     return true;
 }
 

@@ -31,6 +31,7 @@ TEST(AsciiIeq, ComparesWholeNamesIgnoringAsciiCase) {
 // Every byte against the classes' definitions.
 TEST(AsciiClasses, HoldForExactlyTheirBytes) {
     const std::string_view space = " \t\n\v\f\r", hex = "0123456789abcdef", upper_hex = "ABCDEF";
+    const std::string_view token_marks = "!#$%&'*+-.^_`|~";
     for (int b = 0; b < 256; ++b) {
         char c = static_cast<char>(b);
         bool upper = b >= 'A' && b <= 'Z', lower = b >= 'a' && b <= 'z', digit = b >= '0' && b <= '9';
@@ -44,6 +45,11 @@ TEST(AsciiClasses, HoldForExactlyTheirBytes) {
                    : upper_hex.find(c) != upper_hex.npos ? static_cast<int>(upper_hex.find(c)) + 10
                                                          : -1;
         EXPECT_EQ(vq_hex_digit(c), want) << b;
+        EXPECT_EQ(vq_is_token_char(c), upper || lower || digit || token_marks.find(c) != token_marks.npos) << b;
+    }
+    for (unsigned v = 0; v < 16; ++v) {
+        EXPECT_EQ(vq_hex_digit(vq_hex_upper(v)), static_cast<int>(v)) << v;
+        EXPECT_FALSE(vq_is_alpha(vq_hex_upper(v)) && !vq_is_upper(vq_hex_upper(v))) << v;
     }
 }
 

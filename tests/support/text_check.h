@@ -1,9 +1,10 @@
 // Small text helpers the tests of several areas share: UTF-16 bytes, the
 // channel identifier's hash and the shape of a generated source identifier.
 #pragma once
-#include <cctype>
 #include <cstdint>
 #include <string>
+
+#include "common/ascii.h"
 
 // UTF-16 bytes of a text of code units, with an optional byte-order mark.
 inline std::string utf16(const std::u16string &units, bool little = true, bool mark = true) {
@@ -49,8 +50,7 @@ inline bool is_uuid4(const std::string &s) {
     const std::string shape = "xxxxxxxx-xxxx-4xxx-vxxx-xxxxxxxxxxxx";
     if (s.size() != shape.size()) return false;
     for (size_t i = 0; i < s.size(); ++i) {
-        auto c = static_cast<unsigned char>(s[i]);
-        bool hex = std::isxdigit(c) && !std::isupper(c);
+        bool hex = vq_hex_digit(s[i]) >= 0 && !vq_is_upper(s[i]);
         bool ok = shape[i] == 'x' ? hex : shape[i] == 'v' ? std::string("89ab").find(s[i]) != s.npos : s[i] == shape[i];
         if (!ok) return false;
     }

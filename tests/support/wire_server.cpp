@@ -178,7 +178,7 @@ bool wire_server::read_request(wire_socket::handle s, std::string &pending, wire
     size_t end;
     while ((end = pending.find("\r\n\r\n")) == pending.npos) {
         // Anything but a request line (a TLS handshake, say) ends the connection.
-        bool http = pending.empty() || (pending[0] >= 'A' && pending[0] <= 'Z');
+        bool http = pending.empty() || vq_is_upper(pending[0]);
         if (!http || pending.size() > k_head_max || !fill(s, pending)) return false;
     }
     parse_head(std::string_view(pending).substr(0, end), out);

@@ -1,7 +1,5 @@
 #include "source_client/ops/header_suffix.h"
 
-#include <cstring>
-
 #include "common/ascii.h"
 #include "common/utf8.h"
 #include "source_client/model/channel_model.h"
@@ -11,11 +9,6 @@ namespace vqc {
 namespace {
 
 using sv = std::string_view;
-
-bool token_char(unsigned char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-           (c > ' ' && c < 0x7F && std::strchr("!#$%&'*+-.^_`|~", c));
-}
 
 // The next piece between "&" or "|" separators that is not blank, trimmed;
 // empty at the end.
@@ -41,7 +34,7 @@ bool read_pair(sv piece, header_pair *pair) {
 bool header_name(sv name) {
     if (name.empty()) return false;
     for (char c : name)
-        if (!token_char(static_cast<unsigned char>(c))) return false;
+        if (!vq_is_token_char(c)) return false;
     return true;
 }
 
