@@ -70,6 +70,15 @@ struct answer {
     std::vector<std::string> pieces;
 };
 
+std::string spelt(const std::vector<answer> &script) {
+    std::string all;
+    for (const answer &a : script) {
+        for (const auto &h : a.headers) all += h.first + '\n' + h.second + '\n';
+        for (const auto &p : a.pieces) all += p + '\n';
+    }
+    return all;
+}
+
 answer read_answer(reader &r) {
     answer a;
     a.fail = r.byte() & 1;
@@ -83,6 +92,7 @@ answer read_answer(reader &r) {
 }
 
 std::vector<answer> g_script;
+std::string g_spelt;  // every text of g_script, one per line
 size_t g_next;
 size_t g_asked;  // requests of the fetch under way
 
@@ -131,7 +141,7 @@ void fetch_once(const std::string &url, bool secrets) {
     if (rc != 0 && (got.body || !msg[0])) std::abort();
     // The caller's URL is in every chain, so its secrets are gone whatever
     // the transport quotes and however many redirects came first.
-    if (secrets) fuzz_secret::require_hidden(msg, url.c_str());
+    if (secrets) fuzz_secret::require_hidden(msg, url.c_str(), g_spelt);
     sbuf_unref(got.body);
 }
 
@@ -145,6 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     g_script.clear();
     g_next = 0;
     while (r.left && g_script.size() < 20) g_script.push_back(read_answer(r));
+    g_spelt = spelt(g_script);
     vqiptv_curl_reset();
     fetch_once(url, secrets);
     fetch_once(url, secrets);

@@ -56,7 +56,7 @@ void route_everything_to(const wire_server &server) {
     unsetenv("NO_PROXY");
 }
 
-void check_fetch(const quorvex_io *io, const std::string &url) {
+void check_fetch(const quorvex_io *io, const std::string &url, std::string_view answers) {
     fetch_result got{};
     char msg[kMsgSize] = "";
     int rc = fetch(io, url.c_str(), &got, msg);
@@ -64,7 +64,7 @@ void check_fetch(const quorvex_io *io, const std::string &url) {
     if (rc < -5 || rc > 0) std::abort();
     if (rc == 0 && (!got.body || len == 0 || len > kMaxBodyBytes || sbuf_data(got.body)[len] != '\0')) std::abort();
     if (rc != 0 && (got.body || !msg[0])) std::abort();
-    fuzz_secret::require_hidden(msg, url.c_str());
+    fuzz_secret::require_hidden(msg, url.c_str(), answers);
     sbuf_unref(got.body);
 }
 
@@ -110,18 +110,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     size_t before = server.requests().size();
     const std::string input = fuzz_runs::expand({reinterpret_cast<const char *>(data), size});
     const size_t eol = std::min(input.find('\n'), input.size());
+    const std::string_view answers = std::string_view(input).substr(std::min(eol + 1, input.size()));
     {
         std::lock_guard<std::mutex> lock(g_script.mu);
-        g_script.answers = split(std::string_view(input).substr(std::min(eol + 1, input.size())));
+        g_script.answers = split(answers);
         g_script.first = before;
     }
     const quorvex_io *io = quorvex_io_over_http(quorvex_http_curl(), nullptr);
     const std::string url =
         fuzz_secret::url_around("127.0.0.1:" + std::to_string(server.port()) + "/" + input.substr(0, eol));
     vqiptv_curl_reset();
-    check_fetch(io, url);
+    check_fetch(io, url, answers);
     size_t middle = server.requests().size();
-    check_fetch(io, url);
+    check_fetch(io, url, answers);
     if (middle - before > kMaxRequests || server.requests().size() - middle > kMaxRequests) std::abort();
     return 0;
 }
