@@ -32,8 +32,8 @@ inline size_t occurrences(std::string_view text, std::string_view piece) {
 
 // The secrets of url_around may show in msg only where the redacted URL
 // shows them itself, as part of a path the input spelt, or where the server
-// spelt them (spelt: every text the server's answers held), say in a
-// Location whose path names them.
+// spelt them (spelt: the texts of its answers that may reach a message), say
+// in a Location whose path names them.
 inline void require_hidden(const char *msg, const char *url, std::string_view spelt) {
     char shown[512];
     vqc::vqiptv_redact_url(url, shown, sizeof shown);
