@@ -9,8 +9,13 @@
  *    with its NUL). The same text stays readable through vqiptv_result_json(),
  *    the last error through vqiptv_last_error(), until the next operation.
  *  - Any thread may call any export. Operations run one at a time inside the
- *    library; read the result and error texts on the thread that ran the
- *    operation before starting another one.
+ *    library. The texts of vqiptv_result_json(), vqiptv_last_error() and
+ *    vqiptv_stats_json() belong to the calling thread: they tell that thread's
+ *    own last operation (or statistics call), and another thread's calls
+ *    neither change nor free them. A thread that has run no operation reads
+ *    "" from the first two. Each text stays valid until the same thread's next
+ *    operation (next statistics call) or its end, when the library releases it
+ *    without the host's help; a result document, up to 64 MiB, is held as long.
  *  - Never call an export from inside a transport or sink callback.
  *  - Records a host builds (quorvex_io, quorvex_http, ...) carry their own size,
  *    version or magic and are checked before use. Buffers handed out by a record
@@ -193,9 +198,11 @@ QVX_API int32_t vqiptv_stream_url(const char *settings_json, const char *entry_j
 /* Always refuses with QVX_E_UNSUPPORTED: IPTV sources do not download. */
 QVX_API int32_t vqiptv_download(const char *a, const char *b, char *out, int32_t out_len);
 
-/* Last error message (never NULL; "" after a success). Owned by the library. */
+/* Last error message of the calling thread's last operation (never NULL; "" after
+ * a success or before any operation). Owned by the library. */
 QVX_API const char *vqiptv_last_error(void);
-/* JSON text of the last document produced (never NULL). Owned by the library. */
+/* JSON text of the document the calling thread's last operation produced (never
+ * NULL; "" before any operation). Owned by the library. */
 QVX_API const char *vqiptv_result_json(void);
 
 /* Installs a copy of the host's I/O record (NULL restores the default). Returns 0. */
@@ -213,7 +220,7 @@ QVX_API uint32_t vqiptv_caps(void);            /* 0x23 */
 QVX_API void vqiptv_cache_clear(void);
 /* Maximum age of a cached playlist in seconds (0: always revalidate); -8 when negative. */
 QVX_API int32_t vqiptv_cache_set_max_age(int32_t seconds);
-/* Statistics document; the text stays valid until the next call. */
+/* Statistics document; the text is the calling thread's, valid until its next call. */
 QVX_API const char *vqiptv_stats_json(void);
 
 /* Fake transport controls (GET routes only). */

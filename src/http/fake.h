@@ -12,4 +12,7 @@ void quorvex_fake_reset();
 int quorvex_fake_calls(const char *method, const char *url);
 int quorvex_fake_calls_method(const char *method);
 int quorvex_fake_writes_sent();
+// The description of the last request the calling thread made through the
+// fake (null before its first and after its reset), valid until that thread's
+// next request or reset.
 const char *quorvex_fake_last_request();

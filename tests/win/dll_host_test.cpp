@@ -3,12 +3,14 @@
 // transport (WinHTTP) against a server on 127.0.0.1, revalidated with its ETag.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <psapi.h>
 
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "quorvex_iptv.h"
+#include "thread_outcomes.h"
 #include "wire_server.h"
 
 namespace qvt {
@@ -95,6 +97,37 @@ TEST_F(Dll, ListsOverWinHttpAndRevalidatesWithTheETag) {
     EXPECT_TRUE(revalidated);
     std::string stats = fn<const char *(*)()>("vqiptv_stats_json")();
     EXPECT_EQ(stats.find("\"not_modified\":0"), std::string::npos) << stats;
+}
+
+size_t private_bytes() {
+    PROCESS_MEMORY_COUNTERS_EX pmc{};
+    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&pmc), sizeof pmc);
+    return pmc.PrivateUsage;
+}
+
+// The DLL's thread-exit cleanup: 64 threads, each ending with a 1 MB document
+// of its own kept, must leave no 64 MB behind.
+TEST_F(Dll, EachThreadReadsItsOwnOutcomeAndItsTextsEndWithIt) {
+    ASSERT_NE(lib, nullptr);
+    std::string big = "#EXTM3U\n";
+    for (int i = 0; i < 6000; ++i)
+        big += "#EXTINF:-1 group-title=\"Big\",Channel " + std::to_string(i) + "\nhttp://127.0.0.1/c" +
+               std::to_string(i) + ".m3u8\n";
+    wire_server server([&](const wire_request &) { return http_response(200, {}, big); });
+    const outcome_exports x{fn<int32_t (*)(const char *, const char *, char *, int32_t)>("vqiptv_list"),
+                            fn<const char *(*)()>("vqiptv_result_json"), fn<const char *(*)()>("vqiptv_last_error"),
+                            fn<const char *(*)()>("vqiptv_stats_json")};
+    ASSERT_EQ(fn<int32_t (*)(const quorvex_io *)>("vqiptv_set_io")(nullptr), 0);
+    ASSERT_EQ(fn<int32_t (*)(int32_t)>("vqiptv_cache_set_max_age")(21600), 0);
+    const std::string settings = "{\"URL\":\"" + server.url("/big.m3u") + "\"}";
+    std::vector<own_outcome> want;
+    for (const char *path : {"/Big", "/", "/Missing", "/Big"}) want.push_back(listed_alone(x, settings, path));
+    ASSERT_GT(want[0].doc.size(), 1u << 20);
+    thread_outcomes threads(x, settings);
+    ASSERT_EQ(threads.run(want, 2, 3), "");  // the heap settles at its working size
+    const size_t before = private_bytes();
+    EXPECT_EQ(threads.run(want, 32, 3), "");
+    EXPECT_LT(private_bytes(), before + (16u << 20));
 }
 
 }  // namespace

@@ -39,8 +39,7 @@ struct answer {
     char fixed[160];
 };
 
-// Guards the routes, the counters and the last-request description; never
-// held while a sink runs.
+// Guards the routes and the counters; never held while a sink runs.
 extern vqp::Lock g_l;
 
 // Counts and describes req, then fills a with the answer of its route

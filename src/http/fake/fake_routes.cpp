@@ -1,9 +1,9 @@
 // The fake transport's route table: scripting, counters, reset, and the
 // lookup a request runs under the lock.
-#include <atomic>
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/thread_text.h"
 #include "http/fake.h"
 #include "http/fake/fake_internal.h"
 #include "http/headers.h"
@@ -26,8 +26,10 @@ int32_t g_n;
 int32_t g_cap;
 uint32_t g_total;
 uint32_t g_writes;
-// Read without the lock by quorvex_fake_last_request, hence atomic.
-std::atomic<char *> g_last_req;
+// Read without the lock by quorvex_fake_last_request: each thread keeps the
+// description of the last request it made itself, so no other thread's request
+// frees the text it reads.
+thread_local vq_thread_text g_last_req;
 
 fake_route *find_route(const char *method, const char *url) {
     for (int32_t i = 0; i < g_n; ++i)
@@ -107,7 +109,7 @@ bool is_write(const char *method) {
 void note_request(const quorvex_http_req *req) {
     ++g_total;
     if (is_write(req->method)) ++g_writes;
-    vq_free(g_last_req.exchange(qvf::describe(req)));
+    g_last_req.keep(qvf::describe(req));
 }
 
 fake_route *route_answering(const quorvex_http_req *req) {
@@ -181,7 +183,7 @@ void quorvex_fake_reset() {
     g_routes = nullptr;
     g_n = g_cap = 0;
     g_total = g_writes = 0;
-    vq_free(g_last_req.exchange(nullptr));
+    g_last_req.keep(nullptr);
 }
 
 int quorvex_fake_calls(const char *method, const char *url) {
@@ -205,4 +207,4 @@ int quorvex_fake_writes_sent() {
     return static_cast<int>(g_writes);
 }
 
-const char *quorvex_fake_last_request() { return g_last_req.load(); }
+const char *quorvex_fake_last_request() { return g_last_req.get(); }

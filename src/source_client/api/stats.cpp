@@ -1,6 +1,7 @@
 // The statistics document: cache counters, transport counters and the fake
-// transport's call count, read one lock at a time and formatted into a static
-// buffer so that reading it allocates nothing.
+// transport's call count, read one lock at a time and formatted into the
+// calling thread's own buffer, so that reading it allocates nothing and no
+// other thread's call rewrites the text a thread holds.
 #include <cstdio>
 
 #include "source_client/api/io_select.h"
@@ -11,7 +12,7 @@
 namespace vqc {
 
 namespace {
-char g_stats_json[768];
+thread_local char g_stats_json[768];
 
 constexpr char kFormat[] =
     "{\"cache\":{\"hits\":%lu,\"misses\":%lu,\"revalidated\":%lu,\"parses\":%lu,\"evictions\":%lu,"

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "common/thread_text.h"
 #include "common/utf8.h"
 #include "quorvex_iptv.h"
 #include "source_client/cache/cache.h"
@@ -13,13 +14,12 @@ namespace vqc {
 vqp::Lock g_lock;
 
 namespace {
-char g_err[512];
-char *g_result;
+// Each host thread reads the outcome of its own last operation, whatever other
+// threads run meanwhile; a thread that has run none reads empty texts.
+thread_local char g_err[512];
+thread_local vq_thread_text g_result;
 
-void keep_result(char *text) {
-    vq_free(g_result);
-    g_result = text;
-}
+void keep_result(char *text) { g_result.keep(text); }
 
 // Copies text with its NUL when it fits; otherwise leaves an empty text.
 bool deliver(const char *text, size_t len, char *out, int32_t out_len) {
@@ -58,7 +58,7 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...) {
     vqiptv_count_error();
     size_t len = 0;
     keep_result(error_document(g_err, &len));
-    deliver(g_result, len, out, out_len);
+    deliver(g_result.get(), len, out, out_len);
     return status;
 }
 
@@ -81,6 +81,6 @@ int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len) {
 
 const char *last_error_text() { return g_err; }
 
-const char *result_text() { return g_result ? g_result : ""; }
+const char *result_text() { return g_result.get() ? g_result.get() : ""; }
 
 }  // namespace vqc

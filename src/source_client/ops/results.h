@@ -1,6 +1,7 @@
 // How every operation hands back its outcome: one JSON document copied into the
 // caller's buffer and kept in g_result, a status, and the last error text.
-// All of it is written only while g_lock is held.
+// The document and the error text are the calling thread's own: another
+// thread's operation neither changes nor frees them.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -25,7 +26,8 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...)
 // small). The caller's document is released by its own destructor.
 int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len);
 
-// The texts behind vqiptv_last_error and vqiptv_result_json.
+// The texts behind vqiptv_last_error and vqiptv_result_json: the calling
+// thread's, valid until its next operation or its end.
 const char *last_error_text();
 const char *result_text();
 

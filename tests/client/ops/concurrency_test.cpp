@@ -11,6 +11,7 @@
 
 #include "host.h"
 #include "quorvex_iptv.h"
+#include "thread_outcomes.h"
 
 namespace {
 
@@ -78,6 +79,18 @@ TEST_F(Concurrency, EightHostThreadsMixEveryOperation) {
     vqiptv_set_io(server.io());
     EXPECT_EQ(host_list("{}", "/root").rc, 0);
     vqiptv_fake_reset();
+}
+
+// Threads created and ended in a loop, each with its own listing (a missing
+// group among them), each reading its own -9 document, message and statistics.
+TEST_F(Concurrency, EveryThreadReadsItsOwnOutcome) {
+    const qvt::outcome_exports x{vqiptv_list, vqiptv_result_json, vqiptv_last_error, vqiptv_stats_json};
+    std::vector<qvt::own_outcome> want;
+    for (const char *path : {"/", "/News", "/A/B", "/root", "/Missing", "/", "/News", "/Missing"})
+        want.push_back(qvt::listed_alone(x, "{}", path));
+    EXPECT_EQ(want[0].rc, -9);
+    EXPECT_EQ(want[4].rc, -2);
+    EXPECT_EQ(qvt::thread_outcomes(x, "{}").run(want, 12, 25), "");
 }
 
 }  // namespace
