@@ -1,25 +1,23 @@
-// A heap text held for one thread. Texts that a caller reads after a call,
-// without a lock, are kept in a thread_local one of these: another thread's
-// call can neither replace nor free them, and the thread's last text goes when
-// it keeps the next one or when the thread ends (the C++ runtime runs the
-// destructor at thread exit, also for threads the host made itself).
+// A heap text held for the calling thread. Texts that a caller reads after a
+// call, without a lock, are kept in one of these: another thread's call can
+// neither replace nor free them, and a thread's last text goes when it keeps
+// the next one or when the thread ends (see vqp::keep_thread_text).
 #pragma once
 #include "common/alloc.h"
+#include "platform/platform.h"
+
+// Each kind of text has its slot.
+enum vq_thread_text_slot : unsigned { kResultDocumentSlot, kFakeRequestSlot };
 
 class vq_thread_text {
 public:
-    constexpr vq_thread_text() = default;
-    vq_thread_text(const vq_thread_text &) = delete;
-    vq_thread_text &operator=(const vq_thread_text &) = delete;
-    ~vq_thread_text() { vq_free(text_); }
+    explicit constexpr vq_thread_text(vq_thread_text_slot slot) : slot_(slot) {}
 
-    // Takes text (from the allocation seam, or null) and releases the one before.
-    void keep(char *text) {
-        vq_free(text_);
-        text_ = text;
-    }
-    const char *get() const { return text_; }
+    // Takes text (from the allocation seam, or null) and releases the one
+    // before; false, with text released, when the thread could keep none.
+    bool keep(char *text) const { return vqp::keep_thread_text(slot_, text, vq_free); }
+    const char *get() const { return vqp::thread_text(slot_); }
 
 private:
-    char *text_ = nullptr;
+    vq_thread_text_slot slot_;
 };

@@ -25,4 +25,16 @@ int secure_random(void *buf, size_t n);
 void advise_huge_pages(void *p, size_t n);
 // The usable size of a block from the C runtime's allocator (p not null).
 size_t heap_block_size(void *p);
+
+// Heap texts held per thread (per fiber on Windows), in a few numbered slots.
+// keep_thread_text hands text (or null) over to the calling thread's slot and
+// releases the text it held; the thread's last texts are released when it
+// ends, by the release function they were kept with. This is not left to C++
+// thread_local destructors: mingw's runtime can free a thread's thread_local
+// storage before it runs them. Answers false, having released text, only when
+// the thread's record of slots could not be made.
+constexpr unsigned kThreadTextSlots = 4;
+bool keep_thread_text(unsigned slot, char *text, void (*release)(void *));
+// The calling thread's text in slot, or null.
+const char *thread_text(unsigned slot);
 }  // namespace vqp

@@ -1,4 +1,4 @@
-qvx_subsystem(qvx_platform platform/platform_${QVX_PLATFORM}.cpp)
+qvx_subsystem(qvx_platform platform/platform_${QVX_PLATFORM}.cpp platform/thread_texts_${QVX_PLATFORM}.cpp)
 if(QVX_PLATFORM STREQUAL posix)
   set(QVX_PLATFORM_LIBS CURL::libcurl Threads::Threads ZLIB::ZLIB)
 endif()

@@ -3,7 +3,6 @@
 // transport (WinHTTP) against a server on 127.0.0.1, revalidated with its ETag.
 #include <gtest/gtest.h>
 #include <windows.h>
-#include <psapi.h>
 
 #include <fstream>
 #include <string>
@@ -99,14 +98,20 @@ TEST_F(Dll, ListsOverWinHttpAndRevalidatesWithTheETag) {
     EXPECT_EQ(stats.find("\"not_modified\":0"), std::string::npos) << stats;
 }
 
+// Committed private memory, region by region (what the heap takes for large
+// blocks shows up here at once).
 size_t private_bytes() {
-    PROCESS_MEMORY_COUNTERS_EX pmc{};
-    GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS *>(&pmc), sizeof pmc);
-    return pmc.PrivateUsage;
+    size_t sum = 0;
+    MEMORY_BASIC_INFORMATION m{};
+    for (const char *p = nullptr; VirtualQuery(p, &m, sizeof m) == sizeof m;
+         p = static_cast<const char *>(m.BaseAddress) + m.RegionSize)
+        if (m.State == MEM_COMMIT && m.Type == MEM_PRIVATE) sum += m.RegionSize;
+    return sum;
 }
 
 // The DLL's thread-exit cleanup: 64 threads, each ending with a 1 MB document
-// of its own kept, must leave no 64 MB behind.
+// of its own kept, must leave no 64 MB behind (mingw's thread_local
+// destructors left about half of them).
 TEST_F(Dll, EachThreadReadsItsOwnOutcomeAndItsTextsEndWithIt) {
     ASSERT_NE(lib, nullptr);
     std::string big = "#EXTM3U\n";
@@ -127,7 +132,7 @@ TEST_F(Dll, EachThreadReadsItsOwnOutcomeAndItsTextsEndWithIt) {
     ASSERT_EQ(threads.run(want, 2, 3), "");  // the heap settles at its working size
     const size_t before = private_bytes();
     EXPECT_EQ(threads.run(want, 32, 3), "");
-    EXPECT_LT(private_bytes(), before + (16u << 20));
+    EXPECT_LT(private_bytes(), before + (16u << 20)) << before;
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ uint32_t g_writes;
 // Read without the lock by quorvex_fake_last_request: each thread keeps the
 // description of the last request it made itself, so no other thread's request
 // frees the text it reads.
-thread_local vq_thread_text g_last_req;
+constexpr vq_thread_text g_last_req{kFakeRequestSlot};
 
 fake_route *find_route(const char *method, const char *url) {
     for (int32_t i = 0; i < g_n; ++i)

@@ -17,9 +17,9 @@ namespace {
 // Each host thread reads the outcome of its own last operation, whatever other
 // threads run meanwhile; a thread that has run none reads empty texts.
 thread_local char g_err[512];
-thread_local vq_thread_text g_result;
+constexpr vq_thread_text g_result{kResultDocumentSlot};
 
-void keep_result(char *text) { g_result.keep(text); }
+bool keep_result(char *text) { return g_result.keep(text); }
 
 // Copies text with its NUL when it fits; otherwise leaves an empty text.
 bool deliver(const char *text, size_t len, char *out, int32_t out_len) {
@@ -65,12 +65,11 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...) {
 int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len) {
     char *text = nullptr;
     size_t len = 0;
-    if (vqjson::write_compact(doc, &text, &len) != vqjson::kOk) {
+    if (vqjson::write_compact(doc, &text, &len) != vqjson::kOk || !keep_result(text)) {
         set_err("out of memory");
         keep_result(nullptr);
         return QVX_E_CONTENT;
     }
-    keep_result(text);
     if (deliver(text, len, out, out_len)) {
         g_err[0] = '\0';
         return QVX_OK;

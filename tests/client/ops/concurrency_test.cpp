@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/alloc.h"
 #include "host.h"
 #include "quorvex_iptv.h"
 #include "thread_outcomes.h"
@@ -82,7 +83,8 @@ TEST_F(Concurrency, EightHostThreadsMixEveryOperation) {
 }
 
 // Threads created and ended in a loop, each with its own listing (a missing
-// group among them), each reading its own -9 document, message and statistics.
+// group among them), each reading its own -9 document, message and statistics;
+// the texts of the threads that ended are gone with them.
 TEST_F(Concurrency, EveryThreadReadsItsOwnOutcome) {
     const qvt::outcome_exports x{vqiptv_list, vqiptv_result_json, vqiptv_last_error, vqiptv_stats_json};
     std::vector<qvt::own_outcome> want;
@@ -90,7 +92,10 @@ TEST_F(Concurrency, EveryThreadReadsItsOwnOutcome) {
         want.push_back(qvt::listed_alone(x, "{}", path));
     EXPECT_EQ(want[0].rc, -9);
     EXPECT_EQ(want[4].rc, -2);
+    vq_mem_track(true);
     EXPECT_EQ(qvt::thread_outcomes(x, "{}").run(want, 12, 25), "");
+    EXPECT_EQ(vq_mem_live(), 0);
+    vq_mem_track(false);
 }
 
 }  // namespace
