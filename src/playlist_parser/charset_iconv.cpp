@@ -21,7 +21,9 @@ constexpr size_t kIconvError = static_cast<size_t>(-1);
 
 // Writes what the converter still holds: CP1255 keeps a letter back until it
 // knows whether a vowel point follows, and gives it out only here.
-bool flush(iconv_t cd, char **dst, size_t *dst_left) { return iconv(cd, nullptr, nullptr, dst, dst_left) != kIconvError; }
+bool flush(iconv_t cd, char **dst, size_t *dst_left) {
+    return iconv(cd, nullptr, nullptr, dst, dst_left) != kIconvError;
+}
 
 // The code point of one byte, 0 when the set refuses it or gives no single
 // character for it.

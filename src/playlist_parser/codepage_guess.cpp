@@ -113,7 +113,8 @@ bool gbk_fits(const Run &r) {
 // made of nearly throughout.
 int64_t common_chinese(const Run &r) {
     int64_t pairs = 0;
-    for (size_t k = 0; k + 1 < r.len; k += 2) pairs += r.p[k] >= 0xB0 && r.p[k] <= 0xD7 && r.p[k + 1] >= 0xA1 && r.p[k + 1] != 0xFF;
+    for (size_t k = 0; k + 1 < r.len; k += 2)
+        pairs += r.p[k] >= 0xB0 && r.p[k] <= 0xD7 && r.p[k + 1] >= 0xA1 && r.p[k + 1] != 0xFF;
     return pairs;
 }
 

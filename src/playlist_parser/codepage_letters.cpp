@@ -23,26 +23,26 @@ struct Language {
 };
 
 constexpr Language kLanguages[] = {
-    {kCp1252, true, u"éàèê|çôâîùû|ëïœæÿ"},       // French
-    {kCp1252, true, u"üäöß"},                    // German
-    {kCp1252, true, u"óíáéñ|ú|ü"},               // Spanish
-    {kCp1252, true, u"ãôâçêéóú|íáàõ|ü"},         // Portuguese
-    {kCp1252, true, u"àèù|éìò|íóú"},             // Italian
-    {kCp1252, true, u"àèéíòó|úçï|ü"},            // Catalan
-    {kCp1252, true, u"|ëé|ïèöüá"},               // Dutch
-    {kCp1252, true, u"æøå|é"},                   // Danish, Norwegian
-    {kCp1252, true, u"äåö|é"},                   // Swedish, Finnish
-    {kCp1252, true, nullptr},                    // lists that mix the languages above
-    {kCp1252, true, u"áíóæöéú|ðþý"},             // Icelandic, Faroese
+    {kCp1252, true, u"éàèê|çôâîùû|ëïœæÿ"},  // French
+    {kCp1252, true, u"üäöß"},               // German
+    {kCp1252, true, u"óíáéñ|ú|ü"},          // Spanish
+    {kCp1252, true, u"ãôâçêéóú|íáàõ|ü"},    // Portuguese
+    {kCp1252, true, u"àèù|éìò|íóú"},        // Italian
+    {kCp1252, true, u"àèéíòó|úçï|ü"},       // Catalan
+    {kCp1252, true, u"|ëé|ïèöüá"},          // Dutch
+    {kCp1252, true, u"æøå|é"},              // Danish, Norwegian
+    {kCp1252, true, u"äåö|é"},              // Swedish, Finnish
+    {kCp1252, true, nullptr},               // lists that mix the languages above
+    {kCp1252, true, u"áíóæöéú|ðþý"},        // Icelandic, Faroese
     {kCp1251, false, u"оеаинтсрвлкмд|пуяыьгзбчйі|хжшюцщэфъёїєґўђјљњћџѓќѕ"},
     {kCp1256, false, u"اليمونهرتبع|ةدسفقكحجشصطخذزضثغءأإىئ|ظآؤپچژگکیےہںٹڈڑھ"},
-    {kCp1254, true, u"ıüşçğöİ||âîû"},            // Turkish
-    {kCp1250, true, u"íěýáéšžčřů|ú|óďňť"},       // Czech
-    {kCp1250, true, u"áíýčšžéúľťóô|äďň|ĺŕ"},     // Slovak
-    {kCp1250, true, u"łęąóżśćń|ź"},              // Polish
-    {kCp1250, true, u"áéóöőíüúű"},               // Hungarian
-    {kCp1250, true, u"čšžćđ"},                   // Croatian, Slovene, Bosnian
-    {kCp1250, true, u"ăîşţâ"},                   // Romanian
+    {kCp1254, true, u"ıüşçğöİ||âîû"},         // Turkish
+    {kCp1250, true, u"íěýáéšžčřů|ú|óďňť"},    // Czech
+    {kCp1250, true, u"áíýčšžéúľťóô|äďň|ĺŕ"},  // Slovak
+    {kCp1250, true, u"łęąóżśćń|ź"},           // Polish
+    {kCp1250, true, u"áéóöőíüúű"},            // Hungarian
+    {kCp1250, true, u"čšžćđ"},                // Croatian, Slovene, Bosnian
+    {kCp1250, true, u"ăîşţâ"},                // Romanian
     {kCp1253, false, u"αοιτενσρυπκμη|λςίόάέγδθχή|ωφβύώζξψϊϋΐΰ"},
     {kCp1255, false, u"יוהלמארתבנש|כעדםחקןפסגזצטךף|ץ"},
     {kKoi8r, false, u"оеаинтсрвлкмд|пуяыьгзбчй|хжшюцщэфъё"},
@@ -62,7 +62,8 @@ constexpr Char letter(bool upper, char32_t lower) { return {upper ? HighByte::kU
 // the dotless small i of Turkish pair with ASCII letters and stand for
 // themselves.
 Char latin(char32_t c) {
-    if (c < 0x100) return c == 0xD7 || c == 0xF7 ? Char{HighByte::kSymbol, 0} : letter(c < 0xDF, c < 0xDF ? c + 0x20 : c);
+    if (c < 0x100)
+        return c == 0xD7 || c == 0xF7 ? Char{HighByte::kSymbol, 0} : letter(c < 0xDF, c < 0xDF ? c + 0x20 : c);
     if (c == 0x130) return letter(true, c);
     if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return letter(false, c);
     if (c == 0x178) return letter(true, 0xFF);

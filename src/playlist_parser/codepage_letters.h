@@ -14,7 +14,8 @@ enum class HighByte : uint8_t { kMissing, kSymbol, kMark, kLower, kUpper, kFinal
 // CP1252 first: the Western reading that the others must beat. A tie between
 // two others goes to the one first here, the more common in playlists:
 // KOI8-R, which reads Greek much as CP1253 does, comes last.
-constexpr const char *kGuessedPages[] = {"CP1252", "CP1251", "CP1256", "CP1254", "CP1250", "CP1253", "CP1255", "KOI8-R"};
+constexpr const char *kGuessedPages[] = {"CP1252", "CP1251", "CP1256", "CP1254",
+                                         "CP1250", "CP1253", "CP1255", "KOI8-R"};
 constexpr int kPageCount = sizeof kGuessedPages / sizeof kGuessedPages[0];
 constexpr int kReadingCount = 23;
 constexpr int kWesternReadings = 11;  // the first readings, those of CP1252
@@ -28,7 +29,7 @@ struct Reading {
 };
 
 struct PageLetters {
-    HighByte kind[kPageCount][128];  // kMissing throughout for a code page the converter lacks
+    HighByte kind[kPageCount][128];    // kMissing throughout for a code page the converter lacks
     bool as_western[kPageCount][128];  // whether the byte is the same character in CP1252
     bool latin[kPageCount];            // whether the page writes Latin letters
     Reading reading[kReadingCount];

@@ -27,7 +27,7 @@ TEST(ParserDetect, SniffsFormats) {
         {"version tag in a channel list", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:-1,A\nhttp://a/\n", 0},
         {"version tag, entries with attributes", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:0 tvg-id=\"a\",A\nhttp://a/\n", 0},
         // lines pasted from a manifest into a channel list are skipped
-        {"master lines among channels", "#EXTM3U\n#EXTINF:-1,A\nhttp://a/1\n#EXT-X-STREAM-INF:BANDWIDTH=1\nhttp://a/2\n", 0},
+        {"master lines among channels", "#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n#EXT-X-STREAM-INF:BANDWIDTH=1\nb.m3u8\n", 0},
         {"hls tags among attributes", "#EXTM3U\n#EXTINF:0 tvg-id = \"a\",A\nhttp://a/\n#EXT-X-TARGETDURATION:9\n", 0},
         {"absolute locations, no target duration", "#EXTM3U\n#EXTINF:0,A\n#EXT-X-KEY:NONE\n\nrtmp://a/1\n", 0},
         {"segments at absolute locations", "#EXTM3U\n#EXT-X-TARGETDURATION:9\n#EXTINF:9.0,\nhttp://a/s.ts\n", 1},
