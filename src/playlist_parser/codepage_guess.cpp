@@ -202,7 +202,7 @@ void tally_run(const PageLetters &t, const Run &r, Tally *tally) {
     }
     // A flaw between two bytes that two pages read alike counts on both sides.
     for (int p = 1; p < kPageCount; ++p)
-        for (int w = 0; w < kWesternReadings; ++w)
+        for (int w = 0; w < kWesternReadings && !tally->ruled_out[p]; ++w)
             tally->western[p][w] += letters_score(t.reading[w], r, t.as_western[p]) - kFlaw * flaws[0];
     for (int i = kWesternReadings; i < kReadingCount; ++i) {
         int p = t.reading[i].page;

@@ -149,6 +149,7 @@ TEST(ParserDecode, LegacyCodePageByLikelihood) {
         {"KOI8-R", {"Маяк", "Радио России"}, "KOI8-R"},
         {"CP1253", {"ΕΡΤ Ειδήσεις", "Βουλή Τηλεόραση", "Κρήτη TV"}, "CP1253"},
         {"CP1254", {"Şimdi Haber Kanalı", "Sözcü TV", "Habertürk"}, "CP1254"},
+        {"CP1254", {"Şimdi Haber Kanalı"}, "CP1254"},
         {"CP1255", {"כאן 11", "חדשות 12", "ערוץ הכנסת"}, "CP1255"},
         {"CP1256", {"الجزيرة", "سكاي نيوز عربية", "Télé Liban"}, "CP1256"},
         {"CP1250", {"Česká televize", "ČT24", "Óčko"}, "CP1250"},
@@ -168,15 +169,15 @@ TEST(ParserDecode, LegacyCodePageByLikelihood) {
     }
 }
 
-// Only the first 65,536 bytes from 0x80 up are looked at: Cyrillic names
-// after that many lone symbols are not seen.
-TEST(ParserDecode, TheGuessLooksAt64KiBOfBytesFrom0x80) {
+// Only the first 4,096 bytes from 0x80 up are looked at: a Cyrillic name
+// after that many lone symbols is not seen.
+TEST(ParserDecode, TheGuessLooksAt4096BytesFrom0x80) {
     const struct {
         size_t symbols;
         const char *warning;
-    } cases[] = {{65535, "encoding: CP1251 fallback"},
-                 {65536, "encoding: CP1252 fallback"},
-                 {65537, "encoding: CP1252 fallback"},
+    } cases[] = {{4095, "encoding: CP1251 fallback"},
+                 {4096, "encoding: CP1252 fallback"},
+                 {4097, "encoding: CP1252 fallback"},
                  {1 << 20, "encoding: CP1252 fallback"}};
     for (const auto &c : cases) {
         std::string text;
