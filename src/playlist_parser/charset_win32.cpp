@@ -169,11 +169,12 @@ bool vqplp_charset_known(const char *source_name) { return source_name && lookup
 
 bool vqplp_charset_high_chars(const char *source_name, uint32_t chars[128]) {
     UINT code = source_name ? lookup(source_name) : 0;
-    if (code == 0 || code == kUtf16Le || code == kUtf16Be) return false;
+    if (code == 0) return false;
+    bool utf16 = code == kUtf16Le || code == kUtf16Be;  // one byte is half a unit
     for (unsigned b = 0; b < 128; ++b) {
         char byte = static_cast<char>(0x80 + b);
         wchar_t w = 0;
-        bool one = MultiByteToWideChar(code, MB_ERR_INVALID_CHARS, &byte, 1, &w, 1) == 1;
+        bool one = !utf16 && MultiByteToWideChar(code, MB_ERR_INVALID_CHARS, &byte, 1, &w, 1) == 1;
         chars[b] = one && !is_hole(code, w) ? w : 0;
     }
     return true;

@@ -146,17 +146,28 @@ TEST(ParserDecode, LegacyCodePageByLikelihood) {
     } cases[] = {
         {"CP1251", {"Маяк", "Северный Флот", "Радио России"}, "CP1251"},
         {"CP1251", {"Маяк"}, "CP1251"},
+        {"CP1251", {"Україна 24", "Київ", "Перший"}, "CP1251"},
+        {"CP1251", {"РТС", "Прва", "Јединство"}, "CP1251"},
+        {"CP1251", {"Хузур ТВ"}, "CP1251"},  // five letters: no GBK reading
+        {"KOI8-R", {"Первый канал", "Россия 1"}, "KOI8-R"},
         {"KOI8-R", {"Маяк", "Радио России"}, "KOI8-R"},
         {"CP1253", {"ΕΡΤ Ειδήσεις", "Βουλή Τηλεόραση", "Κρήτη TV"}, "CP1253"},
+        {"CP1253", {"ΣΚΑΪ", "Alpha Κύπρου", "Ωμέγα"}, "CP1253"},
         {"CP1254", {"Şimdi Haber Kanalı", "Sözcü TV", "Habertürk"}, "CP1254"},
         {"CP1254", {"Şimdi Haber Kanalı"}, "CP1254"},
         {"CP1255", {"כאן 11", "חדשות 12", "ערוץ הכנסת"}, "CP1255"},
+        {"CP1255", {"ערוץ 14", "i24 חדשות"}, "CP1255"},
         {"CP1256", {"الجزيرة", "سكاي نيوز عربية", "Télé Liban"}, "CP1256"},
+        {"CP1256", {"Télé Maroc", "الأولى"}, "CP1256"},
         {"CP1250", {"Česká televize", "ČT24", "Óčko"}, "CP1250"},
         {"CP1250", {"Telewizja Łódź", "Wiadomości"}, "CP1250"},
+        {"CP1250", {"Markíza", "JOJ Šport", "Ťažké časy"}, "CP1250"},  // a byte CP1252 lacks
+        {"CP1250", {"Ştirile Pro TV", "Televiziunea Română"}, "CP1250"},
         {"CP1250", {"M1 Híradó", "Első Magyar"}, "CP1252"},
         {"CP1252", {"Télévision Française", "Canal Açores", "Österreich Eins"}, "CP1252"},
         {"CP1252", {"TV 2 Østjylland", "Sjónvarp Símans", "Rai Più"}, "CP1252"},
+        {"CP1252", {"Þjóðvarpið", "RÚV 2"}, "CP1252"},
+        {"CP1252", {"Suvarna News 24×7", "Zee 24×7", "Aaj Tak 24×7"}, "CP1252"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.names[0] + " in " + c.page);
