@@ -3,6 +3,7 @@
 // MultiByteToWideChar); the build picks one.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 enum { VQPLP_CHARSET_OK = 0, VQPLP_CHARSET_FAIL = 1, VQPLP_CHARSET_NOMEM = 2 };
 
@@ -18,3 +19,9 @@ int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size
 // Whether vqplp_charset_to_utf8 knows the character set source_name (false
 // for a null or empty name), without converting anything.
 bool vqplp_charset_known(const char *source_name);
+
+// The character of each byte from 0x80 up in the single-byte character set
+// source_name: chars[b - 0x80] is its code point, 0 where the set has none
+// for it (a byte it refuses, or one that only begins a longer sequence). False
+// for a set it does not know. Nothing is allocated.
+bool vqplp_charset_high_chars(const char *source_name, uint32_t chars[128]);

@@ -136,18 +136,20 @@ int wide_to_utf8(const wchar_t *wide, int units, char **out, size_t *out_len) {
     return hand_out(buf, static_cast<size_t>(need), out, out_len);
 }
 
-// Windows maps the five bytes that code page 1252 leaves undefined to C1
-// controls; the decoder treats them as invalid, so that text which is not
-// CP1252 falls through to Latin-1 on every platform alike.
-bool has_cp1252_hole(const unsigned char *in, size_t len) {
-    for (size_t i = 0; i < len; ++i)
-        if (in[i] == 0x81 || in[i] == 0x8D || in[i] == 0x8F || in[i] == 0x90 || in[i] == 0x9D) return true;
+// Windows maps the bytes that its code pages 1250 to 1258 leave undefined
+// (0x81 of CP1252, say) to C1 controls; the decoder treats them as invalid,
+// as iconv does, so that text which is not in such a code page falls through
+// to the next one on every platform alike.
+bool is_hole(UINT cp, wchar_t w) { return cp >= 1250 && cp <= 1258 && w >= 0x80 && w <= 0x9F; }
+
+bool has_hole(UINT cp, const wchar_t *wide, int units) {
+    for (int i = 0; i < units; ++i)
+        if (is_hole(cp, wide[i])) return true;
     return false;
 }
 
 int from_code_page(UINT cp, const unsigned char *in, size_t len, char **out, size_t *out_len) {
     if (len > INT_MAX) return VQPLP_CHARSET_NOMEM;
-    if (cp == 1252 && has_cp1252_hole(in, len)) return VQPLP_CHARSET_FAIL;
     auto src = reinterpret_cast<const char *>(in);
     int n = static_cast<int>(len);
     int units = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, src, n, nullptr, 0);
@@ -155,7 +157,7 @@ int from_code_page(UINT cp, const unsigned char *in, size_t len, char **out, siz
     auto *wide = static_cast<wchar_t *>(vq_malloc(static_cast<size_t>(units) * sizeof(wchar_t)));
     if (!wide) return VQPLP_CHARSET_NOMEM;
     int rc = VQPLP_CHARSET_FAIL;
-    if (MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, src, n, wide, units) == units)
+    if (MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, src, n, wide, units) == units && !has_hole(cp, wide, units))
         rc = wide_to_utf8(wide, units, out, out_len);
     vq_free(wide);
     return rc;
@@ -164,6 +166,19 @@ int from_code_page(UINT cp, const unsigned char *in, size_t len, char **out, siz
 }  // namespace
 
 bool vqplp_charset_known(const char *source_name) { return source_name && lookup(source_name) != 0; }
+
+bool vqplp_charset_high_chars(const char *source_name, uint32_t chars[128]) {
+    UINT code = source_name ? lookup(source_name) : 0;
+    if (code == 0) return false;
+    bool utf16 = code == kUtf16Le || code == kUtf16Be;  // one byte is half a unit
+    for (unsigned b = 0; b < 128; ++b) {
+        char byte = static_cast<char>(0x80 + b);
+        wchar_t w = 0;
+        bool one = !utf16 && MultiByteToWideChar(code, MB_ERR_INVALID_CHARS, &byte, 1, &w, 1) == 1;
+        chars[b] = one && !is_hole(code, w) ? w : 0;
+    }
+    return true;
+}
 
 int vqplp_charset_to_utf8(const char *source_name, const unsigned char *in, size_t len, char **out,
                           size_t *out_len) {

@@ -41,12 +41,12 @@ constexpr Alias kAliases[] = {
 
 struct Fallback {
     const char *source;
-    const char *warning;
+    const char *label;  // as the warning names it
 };
 
-constexpr Fallback kGbk = {"GBK", "encoding: GBK fallback"};
-constexpr Fallback kCp1252 = {"CP1252", "encoding: CP1252 fallback"};
-constexpr Fallback kLatin1 = {"ISO-8859-1", "encoding: latin1 fallback"};
+constexpr Fallback kGbk = {"GBK", "GBK"};
+constexpr Fallback kCp1252 = {"CP1252", "CP1252"};
+constexpr Fallback kLatin1 = {"ISO-8859-1", "latin1"};
 // The order tried: GBK first unless the bytes read more plausibly as Western
 // text (GBK takes most byte pairs of Latin-1 text, as the wrong characters).
 // The Western order has no GBK: Latin-1, which takes any bytes, ends it.
@@ -110,18 +110,26 @@ int copy_bytes(const unsigned char *bytes, size_t len, bool has_nul) {
     return VQPLP_OK;
 }
 
-// Bytes that are not UTF-8: the first legacy character set that takes them.
+// VQPLP_OK when f gave the text (with its warning), VQPLP_E_DECODE when it
+// does not take the bytes, or VQPLP_E_NOMEM.
+int try_fallback(const Fallback &f, const unsigned char *bytes, size_t len) {
+    int rc = convert(f.source, bytes, len);
+    if (rc == VQPLP_CHARSET_NOMEM) return VQPLP_E_NOMEM;
+    if (rc != VQPLP_CHARSET_OK) return VQPLP_E_DECODE;
+    warnf("encoding: %s fallback", f.label);
+    return VQPLP_OK;
+}
+
+// Bytes that are not UTF-8: the code page they read in most plausibly when
+// one stands out, else the first of the GBK and Western ones that takes them.
 int decode_fallback(const unsigned char *bytes, size_t len) {
+    const char *page = likely_code_page(bytes, len);
+    int rc = page ? try_fallback(Fallback{page, page}, bytes, len) : VQPLP_E_DECODE;
+    if (rc != VQPLP_E_DECODE) return rc;
     std::span<const Fallback> order = kChineseFirst;
     if (reads_as_western(bytes, len)) order = kWesternFirst;
-    for (const Fallback &f : order) {
-        int rc = convert(f.source, bytes, len);
-        if (rc == VQPLP_CHARSET_NOMEM) return VQPLP_E_NOMEM;
-        if (rc == VQPLP_CHARSET_OK) {
-            warnf("%s", f.warning);
-            return VQPLP_OK;
-        }
-    }
+    for (const Fallback &f : order)
+        if ((rc = try_fallback(f, bytes, len)) != VQPLP_E_DECODE) return rc;
     warnf("encoding: copied bytes as-is");
     return copy_bytes(bytes, len, std::memchr(bytes, '\0', len) != nullptr);
 }

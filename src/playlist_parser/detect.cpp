@@ -30,17 +30,49 @@ bool starts_a_line(std::string_view w, std::string_view needle) {
     return false;
 }
 
-// Whether w has "#EXTINF" lines and all of them are HLS segments: none with
-// what IPTV lists write and HLS never does, a negative duration or attributes.
-bool has_only_segments(std::string_view w) {
-    bool any = false;
-    for (size_t at = w.find("#EXTINF:"); at != w.npos; at = w.find("#EXTINF:", at + 1)) {
-        std::string_view line = w.substr(at + 8);
-        line = line.substr(0, line.find_first_of("\r\n"));
-        if (trimmed(line).substr(0, 1) == "-" || contains(line, "=\"")) return false;
-        any = true;
+// What an "#EXTINF" line of a channel list writes after its colon and an HLS
+// segment's never does: a negative duration, or an attribute (name="value").
+bool is_channel_info(std::string_view info) {
+    if (trimmed(info).substr(0, 1) == "-") return true;
+    for (size_t eq = info.find('='); eq != info.npos; eq = info.find('=', eq + 1))
+        if (quote_after(info, eq) != info.npos) return true;
+    return false;
+}
+
+// Whether the line begins with a URI scheme and "://".
+bool is_absolute_url(std::string_view line) {
+    size_t i = 0;
+    while (i < line.size() && (vq_is_alnum(line[i]) || line[i] == '+' || line[i] == '-' || line[i] == '.')) ++i;
+    return i > 0 && vq_is_alpha(line[0]) && line.substr(i, 3) == "://";
+}
+
+// The first line of s that is neither blank nor a tag: an entry's location.
+std::string_view next_location(std::string_view s) {
+    for (size_t at = 0; at < s.size();) {
+        size_t end = s.find_first_of("\r\n", at);
+        std::string_view line = trimmed(s.substr(at, end == s.npos ? s.npos : end - at));
+        if (!line.empty() && line.front() != '#') return line;
+        at = end == s.npos ? s.size() : end + 1;
     }
-    return any;
+    return {};
+}
+
+struct Entries {
+    bool any = false;
+    bool channel = false;   // one reads as a channel (is_channel_info)
+    bool absolute = false;  // one's location is an absolute URL
+};
+
+Entries read_entries(std::string_view w) {
+    Entries e;
+    for (size_t at = w.find("#EXTINF:"); at != w.npos; at = w.find("#EXTINF:", at + 1)) {
+        std::string_view rest = w.substr(at + 8);
+        size_t end = rest.find_first_of("\r\n");
+        e.any = true;
+        e.channel = e.channel || is_channel_info(rest.substr(0, end));
+        e.absolute = e.absolute || (end != rest.npos && is_absolute_url(next_location(rest.substr(end))));
+    }
+    return e;
 }
 
 bool looks_cue(std::string_view w) {
@@ -83,18 +115,25 @@ int stream_line(std::string_view line) {
 
 }  // namespace
 
-// "#EXT-X-VERSION" is HLS's own tag too, but some IPTV lists copy it into
-// their header, so alone it marks HLS only when the entries are segments.
+// A text is HLS when it holds an HLS tag and its entries are segments. A
+// channel list may hold a few lines pasted from a manifest, but a segment
+// never has a negative duration or attributes, and a media playlist whose
+// segments have absolute locations still has "#EXT-X-TARGETDURATION" (a
+// master playlist has no "#EXTINF" at all). "#EXT-X-VERSION" is HLS's own tag
+// too, but some IPTV lists copy it into their header, so alone it marks HLS
+// only when there are segments.
 int looks_hls(const char *text, size_t len) {
     std::string_view w = head_window(text, len, kHeadWindow);
-    bool version = false;
+    bool tag = false, version = false;
     for (size_t at = w.find("#EXT-X-"); at != w.npos; at = w.find("#EXT-X-", at + 1)) {
-        std::string_view tag = w.substr(at + 7);
-        for (std::string_view t : kHlsTags)
-            if (tag.substr(0, t.size()) == t) return 1;
-        version = version || tag.substr(0, 7) == "VERSION";
+        std::string_view name = w.substr(at + 7);
+        for (std::string_view t : kHlsTags) tag = tag || name.substr(0, t.size()) == t;
+        version = version || name.substr(0, 7) == "VERSION";
     }
-    return version && has_only_segments(w);
+    if (!tag && !version) return 0;
+    Entries e = read_entries(w);
+    if (e.channel || (e.absolute && !contains(w, "#EXT-X-TARGETDURATION"))) return 0;
+    return tag || e.any;
 }
 
 int32_t sniff(const char *text, size_t len) {

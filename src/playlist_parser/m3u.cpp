@@ -133,6 +133,17 @@ void skip_separators(std::string_view s, size_t *i) {
     while (*i < s.size() && (vq_is_space(s[*i]) || s[*i] == ',')) ++*i;
 }
 
+// Where the value of the key that ends at s[stop] starts: right after its
+// "=", or at a double quote that follows the "=" after white space, as lists
+// write name = "value"; npos when the key has no "=" of its own.
+size_t value_start(std::string_view s, size_t stop) {
+    size_t eq = stop;
+    skip_ws(s, &eq);
+    size_t quote = eq < s.size() && s[eq] == '=' ? quote_after(s, eq) : s.npos;
+    if (quote != s.npos) return quote;
+    return s[stop] == '=' ? stop + 1 : s.npos;
+}
+
 void read_attrs(M3uState &st, std::string_view region) {
     size_t i = 0;
     while (st.attr_count < kMaxAttrs) {
@@ -140,12 +151,13 @@ void read_attrs(M3uState &st, std::string_view region) {
         if (i >= region.size()) return;
         size_t stop = key_end(region, i);
         if (stop >= region.size()) return;  // a last word without "="
-        if (stop == i || region[stop] != '=') {
+        size_t value = stop == i ? region.npos : value_start(region, stop);
+        if (value == region.npos) {
             i = token_end(region, i);  // not a pair: drop the token
             continue;
         }
         std::string_view key = region.substr(i, stop - i);
-        i = stop + 1;
+        i = value;
         st.attrs[st.attr_count++] = Pair{key, read_value(region, &i)};
     }
 }

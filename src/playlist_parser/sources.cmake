@@ -10,6 +10,7 @@ qvx_subsystem(qvx_parser
   playlist_parser/text.cpp
   playlist_parser/decode.cpp
   playlist_parser/codepage_guess.cpp
+  playlist_parser/codepage_letters.cpp
   playlist_parser/detect.cpp
   playlist_parser/dispatch.cpp
   playlist_parser/m3u.cpp

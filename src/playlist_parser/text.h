@@ -41,6 +41,14 @@ inline void skip_ws(std::string_view s, size_t *i) {
     while (*i < s.size() && vq_is_space(s[*i])) ++*i;
 }
 
+// The double quote that follows the "=" at s[eq] after white space, or npos:
+// where the value of an attribute written name = "value" starts.
+inline size_t quote_after(std::string_view s, size_t eq) {
+    size_t i = eq + 1;
+    skip_ws(s, &i);
+    return i < s.size() && s[i] == '"' ? i : std::string_view::npos;
+}
+
 // "" for empty; unchanged without a leading quote; otherwise the text between
 // the first and the last quote (or after the only one).
 std::string_view strip_quotes(std::string_view s);

@@ -2,10 +2,12 @@
 // the fallbacks for bytes that are not UTF-8.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
 #include "common/alloc.h"
+#include "common/utf8.h"
 #include "parser_test_util.h"
 #include "text_check.h"
 
@@ -48,6 +50,7 @@ TEST(ParserDecode, DecodesToUtf8) {
         {"cp1252 named", "\x80", "windows-1252", "\xE2\x82\xAC", nullptr},
         {"latin1 named", "\x80", "latin1", "\xC2\x80", nullptr},
         {"koi8-r passed through", "\xC1", "KOI8-R", "\xD0\xB0", nullptr},
+        {"cp1255 keeps its last letter", "\xE0", "CP1255", "\xD7\x90", nullptr},
         {"empty name is automatic", "abc", "", "abc", nullptr},
         {"overlong form passes", "\xC0\x80", nullptr, std::string("\xC0\x80", 2), nullptr},
         {"utf-16 without mark copied", std::string("a\0b\0", 4), nullptr, std::string("a\0b\0", 4), nullptr},
@@ -108,6 +111,93 @@ TEST(ParserDecode, ALeadOver256DecidesTheCodePage) {
     }
 }
 
+namespace {
+
+// A UTF-8 text in a single-byte code page, by the parser's own reading of
+// each byte in that code page.
+std::string encode(const std::string &utf8, const char *page) {
+    std::map<std::string, char> byte_of;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        if (parse(std::string(1, static_cast<char>(b)), VQPLP_FMT_STREAMING_LIST, page) == 0)
+            byte_of[decoded()] = static_cast<char>(b);
+    std::string out;
+    for (size_t i = 0, n = 1; i < utf8.size(); i += n) {
+        n = vq_utf8_lead_len(static_cast<unsigned char>(utf8[i]));
+        out += n == 1 ? utf8.substr(i, 1) : std::string(1, byte_of.at(utf8.substr(i, n)));
+    }
+    return out;
+}
+
+std::string playlist_of(const std::vector<std::string> &names) {
+    std::string text = "#EXTM3U\n";
+    for (const std::string &name : names) text += "#EXTINF:-1," + name + "\nhttp://a/\n";
+    return text;
+}
+
+}  // namespace
+
+// Names saved in a legacy code page read in the one they read most plausibly
+// in; one telling letter is too little to leave CP1252.
+TEST(ParserDecode, LegacyCodePageByLikelihood) {
+    const struct {
+        const char *page;  // the names are saved in
+        std::vector<std::string> names;
+        const char *read_as;
+    } cases[] = {
+        {"CP1251", {"Маяк", "Северный Флот", "Радио России"}, "CP1251"},
+        {"CP1251", {"Маяк"}, "CP1251"},
+        {"CP1251", {"Україна 24", "Київ", "Перший"}, "CP1251"},
+        {"CP1251", {"РТС", "Прва", "Јединство"}, "CP1251"},
+        {"CP1251", {"Хузур ТВ"}, "CP1251"},  // five letters: no GBK reading
+        {"KOI8-R", {"Первый канал", "Россия 1"}, "KOI8-R"},
+        {"KOI8-R", {"Маяк", "Радио России"}, "KOI8-R"},
+        {"CP1253", {"ΕΡΤ Ειδήσεις", "Βουλή Τηλεόραση", "Κρήτη TV"}, "CP1253"},
+        {"CP1253", {"ΣΚΑΪ", "Alpha Κύπρου", "Ωμέγα"}, "CP1253"},
+        {"CP1254", {"Şimdi Haber Kanalı", "Sözcü TV", "Habertürk"}, "CP1254"},
+        {"CP1254", {"Şimdi Haber Kanalı"}, "CP1254"},
+        {"CP1255", {"כאן 11", "חדשות 12", "ערוץ הכנסת"}, "CP1255"},
+        {"CP1255", {"ערוץ 14", "i24 חדשות"}, "CP1255"},
+        {"CP1256", {"الجزيرة", "سكاي نيوز عربية", "Télé Liban"}, "CP1256"},
+        {"CP1256", {"Télé Maroc", "الأولى"}, "CP1256"},
+        {"CP1250", {"Česká televize", "ČT24", "Óčko"}, "CP1250"},
+        {"CP1250", {"Telewizja Łódź", "Wiadomości"}, "CP1250"},
+        {"CP1250", {"Markíza", "JOJ Šport", "Ťažké časy"}, "CP1250"},  // a byte CP1252 lacks
+        {"CP1250", {"Ştirile Pro TV", "Televiziunea Română"}, "CP1250"},
+        {"CP1250", {"M1 Híradó", "Első Magyar"}, "CP1252"},
+        {"CP1252", {"Télévision Française", "Canal Açores", "Österreich Eins"}, "CP1252"},
+        {"CP1252", {"TV 2 Østjylland", "Sjónvarp Símans", "Rai Più"}, "CP1252"},
+        {"CP1252", {"Þjóðvarpið", "RÚV 2"}, "CP1252"},
+        {"CP1252", {"Suvarna News 24×7", "Zee 24×7", "Aaj Tak 24×7"}, "CP1252"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.names[0] + " in " + c.page);
+        std::string bytes = encode(playlist_of(c.names), c.page);
+        ASSERT_EQ(parse(bytes, VQPLP_FMT_AUTO, c.read_as), 0);
+        std::string want = decoded();
+        ASSERT_EQ(parse(bytes), 0);
+        EXPECT_EQ(decoded(), want);
+        EXPECT_EQ(warnings()[0], std::string("encoding: ") + c.read_as + " fallback");
+    }
+}
+
+// Only the first 4,096 bytes from 0x80 up are looked at: a Cyrillic name
+// after that many lone symbols is not seen.
+TEST(ParserDecode, TheGuessLooksAt4096BytesFrom0x80) {
+    const struct {
+        size_t symbols;
+        const char *warning;
+    } cases[] = {{4095, "encoding: CP1251 fallback"},
+                 {4096, "encoding: CP1252 fallback"},
+                 {4097, "encoding: CP1252 fallback"},
+                 {1 << 20, "encoding: CP1252 fallback"}};
+    for (const auto &c : cases) {
+        std::string text;
+        for (size_t i = 0; i < c.symbols; ++i) text += "\xA9 ";
+        ASSERT_EQ(parse(text + encode("Маяк", "CP1251"), VQPLP_FMT_STREAMING_LIST), 0) << c.symbols;
+        EXPECT_EQ(warnings()[0], c.warning) << c.symbols;
+    }
+}
+
 TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
     const struct {
         std::string input;
@@ -117,6 +207,7 @@ TEST(ParserDecode, FailuresSetTheErrorAndKeepNoText) {
         {"abc", "NO-SUCH-CHARSET-42", "iconv NO-SUCH-CHARSET-42 fail"},
         {"\xFF", "utf-16be", "iconv UTF-16BE fail"},
         {"\x81", "GBK", "iconv GBK fail"},
+        {"a\x98", "CP1251", "iconv CP1251 fail"},
         {"\xFF\xFE"
          "a",
          nullptr, "utf16le fail"},

@@ -26,6 +26,13 @@ TEST(ParserDetect, SniffsFormats) {
         {"version tag and segments", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:10.0,\nseg0.ts\n", 1},
         {"version tag in a channel list", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:-1,A\nhttp://a/\n", 0},
         {"version tag, entries with attributes", "#EXTM3U\n#EXT-X-VERSION:3\n#EXTINF:0 tvg-id=\"a\",A\nhttp://a/\n", 0},
+        // lines pasted from a manifest into a channel list are skipped
+        {"master lines among channels", "#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n#EXT-X-STREAM-INF:BANDWIDTH=1\nb.m3u8\n", 0},
+        {"hls tags among attributes", "#EXTM3U\n#EXTINF:0 tvg-id = \"a\",A\nhttp://a/\n#EXT-X-TARGETDURATION:9\n", 0},
+        {"absolute locations, no target duration", "#EXTM3U\n#EXTINF:0,A\n#EXT-X-KEY:NONE\n\nrtmp://a/1\n", 0},
+        {"segments at absolute locations", "#EXTM3U\n#EXT-X-TARGETDURATION:9\n#EXTINF:9.0,\nhttp://a/s.ts\n", 1},
+        {"master playlist at absolute locations", "#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nhttp://a/low.m3u8\n", 1},
+        {"segments after a comment", "#EXTM3U\n#EXT-X-MEDIA-SEQUENCE:1\n#EXTINF:10,\n# c\nseg.ts\n", 1},
         {"comment before header", "# by someone\n#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n", 0},
         {"misspelt header", "/#EXTM3U\n#EXTINF:-1,A\nhttp://a/\n", 0},
         {"no header", "  #EXTINF:-1,A\nhttp://a/\n", 0},
@@ -87,6 +94,17 @@ TEST(ParserDetect, DispatchResults) {
     }
     parse("http://a/\n", 7);
     EXPECT_STREQ(vqplp_format_name(vqplp_detected_format()), "unknown");
+}
+
+// The smallest list that was refused over a pasted master playlist line.
+TEST(ParserDetect, ChannelsAroundPastedHlsLinesAreListed) {
+    ASSERT_EQ(parse("#EXTM3U\n#EXTINF:-1,A\nhttp://a.example/1\n#EXTINF:-1,B\n#EXT-X-STREAM-INF:BANDWIDTH=1\n"
+                    "http://a.example/2.m3u8\n"),
+              0);
+    ASSERT_EQ(vqplp_item_count(), 2);
+    EXPECT_STREQ(vqplp_item_title(1), "B");
+    EXPECT_STREQ(vqplp_item_location(1), "http://a.example/2.m3u8");
+    EXPECT_EQ(warnings(), std::vector<std::string>{"m3u: ignored tag"});
 }
 
 TEST(ParserDetect, NullBytes) {

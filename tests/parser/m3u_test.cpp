@@ -60,6 +60,10 @@ TEST(ParserM3u, ExtinfLines) {
         {"#EXTINF:1 trailing", "", 1000, {}},
         {"#EXTINF:1 end=", "", 1000, {{"end", ""}}},
         {"#EXTINF:1 a=\"x\" , spaced title ", "spaced title", 1000, {{"a", "x"}}},
+        // spaces around "=" before a quoted value
+        {"#EXTINF: -1 tvg-id = \"x\" group-title = \"News\",Name", "Name", -1,
+         {{"tvg-id", "x"}, {"group-title", "News"}}},
+        {"#EXTINF:1 a =\"x\" b=\t\"y\" c = z d= w,T", "T", 1000, {{"a", "x"}, {"b", "y"}, {"d", ""}}},
         // a stray comma before the keys: they are still keys
         {"#EXTINF:-1,tvg-id=\"CCTV1\" group-title=\"CCTV\",CCTV1", "CCTV1", -1,
          {{"tvg-id", "CCTV1"}, {"group-title", "CCTV"}}},

@@ -223,7 +223,7 @@ int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grou
     channel c{};
     if (!store_text(p, e.location, &c.location)) return -1;
     sv location = pl_text(p, c.location);
-    if (!vqiptv_uri_is_absolute_n(location.data(), location.size())) {
+    if (!vqiptv_uri_is_playable_n(location.data(), location.size())) {
         p->arena_len = mark;  // nothing of a skipped entry stays
         return 0;
     }

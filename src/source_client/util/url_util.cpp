@@ -1,6 +1,7 @@
 #include "source_client/util/url_util.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "common/ascii.h"
 #include "common/byte_scan.h"
@@ -85,6 +86,17 @@ int vqiptv_uri_is_absolute_n(const char *s, size_t len) {
     if (n == 0 || n + 1 == len || holds_control(s, len)) return 0;
     if (len < n + 3 || s[n + 1] != '/' || s[n + 2] != '/') return 1;
     return authority_ok(s + n + 3, s + len);
+}
+
+// Every network stream names its host after "//" (rtp://@239.0.0.1:5000
+// too); a local file, a torrent or an Ace Stream id may go without one.
+int vqiptv_uri_is_playable_n(const char *s, size_t len) {
+    if (!vqiptv_uri_is_absolute_n(s, len)) return 0;
+    size_t n = scheme_len_n(s, len);
+    if (len >= n + 3 && s[n + 1] == '/' && s[n + 2] == '/') return 1;
+    for (std::string_view opaque : {"file", "magnet", "acestream"})
+        if (vq_ieq({s, n}, opaque)) return 1;
+    return 0;
 }
 
 int vqiptv_url_is_http(const char *s) {

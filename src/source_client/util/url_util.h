@@ -20,6 +20,11 @@ uint64_t vqiptv_now_ms();
 int vqiptv_uri_is_absolute(const char *s);
 // The same over the n bytes at s (which need no terminator).
 int vqiptv_uri_is_absolute_n(const char *s, size_t n);
+// Whether the n bytes at s are a playlist location players open: an absolute
+// URI whose scheme "//" follows, or one of file:, magnet: and acestream:,
+// which players also open without. A ClearKey "keyid:key" line, or another
+// word before a colon, is none.
+int vqiptv_uri_is_playable_n(const char *s, size_t n);
 int vqiptv_url_is_http(const char *s);
 // Copy of url without user information, query and fragment ("?<redacted>"
 // marks where they were); always terminated within cap bytes.

@@ -3,12 +3,13 @@
 // served by the fake transport: none with #EXTINF entries is refused, the
 // root lists, every group lists, every listed channel resolves by its id to
 // its own stream (before any header suffix), every entry the parser reads
-// with an absolute location is listed (a duplicate by the location of the
+// at a location players open is listed (a duplicate by the location of the
 // channel it repeats), and every document answered for a playlist still
 // hashes to its checked-in digest.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -54,7 +55,8 @@ std::vector<std::string> absolute_locations(const std::string &body) {
     std::vector<std::string> found;
     if (vqplp_parse(body.data(), body.size(), -1) == 0)
         for (int32_t i = 0; i < vqplp_item_count(); i++)
-            if (const char *loc = vqplp_item_location(i); loc && vqiptv_uri_is_absolute(loc)) found.emplace_back(loc);
+            if (const char *loc = vqplp_item_location(i); loc && vqiptv_uri_is_playable_n(loc, std::strlen(loc)))
+                found.emplace_back(loc);
     vqplp_clear();
     return found;
 }

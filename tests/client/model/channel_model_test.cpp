@@ -36,6 +36,10 @@ const model_case kCases[] = {
     {"relative and empty locations are skipped",
      "#EXTM3U\n#EXTINF:-1,Rel\nchannel.ts\n#EXTINF:-1,Abs\nrtmp://h/app\n#EXTINF:-1,Host with space\nhttp://a b/\n",
      "Abs@-", "[0]", 2, 0},
+    {"a ClearKey key line left after a #KODIPROP is no channel",
+     "#EXTM3U\n#KODIPROP:inputstream.adaptive.license_type=clearkey\n#EXTINF:-1,A\nhttp://a/1.mpd\n"
+     "f8c2ec548c274b54b3837f310750fe58:091ae11a6e5ff22e60b405953a58e40f\n",
+     "A@-", "[0]", 1, 0},
     {"no group-title anywhere: flat", "#EXTM3U\n#EXTINF:-1,A\nhttp://a/1\n#EXTINF:-1,B\nhttp://a/2\n", "A@- B@-",
      "[0,1]", 0, 0},
     {"one group-title sends the others to Other, placed at its first channel",
