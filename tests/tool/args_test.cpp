@@ -58,6 +58,17 @@ TEST(Args, UserAgentAndHeadersGoWithTheNetwork) {
     EXPECT_EQ(parse({"groups", "--settings", "{}", "--header", "A: b"}, settings), rule);
 }
 
+TEST(Args, PlayHandsTheWordsAfterItsArgumentToThePlayer) {
+    Options o;
+    ASSERT_EQ(parse({"play", "--player-arg=-a", "x", "--", "--fs", "-b"}, o), "");
+    EXPECT_EQ(o.operands, std::vector<std::string>{"x"});
+    EXPECT_EQ(o.player_args, (std::vector<std::string>{"-a", "--fs", "-b"}));
+    Options first;
+    ASSERT_EQ(parse({"play", "--", "--x--", "--fs"}, first), "");
+    EXPECT_EQ(first.operands, std::vector<std::string>{"--x--"});
+    EXPECT_EQ(first.player_args, std::vector<std::string>{"--fs"});
+}
+
 TEST(Args, HelpWinsAndVersionStandsAlone) {
     Options help, version;
     ASSERT_EQ(parse({"-h", "play", "a", "b"}, help), "");
@@ -113,6 +124,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{{"validate", "--charset", "gbk"}, "option --charset is not accepted by validate"},
                     Refused{{"resolve", "x", "--player", "mpv", "--json"}, "exclude each other"},
                     Refused{{"play", "x", "--json"}, "option --json is not accepted by play"},
-                    Refused{{"play", "x", "--player", "totem"}, "unknown player"}));
+                    Refused{{"play", "x", "--player", "totem"}, "unknown player"},
+                    Refused{{"play", "x", "y", "--", "z"}, "play takes 1 argument(s), 2 given"},
+                    Refused{{"resolve", "x", "--player-arg", "--fs"}, "--player-arg goes with --player"},
+                    Refused{{"groups", "--player-arg", "--fs"}, "option --player-arg is not accepted by groups"},
+                    Refused{{"groups", "--json=yes"}, "option --json takes no value"}));
 
 }  // namespace

@@ -25,22 +25,24 @@ const std::string kPlaylist =
 
 std::string playlist() { return temp_file("named.m3u", kPlaylist); }
 
-// A folder holding a stand-in for each player that prints its arguments,
-// one a line.
-std::string player_folder() {
-    std::string dir = testing::TempDir() + std::to_string(getpid()) + ".players";
+// What a stand-in player does: print its arguments, one a line.
+constexpr const char *kEcho = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\n";
+
+// A folder holding a stand-in for each player that runs script.
+std::string player_folder(const std::string &script = kEcho) {
+    static int folders = 0;
+    std::string dir = testing::TempDir() + std::to_string(getpid()) + ".players" + std::to_string(folders++);
     std::filesystem::create_directories(dir);
     for (const char *name : {"mpv", "ffplay", "vlc"}) {
         std::string path = dir + "/" + name;
-        std::ofstream(path) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\n";
+        std::ofstream(path) << script;
         ::chmod(path.c_str(), 0755);
     }
     return dir;
 }
 
 ToolRun play(std::vector<std::string> args, const std::string &path) {
-    args.insert(args.begin(), "play");
-    args.insert(args.end(), {"--file", playlist()});
+    args.insert(args.begin(), {"play", "--file", playlist()});
     return run_tool(args, {"PATH=" + path});
 }
 
@@ -80,7 +82,7 @@ TEST(ToolPlay, ThePlayerGetsItsWordsWithoutAShell) {
              "http://o\nhttp://h/4.m3u8\n",
          ""},
         {"ffplay",
-         "-user_agent\n" + agent + "\n-referer\nhttp://r/?a=1&b=$(id)\n-headers\nOrigin: http://o\nhttp://h/4.m3u8\n",
+         "-autoexit\n-user_agent\n" + agent + "\n-referer\nhttp://r/?a=1&b=$(id)\n-headers\nOrigin: http://o\nhttp://h/4.m3u8\n",
          ""},
         {"vlc", "http://h/4.m3u8\n:http-user-agent=" + agent + "\n:http-referrer=http://r/?a=1&b=$(id)\n",
          "vqiptv: vlc cannot send the header Origin (mpv and ffplay can)\n"},
@@ -95,13 +97,48 @@ TEST(ToolPlay, ThePlayerGetsItsWordsWithoutAShell) {
     EXPECT_FALSE(std::filesystem::exists("pwned"));
 }
 
-TEST(ToolPlay, NoPlayerFoundNamesWhatWasLookedFor) {
-    ToolRun any = play({"Hostile"}, "/nonexistent");
-    EXPECT_EQ(any.exit, 3);
-    EXPECT_EQ(any.err, "vqiptv: no player found (looked for mpv, ffplay, vlc on PATH)\n");
-    ToolRun named = play({"Hostile", "--player", "vlc"}, "/nonexistent");
-    EXPECT_EQ(named.exit, 3);
-    EXPECT_EQ(named.err, "vqiptv: no player found (looked for vlc on PATH)\n");
+// Words of the caller's own reach the player after the options the tool
+// always gives it and before the headers and the stream.
+TEST(ToolPlay, ThePlayersOwnOptionsPassThrough) {
+    const std::string path = player_folder() + ":/usr/bin:/bin";
+    struct {
+        std::vector<std::string> args;
+        const char *first_words;
+    } cases[] = {
+        {{"Hostile", "--player", "mpv", "--player-arg", "--fs", "--player-arg=--volume=5"}, "--fs\n--volume=5\n"},
+        {{"Hostile", "--player", "mpv", "--", "--fs", "Hostile"}, "--fs\nHostile\n"},
+        {{"--player", "ffplay", "--", "Hostile", "-fs"}, "-autoexit\n-fs\n-user_agent\n"},
+        {{"--player-arg", "a b", "Hostile", "--player", "vlc", "--", "--fullscreen"}, "a b\n--fullscreen\nhttp://"},
+    };
+    for (const auto &c : cases) {
+        ToolRun r = play(c.args, path);
+        EXPECT_EQ(r.exit, 0) << c.args[0] << ": " << r.err;
+        EXPECT_EQ(r.out.rfind(c.first_words, 0), 0u) << r.out;
+    }
+    ToolRun line = run_tool({"resolve", "Hostile", "--file", playlist(), "--player", "mpv", "--player-arg=--fs"});
+    EXPECT_EQ(line.out.rfind("mpv --fs --user-agent=", 0), 0u) << line.out;
+}
+
+// How a player's run ends becomes the tool's status, with a message on a failure.
+TEST(ToolPlay, APlayerThatFailsOrIsMissingHasItsOwnStatus) {
+    struct {
+        std::string script, path;
+        std::vector<std::string> args;
+        int exit;
+        std::string err;
+    } cases[] = {
+        {kEcho, "", {"Hostile"}, 0, ""},
+        {"#!/bin/sh\nexit 2\n", "", {"Hostile"}, 10, "vqiptv: mpv ended with status 2\n"},
+        {"#!/bin/sh\nkill -9 $$\n", "", {"Hostile", "--player", "ffplay"}, 10, "vqiptv: ffplay ended by signal 9\n"},
+        {"#!/nonexistent/sh\n", "", {"Hostile"}, 11, "vqiptv: cannot run mpv: No such file or directory\n"},
+        {kEcho, "/nonexistent", {"Hostile"}, 11, "vqiptv: no player found (looked for mpv, ffplay, vlc on PATH)\n"},
+        {kEcho, "/nonexistent", {"Hostile", "--player", "vlc"}, 11, "vqiptv: no player found (looked for vlc on PATH)\n"},
+    };
+    for (const auto &c : cases) {
+        ToolRun r = play(c.args, c.path.empty() ? player_folder(c.script) : c.path);
+        EXPECT_EQ(r.exit, c.exit) << c.script;
+        EXPECT_EQ(r.err, c.err) << c.script;
+    }
 }
 
 }  // namespace

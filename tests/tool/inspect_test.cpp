@@ -1,6 +1,7 @@
-// The parser's view of local files: CUE sheets, forced formats, and warnings
-// summed up by kind.
+// The parser's view of local files: CUE sheets, forced formats, gzip files,
+// and warnings summed up by kind.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -56,6 +57,47 @@ TEST(ToolInspect, ParsesAsTheFormatAsked) {
     ToolRun as_cue = run_tool({"inspect", temp_file("s.m3u", "#EXTM3U\n#EXTINF:-1,A\nhttp://a.example/a\n"), "--format",
                                "cue", "--json"});
     EXPECT_NE(as_cue.out.find("\"format\":\"cue\""), std::string::npos) << as_cue.out;
+}
+
+// bytes as one gzip member.
+std::string gzip(const std::string &bytes) {
+    z_stream z{};
+    deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, bytes.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(bytes.data()));
+    z.avail_in = static_cast<uInt>(bytes.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// A gzip file reads as the fetch reads one: inflated whole (every member),
+// or refused with the fetch's own message.
+TEST(ToolInspect, ReadsGzipFilesAsTheFetchDoes) {
+    std::string plain = read_all(sample_path()), half = plain.substr(0, plain.size() / 2);
+    std::string whole = gzip(plain);
+    ToolRun expected = run_tool({"inspect", sample_path()});
+    struct {
+        const char *name;
+        std::string bytes;
+        int exit;
+        const char *message;  // after "vqiptv: ", then the file's path
+    } cases[] = {
+        {"one.m3u.gz", whole, 0, ""},
+        {"two-members.gz", gzip(half) + gzip(plain.substr(half.size())), 0, ""},
+        {"cut.m3u.gz", whole.substr(0, whole.size() - 9), 5, "gzip body is corrupt or cut short from "},
+        {"bomb.m3u.gz", gzip(std::string((64u << 20) + 1, '\n')), 5, "body exceeds 64 MiB from "},
+    };
+    for (const auto &c : cases) {
+        std::string path = temp_file(c.name, c.bytes);
+        ToolRun r = run_tool({"inspect", path});
+        EXPECT_EQ(r.exit, c.exit) << c.name << ": " << r.err;
+        EXPECT_EQ(r.out, c.exit ? "" : expected.out) << c.name;
+        EXPECT_EQ(r.err, c.exit ? "vqiptv: " + std::string(c.message) + path + "\n" : "") << c.name;
+    }
 }
 
 }  // namespace
