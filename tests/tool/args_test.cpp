@@ -58,17 +58,6 @@ TEST(Args, UserAgentAndHeadersGoWithTheNetwork) {
     EXPECT_EQ(parse({"groups", "--settings", "{}", "--header", "A: b"}, settings), rule);
 }
 
-TEST(Args, PlayHandsTheWordsAfterItsArgumentToThePlayer) {
-    Options o;
-    ASSERT_EQ(parse({"play", "--player-arg=-a", "x", "--", "--fs", "-b"}, o), "");
-    EXPECT_EQ(o.operands, std::vector<std::string>{"x"});
-    EXPECT_EQ(o.player_args, (std::vector<std::string>{"-a", "--fs", "-b"}));
-    Options first;
-    ASSERT_EQ(parse({"play", "--", "--x--", "--fs"}, first), "");
-    EXPECT_EQ(first.operands, std::vector<std::string>{"--x--"});
-    EXPECT_EQ(first.player_args, std::vector<std::string>{"--fs"});
-}
-
 TEST(Args, HelpWinsAndVersionStandsAlone) {
     Options help, version;
     ASSERT_EQ(parse({"-h", "play", "a", "b"}, help), "");

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "run_tool.h"
@@ -30,8 +32,7 @@ constexpr const char *kEcho = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$
 
 // A folder holding a stand-in for each player that runs script.
 std::string player_folder(const std::string &script = kEcho) {
-    static int folders = 0;
-    std::string dir = testing::TempDir() + std::to_string(getpid()) + ".players" + std::to_string(folders++);
+    std::string dir = testing::TempDir() + std::to_string(getpid()) + ".players";
     std::filesystem::create_directories(dir);
     for (const char *name : {"mpv", "ffplay", "vlc"}) {
         std::string path = dir + "/" + name;
@@ -97,47 +98,37 @@ TEST(ToolPlay, ThePlayerGetsItsWordsWithoutAShell) {
     EXPECT_FALSE(std::filesystem::exists("pwned"));
 }
 
-// Words of the caller's own reach the player after the options the tool
-// always gives it and before the headers and the stream.
+TEST(ToolPlay, NoPlayerFoundNamesWhatWasLookedFor) {
+    ToolRun any = play({"Hostile"}, "/nonexistent");
+    EXPECT_EQ(any.exit, 11);
+    EXPECT_EQ(any.err, "vqiptv: no player found (looked for mpv, ffplay, vlc on PATH)\n");
+    ToolRun named = play({"Hostile", "--player", "vlc"}, "/nonexistent");
+    EXPECT_EQ(named.exit, 11);
+    EXPECT_EQ(named.err, "vqiptv: no player found (looked for vlc on PATH)\n");
+}
+
+// The caller's own words reach the player after the options the tool always
+// gives it, before the headers and the stream.
 TEST(ToolPlay, ThePlayersOwnOptionsPassThrough) {
-    const std::string path = player_folder() + ":/usr/bin:/bin";
-    struct {
-        std::vector<std::string> args;
-        const char *first_words;
-    } cases[] = {
-        {{"Hostile", "--player", "mpv", "--player-arg", "--fs", "--player-arg=--volume=5"}, "--fs\n--volume=5\n"},
-        {{"Hostile", "--player", "mpv", "--", "--fs", "Hostile"}, "--fs\nHostile\n"},
-        {{"--player", "ffplay", "--", "Hostile", "-fs"}, "-autoexit\n-fs\n-user_agent\n"},
-        {{"--player-arg", "a b", "Hostile", "--player", "vlc", "--", "--fullscreen"}, "a b\n--fullscreen\nhttp://"},
-    };
-    for (const auto &c : cases) {
-        ToolRun r = play(c.args, path);
-        EXPECT_EQ(r.exit, 0) << c.args[0] << ": " << r.err;
-        EXPECT_EQ(r.out.rfind(c.first_words, 0), 0u) << r.out;
-    }
+    const std::pair<std::vector<std::string>, const char *> cases[] = {
+        {{"Hostile", "--player-arg", "--fs", "--player-arg=--volume=5"}, "--fs\n--volume=5\n--user-agent="},
+        {{"--player", "ffplay", "--", "Hostile", "-fs", "Hostile"}, "-autoexit\n-fs\nHostile\n-user_agent\n"},
+        {{"--player-arg", "a b", "Hostile", "--player", "vlc", "--", "--fullscreen"}, "a b\n--fullscreen\nhttp://"}};
+    for (const auto &[args, words] : cases) EXPECT_EQ(play(args, player_folder()).out.rfind(words, 0), 0u) << words;
     ToolRun line = run_tool({"resolve", "Hostile", "--file", playlist(), "--player", "mpv", "--player-arg=--fs"});
     EXPECT_EQ(line.out.rfind("mpv --fs --user-agent=", 0), 0u) << line.out;
 }
 
-// How a player's run ends becomes the tool's status, with a message on a failure.
-TEST(ToolPlay, APlayerThatFailsOrIsMissingHasItsOwnStatus) {
-    struct {
-        std::string script, path;
-        std::vector<std::string> args;
-        int exit;
-        std::string err;
-    } cases[] = {
-        {kEcho, "", {"Hostile"}, 0, ""},
-        {"#!/bin/sh\nexit 2\n", "", {"Hostile"}, 10, "vqiptv: mpv ended with status 2\n"},
-        {"#!/bin/sh\nkill -9 $$\n", "", {"Hostile", "--player", "ffplay"}, 10, "vqiptv: ffplay ended by signal 9\n"},
-        {"#!/nonexistent/sh\n", "", {"Hostile"}, 11, "vqiptv: cannot run mpv: No such file or directory\n"},
-        {kEcho, "/nonexistent", {"Hostile"}, 11, "vqiptv: no player found (looked for mpv, ffplay, vlc on PATH)\n"},
-        {kEcho, "/nonexistent", {"Hostile", "--player", "vlc"}, 11, "vqiptv: no player found (looked for vlc on PATH)\n"},
-    };
-    for (const auto &c : cases) {
-        ToolRun r = play(c.args, c.path.empty() ? player_folder(c.script) : c.path);
-        EXPECT_EQ(r.exit, c.exit) << c.script;
-        EXPECT_EQ(r.err, c.err) << c.script;
+// A player that fails, or cannot be run, has a status of its own and a message.
+TEST(ToolPlay, APlayerThatFailsHasItsOwnStatus) {
+    const std::tuple<const char *, const char *, int, const char *> cases[] = {
+        {"#!/bin/sh\nexit 2\n", "mpv", 10, "vqiptv: mpv ended with status 2\n"},
+        {"#!/bin/sh\nkill -9 $$\n", "ffplay", 10, "vqiptv: ffplay ended by signal 9\n"},
+        {"#!/nonexistent/sh\n", "mpv", 11, "vqiptv: cannot run mpv: No such file or directory\n"}};
+    for (const auto &[script, player, exit, err] : cases) {
+        ToolRun r = play({"Hostile", "--player", player}, player_folder(script));
+        EXPECT_EQ(r.exit, exit) << script;
+        EXPECT_EQ(r.err, err) << script;
     }
 }
 

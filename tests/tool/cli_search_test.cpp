@@ -67,15 +67,11 @@ TEST(ToolNames, AGroupWithASlashIsShownAsListedAndTakenBackEitherWay) {
     std::string groups = run_tool({"groups", "--file", path}).out;
     EXPECT_NE(groups.find("\nNews\xE2\x88\x95Politics "), std::string::npos) << groups;
     EXPECT_EQ(groups.find("News/Politics"), std::string::npos) << groups;
-    const std::pair<const char *, const char *> spellings[] = {
-        {"News/Politics", "ERT News"},        {"News\xE2\x88\x95Politics", "ERT News"},
-        {"/News/Politics", "ERT News"},       {"News/Politics/", "ERT News"},
-        {"News\xE2\x88\x95Politics/", "ERT News"}, {"/News/Politics//", "ERT News"},
-        {"Kids/", "Toons"}};
-    for (auto [spelling, channel] : spellings) {
+    for (const char *spelling : {"News/Politics", "News\xE2\x88\x95Politics", "/News/Politics", "News/Politics/",
+                                 "/News\xE2\x88\x95Politics//"}) {
         ToolRun r = run_tool({"channels", spelling, "--file", path});
         EXPECT_EQ(r.exit, 0) << spelling << ": " << r.err;
-        EXPECT_NE(r.out.find(channel), std::string::npos) << spelling;
+        EXPECT_NE(r.out.find("ERT News"), std::string::npos) << spelling;
     }
 }
 

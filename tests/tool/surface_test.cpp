@@ -1,13 +1,11 @@
-// The tool's surface in one place: every command and option of its table is
-// in the --help text, has an entry in the manual and is completed by bash,
-// which also knows the options that take a value and the values of --player
-// and --format. A new option or command fails here until all three name it.
+// Every option and command of the tool's tables is in --help, has an entry (a
+// line after ".TP") in the manual and is completed by bash; a new one fails here.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "options.h"
 #include "player.h"
@@ -15,73 +13,42 @@
 
 namespace {
 
-using Names = std::set<std::string>;
+using Names = std::set<std::string, std::less<>>;
 
-template <typename List>
-Names names_of(const List &list) {
-    return Names(list.begin(), list.end());
-}
-
-Names words_of(const std::string &text) {
+Names words(std::string text) {
+    for (char &c : text) c = c == '"' || c == ',' ? ' ' : c;
     std::istringstream in(text);
-    Names out;
-    for (std::string w; in >> w;) out.insert(w);
-    return out;
+    return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 // The words of `local NAME="..."` in the completion script.
-Names completion_list(const std::string &name) {
-    std::string script = read_all(QVX_TOOLS_DIR "/completion/vqiptv.bash");
-    std::string start = "local " + name + "=\"";
-    size_t at = script.find(start);
-    if (at == std::string::npos) return {};
-    at += start.size();
-    return words_of(script.substr(at, script.find('"', at) - at));
+Names completion(const std::string &name) {
+    std::string script = read_all(QVX_TOOLS_DIR "/completion/vqiptv.bash"), start = "local " + name + "=\"";
+    size_t at = script.find(start) + start.size();
+    return words(script.substr(at, script.find('"', at) - at));
 }
 
-// The words of the manual's entries: each line after a ".TP", its quotes
-// taken as spaces.
-Names manual_entries() {
-    std::istringstream in(read_all(QVX_TOOLS_DIR "/man/vqiptv.1.in"));
+TEST(ToolSurface, EveryOptionAndCommandIsInTheHelpTheManualAndTheCompletion) {
+    std::istringstream page(read_all(QVX_TOOLS_DIR "/man/vqiptv.1.in"));
     std::string entries;
-    for (std::string line, before; std::getline(in, line); before = line)
-        if (before == ".TP") entries += line + "\n";
-    for (char &c : entries)
-        if (c == '"') c = ' ';
-    return words_of(entries);
-}
-
-// A name as the manual writes it: every "-" as "\-".
-std::string in_manual(std::string_view name) {
-    std::string out;
-    for (char c : name) out += c == '-' ? "\\-" : std::string(1, c);
-    return out;
-}
-
-TEST(ToolSurface, EveryOptionIsInTheHelpTheManualAndTheCompletion) {
-    Names help = words_of(vqt::usage_text()), manual = manual_entries(), valued;
-    for (const vqt::OptionName &o : vqt::option_names()) {
-        std::string name(o.name);
-        EXPECT_TRUE(help.count(name) || help.count(name + ",")) << name << " is not in --help";
-        EXPECT_TRUE(manual.count(in_manual(name))) << name << " has no entry in the manual";
-        if (o.valued) valued.insert(name);
+    for (std::string line, before; std::getline(page, line); before = line) entries += before == ".TP" ? line + " " : "";
+    Names help = words(vqt::usage_text()), manual = words(entries), options, valued, commands;
+    for (const vqt::OptionName &o : vqt::option_names()) (o.valued ? valued : options).emplace(o.name);
+    for (std::string_view name : vqt::command_names()) commands.emplace(name);
+    options.insert(valued.begin(), valued.end());
+    for (const std::string &name : options) {
+        std::string escaped;  // as the manual writes it
+        for (char c : name) escaped += c == '-' ? "\\-" : std::string(1, c);
+        EXPECT_TRUE(help.count(name) && manual.count(escaped)) << name << " is missing from --help or the manual";
     }
-    Names all;
-    for (const vqt::OptionName &o : vqt::option_names()) all.insert(std::string(o.name));
-    EXPECT_EQ(completion_list("options"), all);
-    EXPECT_EQ(completion_list("valued"), valued);
-    EXPECT_EQ(completion_list("players"), names_of(vqt::kPlayerNames));
-    EXPECT_EQ(completion_list("formats"), names_of(vqt::format_names()));
-}
-
-TEST(ToolSurface, EveryCommandIsInTheHelpTheManualAndTheCompletion) {
-    Names help = words_of(vqt::usage_text()), manual = manual_entries();
-    for (std::string_view command : vqt::command_names()) {
-        std::string name(command);
-        EXPECT_TRUE(help.count(name) || help.count(name + ",")) << name << " is not in --help";
-        EXPECT_TRUE(manual.count(name)) << name << " has no entry in the manual";
-    }
-    EXPECT_EQ(completion_list("commands"), names_of(vqt::command_names()));
+    for (const std::string &name : commands)
+        EXPECT_TRUE(help.count(name) && manual.count(name)) << name << " is missing from --help or the manual";
+    EXPECT_EQ(completion("options"), options);
+    EXPECT_EQ(completion("valued"), valued);
+    EXPECT_EQ(completion("commands"), commands);
+    EXPECT_EQ(completion("players"), Names(vqt::kPlayerNames.begin(), vqt::kPlayerNames.end()));
+    std::vector<std::string_view> formats = vqt::format_names();
+    EXPECT_EQ(completion("formats"), Names(formats.begin(), formats.end()));
 }
 
 }  // namespace
