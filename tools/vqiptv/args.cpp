@@ -11,7 +11,8 @@
 namespace vqt {
 namespace {
 
-// Which options a command accepts; kAny options go with every command.
+// Which options a command accepts (0: only those of kAny, which go with every
+// command).
 enum Accepts : unsigned { kAny = 0, kSource = 1, kPlayer = 2, kParse = 4 };
 
 struct CommandForm {
@@ -30,8 +31,8 @@ constexpr std::array kCommands = {
     CommandForm{"validate", Command::validate, 0, kSource},
     CommandForm{"inspect", Command::inspect, 1, kParse},
     CommandForm{"stats", Command::stats, 0, kSource},
-    CommandForm{"help", Command::help, 0, kAny},
-    CommandForm{"version", Command::version, 0, kAny},
+    CommandForm{"help", Command::help, 0, 0},
+    CommandForm{"version", Command::version, 0, 0},
 };
 
 constexpr std::array<std::string_view, 5> kFormats = {"auto", "m3u", "m3u8-hls", "streaming-list", "cue"};

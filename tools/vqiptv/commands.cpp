@@ -158,8 +158,9 @@ int several_named(Context &c, const std::vector<Hit> &hits) {
 }
 
 // The stream document of the channel the operand names: by id, else by its
-// name, letter case and accents aside. When neither finds it, the library's answer to the
-// id stands. Answers kExitOk with the document in a, or an exit status.
+// name, letter case and accents aside. When neither finds it, the library's
+// answer to the id stands. Answers kExitOk with the document in a, or an exit
+// status.
 int resolve_operand(Context &c, Answer &a) {
     const std::string &operand = c.opts.operands[0];
     a = lib_stream_url(c.settings, "{\"id\":" + json_string(operand) + "}");
