@@ -1,4 +1,5 @@
-# Third-party pieces: RapidJSON (header-only), libcurl on Linux, zlib, iconv from the C library.
+# Third-party pieces: RapidJSON (header-only), libcurl on Linux, zlib, iconv from
+# the C library, and utf8proc for the tool.
 if(CMAKE_CROSSCOMPILING)
   # The build machine's /usr/include must never reach the cross compiler: the
   # header-only RapidJSON is exposed through a folder of its own.
@@ -29,3 +30,10 @@ if(WIN32)
   set(ZLIB_USE_STATIC_LIBS ON)
 endif()
 find_package(ZLIB REQUIRED)
+
+# The tool matches what people type against channel names by utf8proc's
+# decomposition, case folding and stripped marks. The library never needs it.
+if(QVX_BUILD_TOOLS)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(UTF8PROC REQUIRED IMPORTED_TARGET libutf8proc)
+endif()

@@ -20,6 +20,8 @@
  *  - Records a host builds (quorvex_io, quorvex_http, ...) carry their own size,
  *    version or magic and are checked before use. Buffers handed out by a record
  *    are released through the same record's free_buf.
+ *  - The records are laid out for 64-bit processes only; the header refuses to
+ *    compile for any other.
  */
 #ifndef QUORVEX_IPTV_H
 #define QUORVEX_IPTV_H
@@ -112,11 +114,15 @@ typedef struct quorvex_http_ctx {
     void *opaque;     /* carried, never read */
 } quorvex_http_ctx;
 
-/* Whole-body I/O. get/post answer 0 with a NUL-terminated heap text in *body
- * (the HTTP status is not judged) or non-zero with a heap text in *err. Both
- * texts are released through free_buf. */
+/* The I/O record a host hands the operations. The library reaches the network
+ * only through ctx, which must be a quorvex_http_ctx: every request of a fetch
+ * goes to its transport's request(). get and post are never called; get must
+ * still be non-NULL, as it marks a record that carries a backend, and post may
+ * be NULL. For hosts that call them themselves: get/post answer 0 with a
+ * NUL-terminated heap text in *body (the HTTP status is not judged) or
+ * non-zero with a heap text in *err; both texts are released through free_buf. */
 typedef struct quorvex_io {
-    void *ctx; /* for the library's adapter: a quorvex_http_ctx */
+    void *ctx; /* a quorvex_http_ctx: the transport every request goes through */
     int (*get)(void *ctx, const char *url, char **body, int *status, char **err);
     int (*post)(void *ctx, const char *url, const char *text, const char *content_type,
                 char **body, int *status, char **err);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing, and only those: what building
-# the library and browsing with vqiptv need, and with --tests what the tests,
+# the library and browsing with vqiptv need (the README's build section lists
+# the same), and with --tests what the tests,
 # benchmarks and fuzzers need besides (GoogleTest, Google Benchmark, clang, the
 # real players and servers they drive). Idempotent and quiet when everything is
 # present. Extra package names may follow (the Windows stage adds its cross
@@ -11,7 +12,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ binutils pkg-config python3
-  rapidjson-dev libcurl4-openssl-dev zlib1g-dev ca-certificates
+  rapidjson-dev libcurl4-openssl-dev zlib1g-dev libutf8proc-dev ca-certificates
 )
 if [[ ${1:-} == --tests ]]; then
   shift

@@ -14,12 +14,10 @@ tool="build/release/tools/vqiptv"
 
 "$root/scripts/install-deps.sh"
 # The same build folder as scripts/test.sh's release build, so the two share
-# it; configuring again is quick once it exists. A new one leaves out the tests
-# and benchmarks, whose packages only the test command installs.
+# it; configuring again is quick once it exists, and keeps the tests when the
+# test command switched them on. A new one builds what users install.
 echo "configuring build/release" >&2
-options=()
-[[ -f $build/CMakeCache.txt ]] || options=(-DQVX_BUILD_TESTS=OFF -DQVX_BUILD_BENCH=OFF)
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release "${options[@]}" >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 echo "building vqiptv" >&2
 cmake --build "$build" --target vqiptv -j"$(nproc)" >/dev/null
 cd "$root"

@@ -3,10 +3,21 @@
 # (then each of its GoogleTest programs whole, shuffled, and the real players), an
 # AddressSanitizer+UndefinedBehaviorSanitizer build, the concurrency tests
 # under ThreadSanitizer, 45 seconds of fuzzing per fuzz target, and the Windows
-# DLL under Wine.
+# DLL under Wine. What CI runs.
+#
+#   test.sh           everything above
+#   test.sh --quick   the Release build and its tests only, for iterating: no
+#                     players, sanitizers, fuzzing or Wine (a few minutes once
+#                     build/release has been built)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
+quick=0
+case ${1:-} in
+  --quick) quick=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--quick]" >&2; exit 2 ;;
+esac
 
 "$root/scripts/install-deps.sh" --tests
 
@@ -39,9 +50,12 @@ shuffle_whole() {
        { cat "$1.shuffled.log"; echo "=== shuffled with seed $2: $1 failed" >&2; exit 255; }' _ {} "$seed"
 }
 
+# The quick run configures build/release as the full one does, so the two
+# share its objects.
 build_and_test release "" "-LE players" -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_BENCH=ON
+(( quick )) && exit 0
 shuffle_whole release
-# Real players (mpv, ffprobe with ffplay's options, VLC) against a loopback
+# Real players (mpv, ffplay without a window, VLC) against a loopback
 # nginx that refuses a stream without its headers, fed by vqiptv.
 echo "=== release: players" >&2
 (cd "$root/build/release" && ctest --output-on-failure --timeout 600 -L players)

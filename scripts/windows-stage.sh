@@ -29,7 +29,7 @@ trap finish EXIT
 
 echo "=== windows: configure and build" >&2
 cmake -S "$root" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_TOOLS=OFF -DQVX_BUILD_BENCH=OFF >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DQVX_BUILD_TESTS=ON -DQVX_BUILD_TOOLS=OFF -DQVX_BUILD_BENCH=OFF >/dev/null
 cmake --build "$dir" -j"$jobs" >/dev/null
 
 echo "=== windows: fresh Wine prefix" >&2

@@ -113,6 +113,10 @@ INSTANTIATE_TEST_SUITE_P(
                     Refused{{"validate", "--charset", "gbk"}, "option --charset is not accepted by validate"},
                     Refused{{"resolve", "x", "--player", "mpv", "--json"}, "exclude each other"},
                     Refused{{"play", "x", "--json"}, "option --json is not accepted by play"},
-                    Refused{{"play", "x", "--player", "totem"}, "unknown player"}));
+                    Refused{{"play", "x", "--player", "totem"}, "unknown player"},
+                    Refused{{"play", "x", "y", "--", "z"}, "play takes 1 argument(s), 2 given"},
+                    Refused{{"resolve", "x", "--player-arg", "--fs"}, "--player-arg goes with --player"},
+                    Refused{{"groups", "--player-arg", "--fs"}, "option --player-arg is not accepted by groups"},
+                    Refused{{"groups", "--json=yes"}, "option --json takes no value"}));
 
 }  // namespace

@@ -1,9 +1,11 @@
 // vqiptv over the network: a playlist served over HTTP browses like the same
-// file, progress shows on a terminal only, and bad settings are refused.
+// file, progress shows on a terminal only, bad settings are refused, and a
+// 401 says whether credentials went out.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <string>
+#include <tuple>
 
 #include "http/transports.h"
 #include "progress.h"
@@ -68,6 +70,28 @@ TEST_F(ToolNetwork, BadSettingsAreInvalid) {
     ToolRun ftp = run_tool({"groups", "--url", "ftp://files.example/list.m3u"});
     EXPECT_EQ(ftp.exit, 8);
     EXPECT_NE(ftp.err.find("URL is not an absolute http(s) URL"), std::string::npos) << ftp.err;
+}
+
+// After a 401 the message says whether the credentials went to the server
+// that refused, as that server saw it.
+TEST_F(ToolNetwork, A401SaysWhetherTheCredentialsWereSent) {
+    wire_server refusing([](const wire_request &) { return http_response(401, {"WWW-Authenticate: Basic realm=x"}); });
+    const std::string refused = refusing.url("/l.m3u");
+    wire_server redirecting([&](const wire_request &) { return http_response(302, {"Location: " + refused}); });
+    const std::tuple<std::string, const char *, const char *> cases[] = {
+        {refused, "X: y", "(no credentials were sent: the URL names no user and no Authorization header was given)"},
+        {refused, "Authorization: Bearer t", "(the Authorization header was sent and refused)"},
+        {"http://u:p@" + refused.substr(7), "X: y", "(the URL's user name and password were sent and refused)"},
+        {"http://u:p@" + redirecting.url("/l.m3u").substr(7), "X: y",
+         "(the URL's user name and password were not sent: credentials go to the URL's own origin only)"}};
+    for (const auto &[url, header, note] : cases) {
+        size_t before = refusing.requests().size();
+        ToolRun r = run_tool({"groups", "--url", url, "--header", header});
+        EXPECT_EQ(r.err, "vqiptv: HTTP 401 from " + refused + " " + note + "\n");
+        EXPECT_EQ(r.exit, 6);
+        bool sent = refusing.requests().back().has("Authorization") && refusing.requests().size() > before;
+        EXPECT_EQ(sent, std::string(note).find(" sent and") != std::string::npos) << note;
+    }
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "run_tool.h"
@@ -25,22 +27,23 @@ const std::string kPlaylist =
 
 std::string playlist() { return temp_file("named.m3u", kPlaylist); }
 
-// A folder holding a stand-in for each player that prints its arguments,
-// one a line.
-std::string player_folder() {
+// What a stand-in player does: print its arguments, one a line.
+constexpr const char *kEcho = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\n";
+
+// A folder holding a stand-in for each player that runs script.
+std::string player_folder(const std::string &script = kEcho) {
     std::string dir = testing::TempDir() + std::to_string(getpid()) + ".players";
     std::filesystem::create_directories(dir);
     for (const char *name : {"mpv", "ffplay", "vlc"}) {
         std::string path = dir + "/" + name;
-        std::ofstream(path) << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done\n";
+        std::ofstream(path) << script;
         ::chmod(path.c_str(), 0755);
     }
     return dir;
 }
 
 ToolRun play(std::vector<std::string> args, const std::string &path) {
-    args.insert(args.begin(), "play");
-    args.insert(args.end(), {"--file", playlist()});
+    args.insert(args.begin(), {"play", "--file", playlist()});
     return run_tool(args, {"PATH=" + path});
 }
 
@@ -80,7 +83,7 @@ TEST(ToolPlay, ThePlayerGetsItsWordsWithoutAShell) {
              "http://o\nhttp://h/4.m3u8\n",
          ""},
         {"ffplay",
-         "-user_agent\n" + agent + "\n-referer\nhttp://r/?a=1&b=$(id)\n-headers\nOrigin: http://o\nhttp://h/4.m3u8\n",
+         "-autoexit\n-user_agent\n" + agent + "\n-referer\nhttp://r/?a=1&b=$(id)\n-headers\nOrigin: http://o\nhttp://h/4.m3u8\n",
          ""},
         {"vlc", "http://h/4.m3u8\n:http-user-agent=" + agent + "\n:http-referrer=http://r/?a=1&b=$(id)\n",
          "vqiptv: vlc cannot send the header Origin (mpv and ffplay can)\n"},
@@ -97,11 +100,36 @@ TEST(ToolPlay, ThePlayerGetsItsWordsWithoutAShell) {
 
 TEST(ToolPlay, NoPlayerFoundNamesWhatWasLookedFor) {
     ToolRun any = play({"Hostile"}, "/nonexistent");
-    EXPECT_EQ(any.exit, 3);
+    EXPECT_EQ(any.exit, 11);
     EXPECT_EQ(any.err, "vqiptv: no player found (looked for mpv, ffplay, vlc on PATH)\n");
     ToolRun named = play({"Hostile", "--player", "vlc"}, "/nonexistent");
-    EXPECT_EQ(named.exit, 3);
+    EXPECT_EQ(named.exit, 11);
     EXPECT_EQ(named.err, "vqiptv: no player found (looked for vlc on PATH)\n");
+}
+
+// The caller's own words reach the player after the options the tool always
+// gives it, before the headers and the stream.
+TEST(ToolPlay, ThePlayersOwnOptionsPassThrough) {
+    const std::pair<std::vector<std::string>, const char *> cases[] = {
+        {{"Hostile", "--player-arg", "--fs", "--player-arg=--volume=5"}, "--fs\n--volume=5\n--user-agent="},
+        {{"--player", "ffplay", "--", "Hostile", "-fs", "Hostile"}, "-autoexit\n-fs\nHostile\n-user_agent\n"},
+        {{"--player-arg", "a b", "Hostile", "--player", "vlc", "--", "--fullscreen"}, "a b\n--fullscreen\nhttp://"}};
+    for (const auto &[args, words] : cases) EXPECT_EQ(play(args, player_folder()).out.rfind(words, 0), 0u) << words;
+    ToolRun line = run_tool({"resolve", "Hostile", "--file", playlist(), "--player", "mpv", "--player-arg=--fs"});
+    EXPECT_EQ(line.out.rfind("mpv --fs --user-agent=", 0), 0u) << line.out;
+}
+
+// A player that fails, or cannot be run, has a status of its own and a message.
+TEST(ToolPlay, APlayerThatFailsHasItsOwnStatus) {
+    const std::tuple<const char *, const char *, int, const char *> cases[] = {
+        {"#!/bin/sh\nexit 2\n", "mpv", 10, "vqiptv: mpv ended with status 2\n"},
+        {"#!/bin/sh\nkill -9 $$\n", "ffplay", 10, "vqiptv: ffplay ended by signal 9\n"},
+        {"#!/nonexistent/sh\n", "mpv", 11, "vqiptv: cannot run mpv: No such file or directory\n"}};
+    for (const auto &[script, player, exit, err] : cases) {
+        ToolRun r = play({"Hostile", "--player", player}, player_folder(script));
+        EXPECT_EQ(r.exit, exit) << script;
+        EXPECT_EQ(r.err, err) << script;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Names as people type them: `search` across a whole playlist, letter case
-// aside, and group names holding "/", which the listing writes with "∕".
+// and accents aside, and group names holding "/", which the listing writes
+// with "∕", or ending in the "/" a shell's completion leaves.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -34,6 +35,8 @@ TEST(ToolSearch, MatchesNameTvgNameOrGroupLetterCaseAside) {
     };
     std::string path = temp_file("search.m3u", kPlaylist);
     for (const Case &c : {Case{"MÚSICA", {"Canal Uno", "Радио Шансон"}},  // group
+                          Case{"musica", {"Canal Uno", "Радио Шансон"}},  // accents aside
+                          Case{"ερτ ειδησεις", {"ERT News"}},
                           Case{"ειδήσεις", {"ERT News"}},                   // tvg-name
                           Case{"РАДИО ш", {"Радио Шансон"}},                // name
                           Case{"news/pol", {"ERT News"}},                   // a group with "/"
@@ -64,7 +67,8 @@ TEST(ToolNames, AGroupWithASlashIsShownAsListedAndTakenBackEitherWay) {
     std::string groups = run_tool({"groups", "--file", path}).out;
     EXPECT_NE(groups.find("\nNews\xE2\x88\x95Politics "), std::string::npos) << groups;
     EXPECT_EQ(groups.find("News/Politics"), std::string::npos) << groups;
-    for (const char *spelling : {"News/Politics", "News\xE2\x88\x95Politics", "/News/Politics"}) {
+    for (const char *spelling : {"News/Politics", "News\xE2\x88\x95Politics", "/News/Politics", "News/Politics/",
+                                 "/News\xE2\x88\x95Politics//"}) {
         ToolRun r = run_tool({"channels", spelling, "--file", path});
         EXPECT_EQ(r.exit, 0) << spelling << ": " << r.err;
         EXPECT_NE(r.out.find("ERT News"), std::string::npos) << spelling;

@@ -50,6 +50,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Failure{{"channels", "news", "--file", "SAMPLE"}, 3,
                             "folder not found: no group \"news\"; did you mean \"News\"?\n"},
                     Failure{{"channels", "Muisc", "--file", "SAMPLE"}, 3, "did you mean \"Music\"?\n"},
+                    Failure{{"channels", "Weather/", "--file", "SAMPLE"}, 3,
+                            "folder not found: no group \"Weather\" ('vqiptv groups' lists them)\n"},
+                    Failure{{"channels", "muisc/", "--file", "SAMPLE"}, 3, "no group \"muisc\"; did you mean \"Music\"?\n"},
                     Failure{{"search", "zzz", "--file", "SAMPLE"}, 3, "no channel matches \"zzz\"\n"},
                     Failure{{"inspect", "SAMPLE", "--format", "cue"}, 5,
                             "sample.m3u read as cue gives nothing usable (45 warnings)\n"},
@@ -183,7 +186,8 @@ TEST(ToolOutput, HelpDocumentsCommandsAndExitStatuses) {
     ToolRun r = run_tool({"--help"});
     EXPECT_EQ(r.exit, 0);
     for (const char *part : {"groups", "channels GROUP", "resolve ID", "--player mpv|ffplay|vlc", "inspect FILE",
-                             "Exit status:", "3  not found", "4  network failure"})
+                             "Exit status:", "3  not found", "4  network failure", "10 the player failed",
+                             "11 no player found"})
         EXPECT_NE(r.out.find(part), std::string::npos) << part;
     EXPECT_EQ(run_tool({"--version"}).out, "vqiptv 1.1.0\n");
 }
@@ -193,7 +197,7 @@ TEST(ToolOutput, HelpOnACommandPrintsItsEntryOnly) {
     EXPECT_EQ(r.exit, 0);
     EXPECT_EQ(r.out,
               "  search TEXT            list the channels whose name, tvg-name or group holds\n"
-              "                         TEXT, letter case aside, across all groups\n"
+              "                         TEXT, letter case and accents aside, across all groups\n"
               "\nSources, options and exit statuses: vqiptv --help\n");
     EXPECT_EQ(run_tool({"help", "version"}).out.rfind("  help [COMMAND], version\n", 0), 0u);
 }

@@ -52,7 +52,7 @@ TEST(PlayerLine, EachPlayerGetsItsOwnFlags) {
               "mpv --user-agent='Mozilla/5.0 (X11; Linux)' --referrer=https://site.example/ "
               "'https://cdn.example/live/index.m3u8?token=a&b=c'");
     EXPECT_EQ(line("ffplay", kStream),
-              "ffplay -user_agent 'Mozilla/5.0 (X11; Linux)' -referer https://site.example/ "
+              "ffplay -autoexit -user_agent 'Mozilla/5.0 (X11; Linux)' -referer https://site.example/ "
               "'https://cdn.example/live/index.m3u8?token=a&b=c'");
     EXPECT_EQ(line("vlc", kStream),
               "vlc 'https://cdn.example/live/index.m3u8?token=a&b=c' :http-user-agent='Mozilla/5.0 (X11; Linux)' "
@@ -66,7 +66,7 @@ TEST(PlayerLine, OtherHeadersGoWhereThePlayerTakesThem) {
     EXPECT_EQ(mpv.argv,
               (std::vector<std::string>{"mpv", "--referrer=r", "--http-header-fields-append=Origin: http://o",
                                         "--http-header-fields-append=Cookie: a=b, c=d", "http://h/l.m3u8"}));
-    EXPECT_EQ(ffplay.argv, (std::vector<std::string>{"ffplay", "-referer", "r", "-headers",
+    EXPECT_EQ(ffplay.argv, (std::vector<std::string>{"ffplay", "-autoexit", "-referer", "r", "-headers",
                                                       "Origin: http://o\r\nCookie: a=b, c=d", "http://h/l.m3u8"}));
     EXPECT_TRUE(mpv.unsent.empty() && ffplay.unsent.empty());
     EXPECT_EQ(vlc.argv, (std::vector<std::string>{"vlc", "http://h/l.m3u8", ":http-referrer=r"}));

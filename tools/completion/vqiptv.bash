@@ -1,18 +1,24 @@
 # bash completion for vqiptv: commands, options, and the values of --player
-# and --format; files for --file and for inspect.
+# and --format; files for --file and for inspect. The lists below are the
+# tool's own (tests/tool/surface_test.cpp holds them to its option table).
 _vqiptv() {
     local cur prev words cword split
     _init_completion -s || return
 
     local commands="groups channels search resolve play validate inspect stats help version"
-    local options="--url --file --settings --json --player --charset --format --help --version"
+    local options="--url --file --settings --user-agent --header --json --player --player-arg --charset --format
+        --help -h --version"
+    # The options whose value is the next word.
+    local valued="--url --file --settings --user-agent --header --player --player-arg --charset --format"
+    local players="mpv ffplay vlc"
+    local formats="auto m3u m3u8-hls streaming-list cue"
 
     case $prev in
         --file) _filedir; return ;;
-        --player) COMPREPLY=($(compgen -W "mpv ffplay vlc" -- "$cur")); return ;;
-        --format) COMPREPLY=($(compgen -W "auto m3u m3u8-hls streaming-list cue" -- "$cur")); return ;;
-        --url | --settings | --charset) return ;;
+        --player) COMPREPLY=($(compgen -W "$players" -- "$cur")); return ;;
+        --format) COMPREPLY=($(compgen -W "$formats" -- "$cur")); return ;;
     esac
+    [[ " $valued " == *" $prev "* ]] && return
     $split && return
 
     if [[ $cur == -* ]]; then
@@ -24,8 +30,11 @@ _vqiptv() {
     # The first word that is neither an option nor an option's value.
     local i command=""
     for ((i = 1; i < cword; i++)); do
+        if [[ " $valued " == *" ${words[i]} "* ]]; then
+            ((i++))
+            continue
+        fi
         case ${words[i]} in
-            --url | --file | --settings | --player | --charset | --format) ((i++)) ;;
             -*) ;;
             *) command=${words[i]}; break ;;
         esac

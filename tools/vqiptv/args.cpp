@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -9,8 +11,9 @@
 namespace vqt {
 namespace {
 
-// Which options a command accepts.
-enum Accepts : unsigned { kSource = 1, kPlayer = 2, kParse = 4 };
+// Which options a command accepts (0: only those of kAny, which go with every
+// command).
+enum Accepts : unsigned { kAny = 0, kSource = 1, kPlayer = 2, kParse = 4 };
 
 struct CommandForm {
     std::string_view name;
@@ -41,6 +44,76 @@ bool one_of(const std::array<std::string_view, N> &names, const std::string &s) 
     return false;
 }
 
+// What the options fill in as the command line is read.
+struct Parsed {
+    Options &opts;
+    bool help = false;
+};
+
+std::string source(Parsed &p, SourceKind kind, const std::string &value) {
+    if (p.opts.source != SourceKind::standard) return "give one source: --url, --file or --settings";
+    p.opts.source = kind;
+    p.opts.source_value = value;
+    return "";
+}
+
+// "Name: value" as curl's -H takes it; the library judges name and value.
+std::string header(Parsed &p, const std::string &line) {
+    size_t colon = line.find(':');
+    if (colon == std::string::npos) return "option --header takes 'Name: value'";
+    size_t start = std::min(line.find_first_not_of(' ', colon + 1), line.size());
+    p.opts.headers.emplace_back(line.substr(0, colon), line.substr(start));
+    return "";
+}
+
+// One option: whether a value follows it (the next word, or after "="), the
+// commands that take it, and what it does with its value.
+struct OptionForm {
+    std::string_view name;
+    bool valued;
+    unsigned accepts;
+    std::string (*apply)(Parsed &, const std::string &value);
+};
+
+constexpr std::array kOptions = {
+    OptionForm{"--url", true, kSource, [](Parsed &p, const std::string &v) { return source(p, SourceKind::url, v); }},
+    OptionForm{"--file", true, kSource,
+               [](Parsed &p, const std::string &v) { return source(p, SourceKind::file, v); }},
+    OptionForm{"--settings", true, kSource,
+               [](Parsed &p, const std::string &v) { return source(p, SourceKind::settings, v); }},
+    OptionForm{"--user-agent", true, kSource,
+               [](Parsed &p, const std::string &v) {
+                   p.opts.user_agent = v, p.opts.user_agent_given = true;
+                   return std::string();
+               }},
+    OptionForm{"--header", true, kSource, header},
+    OptionForm{"--json", false, kAny, [](Parsed &p, const std::string &) { return p.opts.json = true, std::string(); }},
+    OptionForm{"--player", true, kPlayer,
+               [](Parsed &p, const std::string &v) {
+                   p.opts.player = v;
+                   return one_of(kPlayerNames, v) ? "" : "unknown player '" + v + "' (mpv, ffplay or vlc)";
+               }},
+    OptionForm{"--player-arg", true, kPlayer,
+               [](Parsed &p, const std::string &v) { return p.opts.player_args.push_back(v), std::string(); }},
+    OptionForm{"--charset", true, kParse,
+               [](Parsed &p, const std::string &v) { return p.opts.charset = v, std::string(); }},
+    OptionForm{"--format", true, kParse,
+               [](Parsed &p, const std::string &v) {
+                   p.opts.format = v;
+                   return one_of(kFormats, v) ? "" : "unknown format '" + v + "'";
+               }},
+    OptionForm{"--help", false, kAny, [](Parsed &p, const std::string &) { return p.help = true, std::string(); }},
+    OptionForm{"-h", false, kAny, [](Parsed &p, const std::string &) { return p.help = true, std::string(); }},
+    OptionForm{"--version", false, kAny,
+               [](Parsed &p, const std::string &) { return p.opts.command = Command::version, std::string(); }},
+};
+
+const OptionForm *option_form(const std::string &name) {
+    for (const OptionForm &form : kOptions)
+        if (form.name == name) return &form;
+    return nullptr;
+}
+
 // Whether a word before "--" is an option. The only one-dash option is -h,
 // so any other word with one dash ("-Sport-", a group's name) is an operand.
 bool names_option(const std::string &word) { return word.rfind("--", 0) == 0 || word == "-h"; }
@@ -49,34 +122,33 @@ bool names_option(const std::string &word) { return word.rfind("--", 0) == 0 || 
 // ends them.
 class Parser {
 public:
-    Parser(int argc, const char *const *argv, Options &opts) : argc_(argc), argv_(argv), opts_(opts) {}
+    Parser(int argc, const char *const *argv, Options &opts) : argc_(argc), argv_(argv), parsed_{opts} {}
 
     std::string run() {
         std::vector<std::string> words;
-        bool options_ended = false;
         for (i_ = 1; i_ < argc_; ++i_) {
             std::string arg = argv_[i_];
-            if (!options_ended && arg == "--") {
-                options_ended = true;
+            if (ended_at_ == kNotEnded && arg == "--") {
+                ended_at_ = words.size();
                 continue;
             }
-            std::string msg = !options_ended && names_option(arg) ? option(arg) : (words.push_back(arg), "");
+            bool is_option = ended_at_ == kNotEnded && names_option(arg);
+            std::string msg = is_option ? option(arg) : (words.push_back(arg), "");
             if (!msg.empty()) return msg;
         }
-        if (help_) return opts_.command = Command::help, "";
+        if (parsed_.help) return parsed_.opts.command = Command::help, "";
         return command(words);
     }
 
 private:
+    static constexpr size_t kNotEnded = SIZE_MAX;
     int argc_;
     const char *const *argv_;
-    Options &opts_;
+    Parsed parsed_;
     int i_ = 1;
-    bool help_ = false;
+    size_t ended_at_ = kNotEnded;  // how many words came before "--"
     // The options that only some commands accept, as they were written.
     std::vector<std::pair<unsigned, std::string>> given_;
-
-    void use(unsigned what, const std::string &name) { given_.emplace_back(what, name); }
 
     std::string option(const std::string &arg) {
         std::string name = arg, value;
@@ -84,11 +156,12 @@ private:
         if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
             name = arg.substr(0, eq), value = arg.substr(eq + 1), inline_value = true;
         }
-        if (name == "--help" || name == "-h") return help_ = true, "";
-        if (name == "--version") return opts_.command = Command::version, "";
-        if (name == "--json") return opts_.json = true, "";
-        if (!inline_value && !next_value(value)) return "option " + name + " needs a value";
-        return valued(name, value);
+        const OptionForm *form = option_form(name);
+        if (!form) return "unknown option " + name;
+        if (!form->valued && inline_value) return "option " + name + " takes no value";
+        if (form->valued && !inline_value && !next_value(value)) return "option " + name + " needs a value";
+        if (form->accepts != kAny) given_.emplace_back(form->accepts, name);
+        return form->apply(parsed_, value);
     }
 
     bool next_value(std::string &value) {
@@ -97,75 +170,49 @@ private:
         return true;
     }
 
-    std::string valued(const std::string &name, const std::string &value) {
-        if (name == "--url") return source(SourceKind::url, name, value);
-        if (name == "--file") return source(SourceKind::file, name, value);
-        if (name == "--settings") return source(SourceKind::settings, name, value);
-        if (name == "--player") {
-            use(kPlayer, name);
-            opts_.player = value;
-            return one_of(kPlayerNames, value) ? "" : "unknown player '" + value + "' (mpv, ffplay or vlc)";
-        }
-        if (name == "--charset") return use(kParse, name), opts_.charset = value, "";
-        if (name == "--format") {
-            use(kParse, name);
-            opts_.format = value;
-            return one_of(kFormats, value) ? "" : "unknown format '" + value + "'";
-        }
-        if (name == "--user-agent") {
-            use(kSource, name);
-            opts_.user_agent = value, opts_.user_agent_given = true;
-            return "";
-        }
-        if (name == "--header") return use(kSource, name), header(value);
-        return "unknown option " + name;
-    }
-
-    // "Name: value" as curl's -H takes it; the library judges name and value.
-    std::string header(const std::string &line) {
-        size_t colon = line.find(':');
-        if (colon == std::string::npos) return "option --header takes 'Name: value'";
-        size_t start = std::min(line.find_first_not_of(' ', colon + 1), line.size());
-        opts_.headers.emplace_back(line.substr(0, colon), line.substr(start));
-        return "";
-    }
-
-    std::string source(SourceKind kind, const std::string &name, const std::string &value) {
-        if (opts_.source != SourceKind::standard) return "give one source: --url, --file or --settings";
-        use(kSource, name);
-        opts_.source = kind;
-        opts_.source_value = value;
-        return "";
-    }
-
-    std::string command(const std::vector<std::string> &words) {
-        if (words.empty()) return opts_.command == Command::version ? "" : "no command given";
+    std::string command(std::vector<std::string> &words) {
+        if (words.empty()) return parsed_.opts.command == Command::version ? "" : "no command given";
         for (const CommandForm &form : kCommands)
             if (form.name == words[0]) return check(form, words);
         return "unknown command '" + words[0] + "'";
     }
 
-    std::string check(const CommandForm &form, const std::vector<std::string> &words) {
+    // play hands the words after "--" that it does not take as its argument
+    // to the player.
+    void split_player_words(const CommandForm &form, std::vector<std::string> &words) {
+        if (form.command != Command::play || ended_at_ == kNotEnded) return;
+        size_t from = std::max(ended_at_, 1 + form.operands);
+        if (from >= words.size()) return;
+        auto &args = parsed_.opts.player_args;
+        args.insert(args.end(), words.begin() + static_cast<std::ptrdiff_t>(from), words.end());
+        words.resize(from);
+    }
+
+    std::string check(const CommandForm &form, std::vector<std::string> &words) {
+        Options &opts = parsed_.opts;
         std::string name(form.name);
         if (form.command == Command::help && words.size() == 2) return help_on(words[1]);
+        split_player_words(form, words);
         if (words.size() - 1 != form.operands)
             return name + " takes " + std::to_string(form.operands) + " argument(s), " +
                    std::to_string(words.size() - 1) + " given";
         for (const auto &[what, option] : given_)
             if (what & ~form.accepts) return "option " + option + " is not accepted by " + name;
-        if (opts_.json && !opts_.player.empty()) return "--json and --player exclude each other";
-        if (opts_.json && form.command == Command::play) return "option --json is not accepted by play";
-        bool shaped = opts_.user_agent_given || !opts_.headers.empty();
-        if (shaped && (opts_.source == SourceKind::file || opts_.source == SourceKind::settings))
+        if (opts.json && !opts.player.empty()) return "--json and --player exclude each other";
+        if (opts.json && form.command == Command::play) return "option --json is not accepted by play";
+        if (form.command == Command::resolve && opts.player.empty() && !opts.player_args.empty())
+            return "--player-arg goes with --player";
+        bool shaped = opts.user_agent_given || !opts.headers.empty();
+        if (shaped && (opts.source == SourceKind::file || opts.source == SourceKind::settings))
             return "--user-agent and --header go with --url or the default playlist";
-        opts_.command = form.command;
-        opts_.operands.assign(words.begin() + 1, words.end());
+        opts.command = form.command;
+        opts.operands.assign(words.begin() + 1, words.end());
         return "";
     }
 
     std::string help_on(const std::string &topic) {
         for (const CommandForm &form : kCommands)
-            if (form.name == topic) return opts_.command = Command::help, opts_.operands = {topic}, "";
+            if (form.name == topic) return parsed_.opts.command = Command::help, parsed_.opts.operands = {topic}, "";
         return "unknown command '" + topic + "'";
     }
 };
@@ -204,6 +251,20 @@ std::string command_help(const std::string &name) {
 
 std::string parse_args(int argc, const char *const *argv, Options &opts) { return Parser(argc, argv, opts).run(); }
 
+std::vector<OptionName> option_names() {
+    std::vector<OptionName> out;
+    for (const OptionForm &form : kOptions) out.push_back({form.name, form.valued});
+    return out;
+}
+
+std::vector<std::string_view> command_names() {
+    std::vector<std::string_view> out;
+    for (const CommandForm &form : kCommands) out.push_back(form.name);
+    return out;
+}
+
+std::vector<std::string_view> format_names() { return {kFormats.begin(), kFormats.end()}; }
+
 const char *usage_text() {
     return R"(Usage: vqiptv COMMAND [ARGUMENTS] [SOURCE] [OPTIONS]
 
@@ -214,11 +275,14 @@ Commands:
                          (the channels themselves when the playlist has no groups)
   channels GROUP         list the channels of GROUP: name, id and stream URL
   search TEXT            list the channels whose name, tvg-name or group holds
-                         TEXT, letter case aside, across all groups
+                         TEXT, letter case and accents aside, across all groups
   resolve ID|NAME        print the stream URL of a channel and the headers to send;
-                         a NAME matches a channel name exactly, letter case aside
-  play ID|NAME           run a player on the channel with the headers it needs
-                         (--player, else the first of mpv, ffplay, vlc on PATH)
+                         a NAME matches a channel name exactly, letter case and
+                         accents aside
+  play ID|NAME [-- ARG...]
+                         run a player on the channel with the headers it needs
+                         (--player, else the first of mpv, ffplay, vlc on PATH);
+                         the words after "--" go to the player
   validate               print the completed settings document of the source
   inspect FILE           print the parser's view of a local file: format, items,
                          CUE sheet and warnings by kind
@@ -237,6 +301,8 @@ Options:
   --player mpv|ffplay|vlc
                          (resolve) print a command line that plays the channel
                          with the headers it needs; (play) the player to run
+  --player-arg ARG       (play, resolve --player) hand ARG to the player before
+                         the stream; again for more
   --charset NAME         (inspect) decode the file from NAME (e.g. cp1252, utf-16le)
   --format auto|m3u|m3u8-hls|streaming-list|cue
                          (inspect) parse as this format instead of detecting it
@@ -253,13 +319,15 @@ Exit status:
   0  success
   1  other failure
   2  usage error (also: a NAME that several channels have; they are listed)
-  3  not found (playlist, group, channel, file, no search hit, no player)
+  3  not found (playlist, group, channel, file, no search hit)
   4  network failure or server error
   5  unusable content (not a playlist, no playable entries)
   6  access refused (HTTP 401/403, unreadable file)
   7  rate limited (HTTP 429)
   8  invalid settings or argument
   9  not supported (no network transport in this build)
+  10 the player failed (it ended with a status other than 0, or by a signal)
+  11 no player found, or it cannot be run
 
 Examples:
   vqiptv groups --file samples/sample.m3u

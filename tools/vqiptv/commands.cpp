@@ -1,11 +1,12 @@
 #include "commands.h"
 
-#include <unistd.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstring>
 
+#include "credentials.h"
 #include "layout.h"
 #include "library.h"
 #include "player.h"
@@ -37,18 +38,8 @@ std::string message(const Context &c, const Answer &a) {
 
 int fail(Context &c, const Answer &a) {
     if (c.opts.json) c.out << a.doc << "\n";
-    c.err << "vqiptv: " << message(c, a) << "\n";
+    c.err << "vqiptv: " << message(c, a) << unauthorized_note(c.settings, a.error) << "\n";
     return exit_for_status(a.status);
-}
-
-// execvp: no shell between the tool and the player, whatever the URL holds.
-int exec_player(Context &c, const std::vector<std::string> &argv) {
-    std::vector<char *> args;
-    for (const std::string &word : argv) args.push_back(const_cast<char *>(word.c_str()));
-    args.push_back(nullptr);
-    ::execvp(args[0], args.data());
-    c.err << "vqiptv: cannot run " << argv[0] << ": " << std::strerror(errno) << "\n";
-    return kExitFailure;
 }
 
 int unreadable(Context &c) {
@@ -97,12 +88,26 @@ int no_such_group(Context &c, const Answer &a, const std::string &group) {
     return exit_for_status(a.status);
 }
 
+// The names a typed group may stand for, as typed first: with "∕" read as
+// the "/" it stands for, and without the slash a shell's completion of a
+// folder leaves at the end.
+std::vector<std::string> group_spellings(const std::string &group) {
+    std::vector<std::string> out;
+    for (const std::string &name : {group, with_slashes(group)}) {
+        for (std::string spelling : {name, name.substr(0, name.find_last_not_of('/') + 1)})
+            if (!spelling.empty() && std::find(out.begin(), out.end(), spelling) == out.end())
+                out.push_back(spelling);
+    }
+    return out;
+}
+
 int channels(Context &c) {
-    const std::string &group = c.opts.operands[0];
-    Answer a = lib_list(c.settings, group_path(group));
-    if (a.status == QVX_E_NOT_FOUND && with_slashes(group) != group)
-        a = lib_list(c.settings, group_path(with_slashes(group)));
-    return a.status == QVX_E_NOT_FOUND ? no_such_group(c, a, group) : show_listing(c, a);
+    std::vector<std::string> spellings = group_spellings(c.opts.operands[0]);
+    if (spellings.empty()) spellings.push_back(c.opts.operands[0]);
+    Answer a;
+    for (const std::string &name : spellings)
+        if ((a = lib_list(c.settings, group_path(name))).status != QVX_E_NOT_FOUND) return show_listing(c, a);
+    return no_such_group(c, a, spellings.back());
 }
 
 // The channels of the whole playlist that match key: those at its root, then
@@ -153,8 +158,9 @@ int several_named(Context &c, const std::vector<Hit> &hits) {
 }
 
 // The stream document of the channel the operand names: by id, else by its
-// name, letter case aside. When neither finds it, the library's answer to the
-// id stands. Answers kExitOk with the document in a, or an exit status.
+// name, letter case and accents aside. When neither finds it, the library's
+// answer to the id stands. Answers kExitOk with the document in a, or an exit
+// status.
 int resolve_operand(Context &c, Answer &a) {
     const std::string &operand = c.opts.operands[0];
     a = lib_stream_url(c.settings, "{\"id\":" + json_string(operand) + "}");
@@ -179,7 +185,7 @@ int resolve(Context &c) {
         Stream s;
         if (!read_stream(doc, s)) return false;
         if (c.opts.player.empty()) return c.out << render_stream(s), true;
-        PlayerLine line = player_line(c.opts.player, s);
+        PlayerLine line = player_line(c.opts.player, s, c.opts.player_args);
         warn_unsent(c, c.opts.player, line);
         c.out << shell_line(line.argv) << "\n";
         return true;
@@ -193,7 +199,19 @@ std::string looked_for(const Options &opts) {
     return names;
 }
 
-// Replaces the tool with the player; returns only when that fails.
+// The exit status of a player's run, and what went wrong when it failed.
+int player_ended(Context &c, const std::string &player, const PlayerEnd &end) {
+    if (end.start_error != 0) {
+        c.err << "vqiptv: cannot run " << player << ": " << std::strerror(end.start_error) << "\n";
+        return kExitNoPlayer;
+    }
+    int status = end.wait_status;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return kExitOk;
+    if (WIFEXITED(status)) c.err << "vqiptv: " << player << " ended with status " << WEXITSTATUS(status) << "\n";
+    else c.err << "vqiptv: " << player << " ended by signal " << WTERMSIG(status) << "\n";
+    return kExitPlayerFailed;
+}
+
 int play(Context &c) {
     Answer a;
     Stream s;
@@ -202,13 +220,13 @@ int play(Context &c) {
     std::string player = c.opts.player.empty() ? first_player_on_path() : c.opts.player;
     if (player.empty() || !on_path(player)) {
         c.err << "vqiptv: no player found (looked for " << looked_for(c.opts) << " on PATH)\n";
-        return kExitNotFound;
+        return kExitNoPlayer;
     }
-    PlayerLine line = player_line(player, s);
+    PlayerLine line = player_line(player, s, c.opts.player_args);
     warn_unsent(c, player, line);
     c.out.flush();
     c.err.flush();
-    return exec_player(c, line.argv);
+    return player_ended(c, player, run_player(line.argv));
 }
 
 int validate(Context &c) {

@@ -1,65 +1,43 @@
 #include "fold.h"
 
-#include <locale.h>
-#include <wchar.h>
-#include <wctype.h>
+#include <utf8proc.h>
 
-#include <climits>
+#include <cstdlib>
+#include <new>
 
-#include "common/ascii.h"
+#include "common/utf8.h"
 
 namespace vqt {
 namespace {
 
-// The C library's UTF-8 locale: C.UTF-8 ships with every glibc install.
-// Without it only ASCII letters fold.
-locale_t utf8_locale() {
-    static const locale_t loc = [] {
-        locale_t l = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-        return l ? l : newlocale(LC_CTYPE_MASK, "C.utf8", static_cast<locale_t>(0));
-    }();
-    return loc;
+constexpr int kMatching = UTF8PROC_DECOMPOSE | UTF8PROC_COMPAT | UTF8PROC_CASEFOLD | UTF8PROC_STRIPMARK |
+                          UTF8PROC_IGNORE | UTF8PROC_LUMP;
+
+// Appends the folded form of a run of well-formed UTF-8.
+void append_folded(std::string &out, std::string_view run) {
+    utf8proc_uint8_t *folded = nullptr;
+    utf8proc_ssize_t n = utf8proc_map(reinterpret_cast<const utf8proc_uint8_t *>(run.data()),
+                                      static_cast<utf8proc_ssize_t>(run.size()), &folded,
+                                      static_cast<utf8proc_option_t>(kMatching));
+    if (n < 0) {
+        std::free(folded);
+        // The run is well-formed, so only memory can be short.
+        throw std::bad_alloc();
+    }
+    out.append(reinterpret_cast<const char *>(folded), static_cast<size_t>(n));
+    std::free(folded);
 }
-
-// The multibyte conversions follow the calling thread's locale, so the
-// UTF-8 locale is installed for this thread only and for this call only.
-class ThreadLocale {
-public:
-    explicit ThreadLocale(locale_t loc) : old_(uselocale(loc)) {}
-    ~ThreadLocale() { uselocale(old_); }
-    ThreadLocale(const ThreadLocale &) = delete;
-    ThreadLocale &operator=(const ThreadLocale &) = delete;
-
-private:
-    locale_t old_;
-};
 
 }  // namespace
 
-std::string fold_case(std::string_view text) {
+std::string fold_for_matching(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    locale_t loc = utf8_locale();
-    if (!loc) {
-        for (char c : text) out += vq_lower(c);
-        return out;
-    }
-    ThreadLocale scope(loc);
-    mbstate_t in{}, put{};
-    char buf[MB_LEN_MAX];
-    for (size_t at = 0; at < text.size();) {
-        wchar_t wc = 0;
-        size_t n = mbrtowc(&wc, text.data() + at, text.size() - at, &in);
-        if (n == 0) n = 1;  // an embedded NUL is a character like any other
-        if (n > text.size() - at) {  // not UTF-8 (or cut short): the byte as it is
-            out += text[at++];
-            in = mbstate_t{};
-            continue;
-        }
-        size_t m = wcrtomb(buf, static_cast<wchar_t>(towlower_l(towupper_l(static_cast<wint_t>(wc), loc), loc)), &put);
-        if (m == static_cast<size_t>(-1)) out.append(text.data() + at, n);
-        else out.append(buf, m);
-        at += n;
+    while (!text.empty()) {
+        size_t valid = vq_utf8_valid_prefix(reinterpret_cast<const unsigned char *>(text.data()), text.size());
+        if (valid > 0) append_folded(out, text.substr(0, valid));
+        if (valid < text.size()) out += text[valid++];
+        text.remove_prefix(valid);
     }
     return out;
 }

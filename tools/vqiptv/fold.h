@@ -1,15 +1,15 @@
-// Case folding for matching what people type against channel and group
-// names: "MÚSICA" and "Música", "ΟΔΟΣ" and "Οδος", "ЯНДЕКС" and "Яндекс"
-// fold to the same text.
+// Names as people type them: "musica" for "Música", "TELE" for "Télé",
+// "ΟΔΟΣ" for "Οδός", "strasse" for "Straße", fullwidth "ＮＥＷＳ" for "NEWS".
 #pragma once
 #include <string>
 #include <string_view>
 
 namespace vqt {
 
-// text with every letter in its folded form (Unicode simple case folding as
-// the C library's UTF-8 locale knows it: lower case of the upper case, so
-// that "ς" and "σ" meet). Bytes that are not UTF-8 are kept as they are.
-std::string fold_case(std::string_view text);
+// text as matching compares it (utf8proc): compatibility-decomposed, case
+// folded, marks such as accents and default-ignorable characters (soft
+// hyphens, zero-width spaces) taken out, look-alike dashes, quotes and spaces
+// lumped with their ASCII forms. Bytes that are not UTF-8 stay as they are.
+std::string fold_for_matching(std::string_view text);
 
 }  // namespace vqt

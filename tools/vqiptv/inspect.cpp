@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "library.h"
 #include "playlist_parser/vqplp.h"
 #include "render.h"
+#include "source_client/fetch/body.h"
+#include "source_client/fetch/gunzip.h"
 
 namespace vqt {
 namespace {
@@ -145,12 +148,38 @@ void write_parse(std::ostream &out, size_t width) {
     write_warnings(out);
 }
 
+namespace {
+
+// A gzip file inflated as the fetch inflates a body that is one: by the same
+// code, to the same limit, with the same messages.
+int inflate(const std::string &path, std::string &bytes, std::string &error) {
+    vqc::body_in body{};
+    bool whole = vqc::body_take(body, bytes.data(), bytes.size()) == 0 && vqc::body_finish(body);
+    int rc = kExitOk;
+    if (body.too_large) error = "body exceeds 64 MiB from " + file_name(path), rc = kExitContent;
+    else if (body.out_of_memory) error = "out of memory", rc = kExitFailure;
+    else if (!whole) error = "gzip body is corrupt or cut short from " + file_name(path), rc = kExitContent;
+    if (rc == kExitOk) bytes.assign(body.buf ? sbuf_data(body.buf) : "", vqc::body_len(body));
+    vqc::body_clear(body);
+    return rc;
+}
+
+// The bytes of a file, inflated when it is a gzip file.
+int read_playlist(const std::string &path, std::string &bytes, std::string &error) {
+    if (int rc = read_file(path, bytes, error); rc != kExitOk) return rc;
+    bool gzip = bytes.size() >= sizeof vqc::kGzipMagic &&
+                std::memcmp(bytes.data(), vqc::kGzipMagic, sizeof vqc::kGzipMagic) == 0;
+    return gzip ? inflate(path, bytes, error) : kExitOk;
+}
+
+}  // namespace
+
 int run_inspect(const Options &opts, std::ostream &out, std::ostream &err) {
     const std::string &path = opts.operands[0];
     if (!opts.charset.empty() && !vqplp_charset_name_known(opts.charset.c_str()))
         return err << "vqiptv: unknown character set: " << opts.charset << "\n", kExitUsage;
     std::string bytes, error;
-    if (int rc = read_file(path, bytes, error); rc != kExitOk) return err << "vqiptv: " << error << "\n", rc;
+    if (int rc = read_playlist(path, bytes, error); rc != kExitOk) return err << "vqiptv: " << error << "\n", rc;
     const char *charset = opts.charset.empty() ? nullptr : opts.charset.c_str();
     int32_t status = vqplp_parse_enc(bytes.data(), bytes.size(), format_code(opts.format), charset);
     std::string().swap(bytes);  // the parser keeps its own copy

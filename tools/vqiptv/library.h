@@ -24,6 +24,8 @@ enum Exit : int {
     kExitRateLimited = 7,  // HTTP 429
     kExitInvalid = 8,      // bad settings or argument
     kExitUnsupported = 9,  // no transport in this build
+    kExitPlayerFailed = 10,  // the player ended with a status other than 0, or by a signal
+    kExitNoPlayer = 11,      // no player found, or it cannot be run
 };
 
 // One operation's outcome: its status, the document it produced (result or

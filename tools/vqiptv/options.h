@@ -1,6 +1,7 @@
 // The command line of vqiptv, parsed into one record.
 #pragma once
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,7 @@ struct Options {
     std::string source_value;          // the URL, path or settings text
     bool json = false;
     std::string player;                // mpv, ffplay or vlc (resolve, play)
+    std::vector<std::string> player_args;  // --player-arg, and play's words after "--"
     std::string user_agent;            // --user-agent: the settings' "UserAgent"
     bool user_agent_given = false;
     std::vector<std::pair<std::string, std::string>> headers;  // --header: the settings' "Headers"
@@ -28,6 +30,16 @@ struct Options {
 
 // Fills opts from argv; answers "" or a message for the user.
 std::string parse_args(int argc, const char *const *argv, Options &opts);
+
+// The tool's surface as its help, manual and completion must show it: every
+// option (valued: a value follows it), every command, the formats of --format.
+struct OptionName {
+    std::string_view name;
+    bool valued;
+};
+std::vector<OptionName> option_names();
+std::vector<std::string_view> command_names();
+std::vector<std::string_view> format_names();
 
 // The --help text.
 const char *usage_text();

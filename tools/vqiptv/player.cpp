@@ -1,8 +1,12 @@
 #include "player.h"
 
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 
@@ -21,12 +25,15 @@ struct PlayerForm {
     // All other headers in one argument, CR LF between them: ffmpeg adds the
     // last one itself, and one header then keeps the printed line one line.
     bool other_joined;
+    // Always given first: ffplay would otherwise keep its window open once
+    // the stream has ended.
+    std::string_view always;
 };
 
 constexpr std::array kForms = {
-    PlayerForm{"mpv", Style::joined, "--user-agent=", "--referrer=", "--http-header-fields-append=", false},
-    PlayerForm{"ffplay", Style::separate, "-user_agent", "-referer", "-headers", true},
-    PlayerForm{"vlc", Style::input_option, ":http-user-agent=", ":http-referrer=", "", false},
+    PlayerForm{"mpv", Style::joined, "--user-agent=", "--referrer=", "--http-header-fields-append=", false, ""},
+    PlayerForm{"ffplay", Style::separate, "-user_agent", "-referer", "-headers", true, "-autoexit"},
+    PlayerForm{"vlc", Style::input_option, ":http-user-agent=", ":http-referrer=", "", false, ""},
 };
 
 void add_flag(const PlayerForm &p, std::string_view flag, const std::string &value, std::vector<std::string> &out) {
@@ -50,7 +57,7 @@ void add_others(const PlayerForm &p, const Stream &stream, PlayerLine &line, std
     if (!joined.empty()) add_flag(p, p.other, joined, flags);
 }
 
-PlayerLine line_for(const PlayerForm &p, const Stream &stream) {
+PlayerLine line_for(const PlayerForm &p, const Stream &stream, const std::vector<std::string> &args) {
     PlayerLine line;
     std::vector<std::string> flags;
     for (const auto &[name, value] : stream.headers) {
@@ -59,6 +66,8 @@ PlayerLine line_for(const PlayerForm &p, const Stream &stream) {
     }
     add_others(p, stream, line, flags);
     line.argv.emplace_back(p.name);
+    if (!p.always.empty()) line.argv.emplace_back(p.always);
+    line.argv.insert(line.argv.end(), args.begin(), args.end());
     if (p.style != Style::input_option) line.argv.insert(line.argv.end(), flags.begin(), flags.end());
     line.argv.push_back(stream.url);
     if (p.style == Style::input_option) line.argv.insert(line.argv.end(), flags.begin(), flags.end());
@@ -76,9 +85,9 @@ std::string option_quote(const std::string &word) {
 
 }  // namespace
 
-PlayerLine player_line(std::string_view player, const Stream &stream) {
+PlayerLine player_line(std::string_view player, const Stream &stream, const std::vector<std::string> &args) {
     for (const PlayerForm &p : kForms)
-        if (p.name == player) return line_for(p, stream);
+        if (p.name == player) return line_for(p, stream, args);
     return {};
 }
 
@@ -109,6 +118,56 @@ std::string first_player_on_path() {
     for (std::string_view name : kPlayerNames)
         if (on_path(name)) return std::string(name);
     return "";
+}
+
+namespace {
+
+// The dispositions of SIGINT and SIGQUIT, ignored for the time of a player's
+// run as system(3) does.
+class KeysToThePlayer {
+public:
+    KeysToThePlayer() {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGINT, &ignore, &int_);
+        ::sigaction(SIGQUIT, &ignore, &quit_);
+    }
+    ~KeysToThePlayer() {
+        ::sigaction(SIGINT, &int_, nullptr);
+        ::sigaction(SIGQUIT, &quit_, nullptr);
+    }
+    KeysToThePlayer(const KeysToThePlayer &) = delete;
+    KeysToThePlayer &operator=(const KeysToThePlayer &) = delete;
+
+private:
+    struct sigaction int_ {}, quit_ {};
+};
+
+}  // namespace
+
+PlayerEnd run_player(const std::vector<std::string> &argv) {
+    std::vector<char *> args;
+    for (const std::string &word : argv) args.push_back(const_cast<char *>(word.c_str()));
+    args.push_back(nullptr);
+    KeysToThePlayer keys;
+    posix_spawnattr_t attr;
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGINT);
+    sigaddset(&defaults, SIGQUIT);
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setsigdefault(&attr, &defaults);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    PlayerEnd end;
+    pid_t pid = 0;
+    end.start_error = ::posix_spawnp(&pid, args[0], nullptr, &attr, args.data(), environ);
+    posix_spawnattr_destroy(&attr);
+    if (end.start_error != 0) return end;
+    int rc;
+    do rc = ::waitpid(pid, &end.wait_status, 0);
+    while (rc < 0 && errno == EINTR);
+    return end;
 }
 
 }  // namespace vqt

@@ -18,7 +18,7 @@ bool matches(const Entry &e, const std::string &key, Match match) {
 
 }  // namespace
 
-std::string search_key(const std::string &text) { return fold_case(with_slashes(text)); }
+std::string search_key(const std::string &text) { return fold_for_matching(with_slashes(text)); }
 
 bool find_in_listing(const std::string &doc, const std::string &key, Match match, std::vector<Hit> &hits) {
     std::vector<Entry> entries;

@@ -1,6 +1,6 @@
 // `search`: the channels of a whole playlist whose name, tvg-name or group
-// holds a text, letter case aside; and the channels a name given for
-// `resolve` or `play` picks.
+// holds a text, letter case and accents aside (fold.h); and the channels a
+// name given for `resolve` or `play` picks.
 #pragma once
 #include <string>
 #include <vector>

@@ -5,8 +5,8 @@
 
 namespace vqt {
 
-// The names equal to typed but for letter case; when there is none, the up
-// to three names nearest to it in edits (characters inserted, removed,
+// The names equal to typed but for letter case and accents; when there is
+// none, the up to three names nearest to it in edits (characters inserted, removed,
 // replaced or swapped), nearest first, playlist order on a tie. Names
 // compare as search compares them (search_key). Empty when nothing comes close.
 std::vector<std::string> nearest_names(const std::string &typed, const std::vector<std::string> &names);

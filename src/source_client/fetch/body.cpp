@@ -13,7 +13,6 @@ namespace vqc {
 namespace {
 
 constexpr size_t kFirstBodyCap = 65536;
-constexpr unsigned char kGzipMagic[2] = {0x1f, 0x8b};
 
 // A body of announced length fits at once.
 bool grow(body_in &b, size_t need) {

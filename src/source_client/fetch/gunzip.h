@@ -6,6 +6,9 @@
 
 namespace vqc {
 
+// The first two bytes of every gzip file.
+constexpr unsigned char kGzipMagic[2] = {0x1f, 0x8b};
+
 struct gunzip;
 
 // A new inflater, or null when memory is short.

@@ -3,6 +3,9 @@
 #include "source_client/ops/settings.h"
 
 #include <cstring>
+#include <string_view>
+
+#include "common/ascii.h"
 
 #include "source_client/cache/cache.h"
 #include "source_client/util/limits.h"
@@ -33,6 +36,26 @@ int pick_url(settings &s, char *msg) {
     return say(msg, QVX_E_INVALID, "URL is not an absolute http(s) URL: %s", shown);
 }
 
+// The members the settings' reader takes, spelt only so.
+constexpr const char *kMembers[] = {"URL", "UserAgent", "Headers"};
+
+// -8 for a member that is one of kMembers in another letter case while the
+// member itself is absent: "url" would otherwise leave the default playlist
+// listed in place of the one the caller meant. Beside the member itself such
+// a member stays the host's, as every other.
+int refuse_other_spellings(const vqjson::Doc &doc, char *msg) {
+    for (const char *member : kMembers) {
+        if (vqjson::find_first(doc, member)) continue;
+        for (const auto &m : doc.GetObject()) {
+            std::string_view name(m.name.GetString(), m.name.GetStringLength());
+            if (vq_ieq(name, member))
+                return say(msg, QVX_E_INVALID, "settings member \"%.*s\" must be spelt \"%s\"",
+                           static_cast<int>(name.size()), name.data(), member);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int read_settings(const char *settings_json, settings &s, char *msg) {
@@ -43,6 +66,7 @@ int read_settings(const char *settings_json, settings &s, char *msg) {
     if (st == vqjson::kNoMemory) return say(msg, QVX_E_CONTENT, "out of memory");
     if (st != vqjson::kOk || !s.doc.IsObject())
         return say(msg, QVX_E_INVALID, "settings_json is not a JSON object");
+    if (int rc = refuse_other_spellings(s.doc, msg)) return rc;
     if (int rc = pick_url(s, msg)) return rc;
     return read_settings_headers(s.doc, s.headers, msg);
 }

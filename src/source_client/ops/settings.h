@@ -1,6 +1,8 @@
 // The settings every operation receives: a JSON object whose "URL" names the
 // playlist (the built-in default when absent, null or empty) and whose
-// "UserAgent" and "Headers" shape the requests for it.
+// "UserAgent" and "Headers" shape the requests for it. Those three are read
+// spelt so only; one of them spelt in another letter case, without the member
+// itself, is refused.
 #pragma once
 #include "common/json.h"
 #include "quorvex_iptv.h"

@@ -18,7 +18,7 @@ static char *read_text(const char *path) {
     char *text = NULL;
     long size = -1;
     if (f && fseek(f, 0, SEEK_END) == 0) size = ftell(f);
-    if (size >= 0 && fseek(f, 0, SEEK_SET) == 0) text = malloc((size_t)size + 1);
+    if (size >= 0 && fseek(f, 0, SEEK_SET) == 0) text = (char *)malloc((size_t)size + 1); /* C++ too */
     if (text && fread(text, 1, (size_t)size, f) == (size_t)size) {
         text[size] = '\0';
     } else {
