@@ -1,17 +1,17 @@
 # bash completion for vqiptv: commands, options, and the values of --player
-# and --format; files for --file and for inspect.
+# and --format; files for --file, --write-live and inspect.
 _vqiptv() {
     local cur prev words cword split
     _init_completion -s || return
 
-    local commands="groups channels search resolve play validate inspect stats help version"
-    local options="--url --file --settings --json --player --charset --format --help --version"
+    local commands="groups channels search resolve play validate inspect stats check help version"
+    local options="--url --file --settings --json --player --charset --format --jobs --timeout --write-live --help --version"
 
     case $prev in
-        --file) _filedir; return ;;
+        --file | --write-live) _filedir; return ;;
         --player) COMPREPLY=($(compgen -W "mpv ffplay vlc" -- "$cur")); return ;;
         --format) COMPREPLY=($(compgen -W "auto m3u m3u8-hls streaming-list cue" -- "$cur")); return ;;
-        --url | --settings | --charset) return ;;
+        --url | --settings | --charset | --jobs | --timeout) return ;;
     esac
     $split && return
 
@@ -25,7 +25,7 @@ _vqiptv() {
     local i command=""
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
-            --url | --file | --settings | --player | --charset | --format) ((i++)) ;;
+            --url | --file | --settings | --player | --charset | --format | --jobs | --timeout | --write-live) ((i++)) ;;
             -*) ;;
             *) command=${words[i]}; break ;;
         esac

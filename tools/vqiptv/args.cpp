@@ -1,5 +1,8 @@
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -10,7 +13,10 @@ namespace vqt {
 namespace {
 
 // Which options a command accepts.
-enum Accepts : unsigned { kSource = 1, kPlayer = 2, kParse = 4 };
+enum Accepts : unsigned { kSource = 1, kPlayer = 2, kParse = 4, kCheck = 8 };
+
+// The operand count of a command that takes any number of them.
+constexpr size_t kAnyCount = SIZE_MAX;
 
 struct CommandForm {
     std::string_view name;
@@ -28,6 +34,7 @@ constexpr std::array kCommands = {
     CommandForm{"validate", Command::validate, 0, kSource},
     CommandForm{"inspect", Command::inspect, 1, kParse},
     CommandForm{"stats", Command::stats, 0, kSource},
+    CommandForm{"check", Command::check, kAnyCount, kSource | kCheck},
     CommandForm{"help", Command::help, 0, 0},
     CommandForm{"version", Command::version, 0, 0},
 };
@@ -118,7 +125,34 @@ private:
             return "";
         }
         if (name == "--header") return use(kSource, name), header(value);
+        if (name == "--jobs") return use(kCheck, name), jobs(value);
+        if (name == "--timeout") return use(kCheck, name), timeout(value);
+        if (name == "--write-live") return use(kCheck, name), opts_.write_live = value, "";
         return "unknown option " + name;
+    }
+
+    // The whole of value as a number of type T.
+    template <typename T>
+    static bool number(const std::string &value, T &n) {
+        auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+        return ec == std::errc() && end == value.data() + value.size();
+    }
+
+    std::string jobs(const std::string &value) {
+        int n = 0;
+        if (!number(value, n) || n < 1 || n > kMaxJobs)
+            return "option --jobs takes a number from 1 to " + std::to_string(kMaxJobs);
+        opts_.jobs = n;
+        return "";
+    }
+
+    // Seconds, with decimals: at least a tenth, at most an hour.
+    std::string timeout(const std::string &value) {
+        double seconds = 0;
+        if (!number(value, seconds) || !(seconds >= kMinTimeout && seconds <= kMaxTimeout))
+            return "option --timeout takes seconds from 0.1 to 3600";
+        opts_.timeout_ms = static_cast<uint32_t>(std::lround(seconds * 1000));
+        return "";
     }
 
     // "Name: value" as curl's -H takes it; the library judges name and value.
@@ -148,7 +182,7 @@ private:
     std::string check(const CommandForm &form, const std::vector<std::string> &words) {
         std::string name(form.name);
         if (form.command == Command::help && words.size() == 2) return help_on(words[1]);
-        if (words.size() - 1 != form.operands)
+        if (form.operands != kAnyCount && words.size() - 1 != form.operands)
             return name + " takes " + std::to_string(form.operands) + " argument(s), " +
                    std::to_string(words.size() - 1) + " given";
         for (const auto &[what, option] : given_)
@@ -223,9 +257,12 @@ Commands:
   inspect FILE           print the parser's view of a local file: format, items,
                          CUE sheet and warnings by kind
   stats [SOURCE]         print the library's statistics (after listing SOURCE)
+  check [GROUP...]       probe the stream of every channel (of each GROUP) as a
+                         player opens it, many at once: live when media bytes
+                         arrive, else why not (exit 0 whatever the verdicts)
   help [COMMAND], version
 
-Source (groups, channels, search, resolve, play, validate, stats):
+Source (groups, channels, search, resolve, play, validate, stats, check):
   --url URL              the playlist at URL (default: the library's default playlist)
   --file PATH            a local playlist file, served to the library offline
   --settings JSON        a settings document, handed to the library as it is
@@ -240,6 +277,11 @@ Options:
   --charset NAME         (inspect) decode the file from NAME (e.g. cp1252, utf-16le)
   --format auto|m3u|m3u8-hls|streaming-list|cue
                          (inspect) parse as this format instead of detecting it
+  --jobs N               (check) probes at once, 1 to 256 (default 16)
+  --timeout S            (check) seconds one probe may take, 0.1 to 3600
+                         (default 10)
+  --write-live FILE      (check) write the live channels' entries, their lines
+                         as the playlist has them, to FILE
   -h, --help             show this text
   --version              show the library version
   --                     end the options: every later word is an argument, even
@@ -266,6 +308,7 @@ Examples:
   vqiptv channels News --file samples/sample.m3u
   vqiptv search mooz --file samples/sample.m3u
   vqiptv resolve 806613f80a4ae992 --file samples/sample.m3u --player mpv
+  vqiptv check News --file samples/sample.m3u --write-live news-live.m3u
   vqiptv groups --url https://example.com/playlist.m3u --json
 )";
 }

@@ -13,6 +13,7 @@
 #include "common/alloc.h"
 #include "common/ascii.h"
 #include "http/buf.h"
+#include "http/curl/curl_shared.h"
 #include "http/curl/curl_work.h"
 #include "http/headers.h"
 #include "http/transports.h"
@@ -41,18 +42,6 @@ void *curl_malloc(size_t n) { return counted(vq_malloc(n)); }
 void *curl_realloc(void *p, size_t n) { return counted(vq_realloc(p, n)); }
 char *curl_strdup(const char *s) { return counted(vq_strdup(s)); }
 void *curl_calloc(size_t count, size_t n) { return counted(vq_calloc(count, n)); }
-
-// libcurl's own allocations go through the allocation seam too, so the
-// fault-injection tests reach its out-of-memory paths. A failed start is
-// tried again by the next request.
-CURLcode global_init() {
-    vqp::Guard guard(g_init_lock);
-    if (g_init_done) return CURLE_OK;
-    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, curl_malloc, vq_free, curl_realloc, curl_strdup,
-                                       curl_calloc);
-    g_init_done = rc == CURLE_OK;
-    return rc;
-}
 
 int fail(char **err, const char *text) {
     *err = vq_strdup(text);
@@ -140,19 +129,6 @@ char *escaped(const char *url) {
     }
     *o = '\0';
     return out;
-}
-
-// Parses the URL into w->url. User information written into it is dropped:
-// only the request's own user name and password are credentials.
-CURLUcode parse_url(curl_work *w) {
-    if (!(w->url = curl_url())) return CURLUE_OUT_OF_MEMORY;
-    char *text = escaped(w->req->url);
-    if (!text) return CURLUE_OUT_OF_MEMORY;
-    CURLUcode rc = curl_url_set(w->url, CURLUPART_URL, text, CURLU_PATH_AS_IS);
-    vq_free(text);
-    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
-        if (rc == CURLUE_OK) rc = curl_url_set(w->url, part, nullptr, 0);
-    return rc;
 }
 
 // "<stage> failed: <libcurl's text> (<code>)". libcurl's texts carry neither
@@ -245,7 +221,7 @@ void set_sinks(options &o, curl_work &w) {
 
 int prepare(curl_work &w, char **err) {
     if (!(w.easy = curl_easy_init())) return fail(err, "oom");
-    CURLUcode bad = parse_url(&w);
+    CURLUcode bad = quorvex_curl_parse_url(w.req->url, &w.url);
     if (bad != CURLUE_OK) return fail_url(err, bad);
     if (quorvex_curl_headers(&w) != 0) return fail(err, "oom");
     options o{w.easy};
@@ -296,7 +272,7 @@ int curl_request(void *, const quorvex_http_req *req, int *status, char **err) {
     *err = nullptr;
     if (!req || req->size < sizeof(quorvex_http_req) || !req->method || !req->url) return fail(err, "bad request");
     if (!quorvex_method_ok(req->method)) return fail(err, "bad method");
-    CURLcode rc = global_init();
+    CURLcode rc = quorvex_curl_global_init();
     if (rc != CURLE_OK) return fail_curl(err, "init", rc);
     curl_work w{};
     w.req = req;
@@ -310,6 +286,30 @@ void curl_free_buf(void *, void *buf) { vq_free(buf); }
 constexpr quorvex_http g_curl = {32, 1, nullptr, curl_request, curl_free_buf};
 
 }  // namespace
+
+// libcurl's own allocations go through the allocation seam too, so the
+// fault-injection tests reach its out-of-memory paths.
+CURLcode quorvex_curl_global_init() {
+    vqp::Guard guard(g_init_lock);
+    if (g_init_done) return CURLE_OK;
+    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, curl_malloc, vq_free, curl_realloc, curl_strdup,
+                                       curl_calloc);
+    g_init_done = rc == CURLE_OK;
+    return rc;
+}
+
+CURLUcode quorvex_curl_parse_url(const char *url, CURLU **out) {
+    if (!(*out = curl_url())) return CURLUE_OUT_OF_MEMORY;
+    char *text = escaped(url);
+    CURLUcode rc = text ? curl_url_set(*out, CURLUPART_URL, text, CURLU_PATH_AS_IS) : CURLUE_OUT_OF_MEMORY;
+    vq_free(text);
+    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
+        if (rc == CURLUE_OK) rc = curl_url_set(*out, part, nullptr, 0);
+    if (rc == CURLUE_OK) return rc;
+    curl_url_cleanup(*out);
+    *out = nullptr;
+    return rc;
+}
 
 const quorvex_http *quorvex_http_curl() { return &g_curl; }
 

@@ -1,0 +1,15 @@
+// What the libcurl transport shares with other code of the process that
+// speaks HTTP through libcurl itself (the command-line tool's stream probes),
+// so that both start libcurl alike and send a URL alike.
+#pragma once
+#include <curl/curl.h>
+
+// Starts libcurl once, its allocations going through the allocation seam; a
+// failed start is tried again by the next call.
+CURLcode quorvex_curl_global_init();
+
+// url parsed into a new handle at *out (null on failure; the caller releases
+// it with curl_url_cleanup): path and query as written, with spaces and bytes
+// beyond ASCII escaped, and the user information dropped, since only a
+// request's own user name and password are credentials.
+CURLUcode quorvex_curl_parse_url(const char *url, CURLU **out);
