@@ -308,7 +308,7 @@ Examples:
   vqiptv channels News --file samples/sample.m3u
   vqiptv search mooz --file samples/sample.m3u
   vqiptv resolve 806613f80a4ae992 --file samples/sample.m3u --player mpv
-  vqiptv check News --file samples/sample.m3u --write-live news-live.m3u
+  vqiptv check News --url https://example.com/playlist.m3u --write-live live.m3u
   vqiptv groups --url https://example.com/playlist.m3u --json
 )";
 }

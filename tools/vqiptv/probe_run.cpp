@@ -75,21 +75,11 @@ bool add_lines(Probe &p) {
     return agent || (p.lines = curl_slist_append(p.lines, kUserAgent));
 }
 
-struct Options {
-    CURL *easy;
-    CURLcode rc = CURLE_OK;
-    template <class T>
-    Options &set(CURLoption opt, T value) {
-        if (rc == CURLE_OK) rc = curl_easy_setopt(easy, opt, value);
-        return *this;
-    }
-};
-
 // HTTP/1.1 over http and https only, redirects judged here, certificates
 // checked against the system's store, every wait within the probe's time.
 CURLcode set_up(Probe &p, uint64_t now_ms) {
     long left = static_cast<long>(std::max<uint64_t>(p.deadline_ms - std::min(now_ms, p.deadline_ms), 1));
-    Options o{p.easy};
+    quorvex_curl_options o{p.easy};
     o.set(CURLOPT_CURLU, p.url)
         .set(CURLOPT_PROTOCOLS_STR, "http,https")
         .set(CURLOPT_FOLLOWLOCATION, 0L)

@@ -149,22 +149,12 @@ int fail_url(char **err, CURLUcode rc) {
     return fail_stage(err, "url", curl_url_strerror(rc), static_cast<int>(rc));
 }
 
-// Collects the first failure of a run of curl_easy_setopt calls.
-struct options {
-    CURL *easy;
-    CURLcode rc = CURLE_OK;
-    template <class T>
-    options &set(CURLoption opt, T value) {
-        if (rc == CURLE_OK) rc = curl_easy_setopt(easy, opt, value);
-        return *this;
-    }
-};
 
 // HTTP/1.1 as WinHTTP speaks it by default, so header names arrive in the
 // server's letter case (the playlist fetch looks for "ETag" exactly). A proxy
 // comes from the environment as libcurl reads it, the counterpart of
 // WinHTTP's default proxy configuration.
-void set_wire(options &o, const curl_work &w) {
+void set_wire(quorvex_curl_options &o, const curl_work &w) {
     const quorvex_http_req *req = w.req;
     o.set(CURLOPT_CURLU, w.url)
         .set(CURLOPT_PROTOCOLS_STR, k_protocols)
@@ -189,13 +179,13 @@ void set_wire(options &o, const curl_work &w) {
 
 // libcurl's own account of a failure (which certificate check failed, which
 // proxy could not be reached) and its verbose text, read for the proxy only.
-void set_diagnostics(options &o, curl_work &w) {
+void set_diagnostics(quorvex_curl_options &o, curl_work &w) {
     o.set(CURLOPT_ERRORBUFFER, w.detail).set(CURLOPT_DEBUGFUNCTION, on_debug).set(CURLOPT_DEBUGDATA, &w)
         .set(CURLOPT_VERBOSE, 1L);
 }
 
 // A HEAD is sent as libcurl's own so that it does not wait for a body.
-void set_method(options &o, const quorvex_http_req *req) {
+void set_method(quorvex_curl_options &o, const quorvex_http_req *req) {
     if (std::strcmp(req->method, "HEAD") == 0) {
         o.set(CURLOPT_NOBODY, 1L);
         return;
@@ -205,14 +195,14 @@ void set_method(options &o, const quorvex_http_req *req) {
         o.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(req->body_len)).set(CURLOPT_POSTFIELDS, req->body);
 }
 
-void set_auth(options &o, const quorvex_http_req *req) {
+void set_auth(quorvex_curl_options &o, const quorvex_http_req *req) {
     if (!req->username) return;
     o.set(CURLOPT_USERNAME, req->username)
         .set(CURLOPT_PASSWORD, req->password ? req->password : "")
         .set(CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_DIGEST | CURLAUTH_BASIC));
 }
 
-void set_sinks(options &o, curl_work &w) {
+void set_sinks(quorvex_curl_options &o, curl_work &w) {
     o.set(CURLOPT_HEADERFUNCTION, quorvex_curl_on_header)
         .set(CURLOPT_HEADERDATA, &w)
         .set(CURLOPT_WRITEFUNCTION, quorvex_curl_on_body)
@@ -224,7 +214,7 @@ int prepare(curl_work &w, char **err) {
     CURLUcode bad = quorvex_curl_parse_url(w.req->url, &w.url);
     if (bad != CURLUE_OK) return fail_url(err, bad);
     if (quorvex_curl_headers(&w) != 0) return fail(err, "oom");
-    options o{w.easy};
+    quorvex_curl_options o{w.easy};
     set_wire(o, w);
     set_method(o, w.req);
     set_auth(o, w.req);
