@@ -32,12 +32,13 @@ std::string answer(const std::string &path) {
         {"/empty", ok("")},
         {"/loop", moved("/loop")},
         {"/rtmp", moved("rtmp://127.0.0.1/live")},
-        {"/master.m3u8", ok("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nmedia.m3u8\n")},
+        {"/master.m3u8", ok("#EXTM3U\r\n#EXT-X-STREAM-INF:BANDWIDTH=1\r\n  media.m3u8 \r\nother.m3u8\r\n")},
         {"/media.m3u8", ok("#EXTM3U\n#EXTINF:1,\n/ts\n")},
         {"/nested.m3u8", ok("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nmaster.m3u8\n")},
         {"/deep.m3u8", ok("#EXTM3U\n#EXTINF:1,\nmedia.m3u8\n")},
         {"/ended.m3u8", ok("#EXTM3U\n#EXT-X-ENDLIST\n")},
         {"/sealed.m3u8", ok("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n#EXTINF:1,\nhtml\n")},
+        {"/opened.m3u8", ok("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n#EXT-X-KEY:METHOD=NONE\nhtml\n")},
         {"/gone.m3u8", ok("#EXTM3U\n#EXTINF:1,\nnowhere.ts\n")},
     };
     // "/r/N": N redirects before the media.
@@ -100,6 +101,7 @@ TEST(Probe, GivesEachAnswerItsVerdictWithinItsJobsAndTime) {
         {"/r/7", "live"}, {"/r/8", "live"}, {"/r/9", "redirect loop"}, {"/loop", "redirect loop"},
         {"/rtmp", "unsupported scheme"}, {"/master.m3u8", "live"}, {"/nested.m3u8", "not media"},
         {"/deep.m3u8", "not media"}, {"/ended.m3u8", "empty playlist"}, {"/sealed.m3u8", "live"},
+        {"/opened.m3u8", "not media"},
         {"/gone.m3u8", "http 404"},
         {"/head/" + std::to_string(vqt::kProbeBytes - kTs.size() - 1), "live"},
         {"/head/" + std::to_string(vqt::kProbeBytes - kTs.size()), "live"},

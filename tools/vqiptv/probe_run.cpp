@@ -77,6 +77,9 @@ bool add_lines(Probe &p) {
 
 // HTTP/1.1 over http and https only, redirects judged here, certificates
 // checked against the system's store, every wait within the probe's time.
+// A probe that times out while its name is still being resolved is left to
+// the resolver's thread rather than waited for (CURLOPT_QUICK_EXIT): a name
+// server that does not answer must not hold up the other probes.
 CURLcode set_up(Probe &p, uint64_t now_ms) {
     long left = static_cast<long>(std::max<uint64_t>(p.deadline_ms - std::min(now_ms, p.deadline_ms), 1));
     quorvex_curl_options o{p.easy};
@@ -84,6 +87,7 @@ CURLcode set_up(Probe &p, uint64_t now_ms) {
         .set(CURLOPT_PROTOCOLS_STR, "http,https")
         .set(CURLOPT_FOLLOWLOCATION, 0L)
         .set(CURLOPT_NOSIGNAL, 1L)
+        .set(CURLOPT_QUICK_EXIT, 1L)
         .set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1))
         .set(CURLOPT_SSL_VERIFYPEER, 1L)
         .set(CURLOPT_SSL_VERIFYHOST, 2L)
