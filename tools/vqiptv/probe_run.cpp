@@ -1,7 +1,7 @@
 // The transfer loop: a fixed pool of probes on one multi handle, each with
 // at most one request under way, refilled in order as probes end.
 #include <algorithm>
-#include <memory>
+#include <new>
 #include <vector>
 
 #include "common/ascii.h"
@@ -59,10 +59,16 @@ size_t on_body(char *data, size_t size, size_t n, void *user) {
     return len;
 }
 
-// The stream's headers as lines: User-Agent first, its own or the library's;
-// "Authorization" and "Cookie" only while at the stream's origin; a line that
-// cannot be formed (a control byte, too long) is left out, as the transports
-// leave it out.
+// Appends line to list; false (the list as it was) when memory is short.
+bool append(curl_slist *&list, const char *line) {
+    curl_slist *longer = curl_slist_append(list, line);
+    return longer && (list = longer);
+}
+
+// The stream's headers as lines, and the library's User-Agent when the
+// stream names none; "Authorization" and "Cookie" only while at the stream's
+// origin; a line that cannot be formed (a control byte, too long) is left
+// out, as the transports leave it out.
 bool add_lines(Probe &p) {
     bool agent = false;
     char line[vqc::kMaxHeaderLine + 1];
@@ -70,9 +76,9 @@ bool add_lines(Probe &p) {
         if (!p.at_origin && vqc::private_header(name)) continue;
         if (quorvex_header_line(name.c_str(), value.c_str(), line, sizeof line) != 0) continue;
         agent = agent || vq_ieq(name, "User-Agent");
-        if (!(p.lines = curl_slist_append(p.lines, line))) return false;
+        if (!append(p.lines, line)) return false;
     }
-    return agent || (p.lines = curl_slist_append(p.lines, kUserAgent));
+    return agent || append(p.lines, kUserAgent);
 }
 
 // HTTP/1.1 over http and https only, redirects judged here, certificates
@@ -163,7 +169,8 @@ private:
         p.max_bytes = limits_.max_bytes;
         p.at = p.stream.url;
         p.phase = Probe::Phase::stream;
-        p.requests = p.read = 0;
+        p.requests = 0;
+        p.read = 0;
         p.at_origin = true;
         p.encrypted = false;
         return true;
