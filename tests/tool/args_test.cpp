@@ -58,6 +58,28 @@ TEST(Args, UserAgentAndHeadersGoWithTheNetwork) {
     EXPECT_EQ(parse({"groups", "--settings", "{}", "--header", "A: b"}, settings), rule);
 }
 
+TEST(Args, CheckTakesGroupsAndItsBounds) {
+    Options o;
+    ASSERT_EQ(parse({"check", "News", "Kids", "--jobs", "256", "--timeout=3600", "--write-live", "l.m3u"}, o), "");
+    EXPECT_EQ(o.operands, (std::vector<std::string>{"News", "Kids"}));
+    EXPECT_EQ(o.jobs, 256);
+    EXPECT_EQ(o.timeout_ms, 3600000u);
+    EXPECT_EQ(o.write_live, "l.m3u");
+    const std::string jobs = "option --jobs takes a number from 1 to 256";
+    const std::string seconds = "option --timeout takes seconds from 0.1 to 3600";
+    const std::pair<std::vector<const char *>, std::string> cases[] = {
+        {{"--jobs", "255"}, ""}, {{"--jobs", "257"}, jobs}, {{"--jobs", "4000000000"}, jobs},
+        {{"--jobs", "0"}, jobs}, {{"--jobs", "8x"}, jobs}, {{"--timeout", "3599"}, ""},
+        {{"--timeout", "3600.1"}, seconds}, {{"--timeout", "1e300"}, seconds}, {{"--timeout", "0.1"}, ""},
+        {{"--timeout", "0.09"}, seconds}, {{"--timeout", "nan"}, seconds}};
+    for (const auto &[option, message] : cases) {
+        Options c;
+        EXPECT_EQ(parse({"check", option[0], option[1]}, c), message) << option[0] << " " << option[1];
+    }
+    Options groups;
+    EXPECT_EQ(parse({"groups", "--jobs", "2"}, groups), "option --jobs is not accepted by groups");
+}
+
 TEST(Args, HelpWinsAndVersionStandsAlone) {
     Options help, version;
     ASSERT_EQ(parse({"-h", "play", "a", "b"}, help), "");

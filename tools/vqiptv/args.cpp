@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -13,7 +15,10 @@ namespace {
 
 // Which options a command accepts (0: only those of kAny, which go with every
 // command).
-enum Accepts : unsigned { kAny = 0, kSource = 1, kPlayer = 2, kParse = 4 };
+enum Accepts : unsigned { kAny = 0, kSource = 1, kPlayer = 2, kParse = 4, kCheck = 8 };
+
+// The operand count of a command that takes any number of them.
+constexpr size_t kAnyCount = SIZE_MAX;
 
 struct CommandForm {
     std::string_view name;
@@ -31,6 +36,7 @@ constexpr std::array kCommands = {
     CommandForm{"validate", Command::validate, 0, kSource},
     CommandForm{"inspect", Command::inspect, 1, kParse},
     CommandForm{"stats", Command::stats, 0, kSource},
+    CommandForm{"check", Command::check, kAnyCount, kSource | kCheck},
     CommandForm{"help", Command::help, 0, 0},
     CommandForm{"version", Command::version, 0, 0},
 };
@@ -63,6 +69,30 @@ std::string header(Parsed &p, const std::string &line) {
     if (colon == std::string::npos) return "option --header takes 'Name: value'";
     size_t start = std::min(line.find_first_not_of(' ', colon + 1), line.size());
     p.opts.headers.emplace_back(line.substr(0, colon), line.substr(start));
+    return "";
+}
+
+// The whole of value as a number of type T.
+template <typename T>
+bool number(const std::string &value, T &n) {
+    auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+    return ec == std::errc() && end == value.data() + value.size();
+}
+
+std::string jobs(Parsed &p, const std::string &value) {
+    int n = 0;
+    if (!number(value, n) || n < 1 || n > kMaxJobs)
+        return "option --jobs takes a number from 1 to " + std::to_string(kMaxJobs);
+    p.opts.jobs = n;
+    return "";
+}
+
+// Seconds, with decimals: at least a tenth, at most an hour.
+std::string timeout(Parsed &p, const std::string &value) {
+    double seconds = 0;
+    if (!number(value, seconds) || !(seconds >= kMinTimeout && seconds <= kMaxTimeout))
+        return "option --timeout takes seconds from 0.1 to 3600";
+    p.opts.timeout_ms = static_cast<uint32_t>(std::lround(seconds * 1000));
     return "";
 }
 
@@ -102,6 +132,10 @@ constexpr std::array kOptions = {
                    p.opts.format = v;
                    return one_of(kFormats, v) ? "" : "unknown format '" + v + "'";
                }},
+    OptionForm{"--jobs", true, kCheck, jobs},
+    OptionForm{"--timeout", true, kCheck, timeout},
+    OptionForm{"--write-live", true, kCheck,
+               [](Parsed &p, const std::string &v) { return p.opts.write_live = v, std::string(); }},
     OptionForm{"--help", false, kAny, [](Parsed &p, const std::string &) { return p.help = true, std::string(); }},
     OptionForm{"-h", false, kAny, [](Parsed &p, const std::string &) { return p.help = true, std::string(); }},
     OptionForm{"--version", false, kAny,
@@ -193,7 +227,7 @@ private:
         std::string name(form.name);
         if (form.command == Command::help && words.size() == 2) return help_on(words[1]);
         split_player_words(form, words);
-        if (words.size() - 1 != form.operands)
+        if (form.operands != kAnyCount && words.size() - 1 != form.operands)
             return name + " takes " + std::to_string(form.operands) + " argument(s), " +
                    std::to_string(words.size() - 1) + " given";
         for (const auto &[what, option] : given_)
@@ -287,9 +321,12 @@ Commands:
   inspect FILE           print the parser's view of a local file: format, items,
                          CUE sheet and warnings by kind
   stats [SOURCE]         print the library's statistics (after listing SOURCE)
+  check [GROUP...]       probe the stream of every channel (of each GROUP) as a
+                         player opens it, many at once: live when media bytes
+                         arrive, else why not (exit 0 whatever the verdicts)
   help [COMMAND], version
 
-Source (groups, channels, search, resolve, play, validate, stats):
+Source (groups, channels, search, resolve, play, validate, stats, check):
   --url URL              the playlist at URL (default: the library's default playlist)
   --file PATH            a local playlist file, served to the library offline
   --settings JSON        a settings document, handed to the library as it is
@@ -306,6 +343,11 @@ Options:
   --charset NAME         (inspect) decode the file from NAME (e.g. cp1252, utf-16le)
   --format auto|m3u|m3u8-hls|streaming-list|cue
                          (inspect) parse as this format instead of detecting it
+  --jobs N               (check) probes at once, 1 to 256 (default 16)
+  --timeout S            (check) seconds one probe may take, 0.1 to 3600
+                         (default 10)
+  --write-live FILE      (check) write the live channels' entries, their lines
+                         as the playlist has them, to FILE
   -h, --help             show this text
   --version              show the library version
   --                     end the options: every later word is an argument, even
@@ -334,6 +376,7 @@ Examples:
   vqiptv channels News --file samples/sample.m3u
   vqiptv search mooz --file samples/sample.m3u
   vqiptv resolve 806613f80a4ae992 --file samples/sample.m3u --player mpv
+  vqiptv check News --url https://example.com/playlist.m3u --write-live live.m3u
   vqiptv groups --url https://example.com/playlist.m3u --json
 )";
 }

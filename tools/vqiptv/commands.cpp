@@ -6,10 +6,12 @@
 #include <array>
 #include <cstring>
 
+#include "check.h"
 #include "credentials.h"
 #include "layout.h"
 #include "library.h"
 #include "player.h"
+#include "playlist_copy.h"
 #include "quorvex_iptv.h"
 #include "render.h"
 #include "search.h"
@@ -101,30 +103,44 @@ std::vector<std::string> group_spellings(const std::string &group) {
     return out;
 }
 
-int channels(Context &c) {
-    std::vector<std::string> spellings = group_spellings(c.opts.operands[0]);
-    if (spellings.empty()) spellings.push_back(c.opts.operands[0]);
+// The listing of the group the user named, under the first of its spellings
+// that names one; tried is the last spelling asked for.
+Answer group_listing(Context &c, const std::string &group, std::string &tried) {
+    std::vector<std::string> spellings = group_spellings(group);
+    if (spellings.empty()) spellings.push_back(group);
     Answer a;
     for (const std::string &name : spellings)
-        if ((a = lib_list(c.settings, group_path(name))).status != QVX_E_NOT_FOUND) return show_listing(c, a);
-    return no_such_group(c, a, spellings.back());
+        if ((a = lib_list(c.settings, group_path(tried = name))).status != QVX_E_NOT_FOUND) break;
+    return a;
 }
 
-// The channels of the whole playlist that match key: those at its root, then
-// those of every group. Answers kExitOk, or the exit status of a failure
-// already reported.
-int find_channels(Context &c, const std::string &key, Match match, std::vector<Hit> &hits) {
+int channels(Context &c) {
+    std::string tried;
+    Answer a = group_listing(c, c.opts.operands[0], tried);
+    return a.status == QVX_E_NOT_FOUND ? no_such_group(c, a, tried) : show_listing(c, a);
+}
+
+// Hands take the listing of the playlist's root, then that of every group;
+// take answers false for a document it cannot read. Answers kExitOk, or the
+// exit status of a failure already reported.
+template <typename Take>
+int each_listing(Context &c, Take take) {
     Answer root = lib_list(c.settings, "/");
     std::vector<Entry> top;
     if (!root.ok()) return fail(c, root);
-    bool readable = read_listing(root.doc, top) && find_in_listing(root.doc, key, match, hits);
+    bool readable = read_listing(root.doc, top) && take(root.doc);
     for (size_t i = 0; readable && i < top.size(); ++i) {
         if (!top[i].folder) continue;
         Answer a = lib_list(c.settings, top[i].path);
         if (!a.ok()) return fail(c, a);
-        readable = find_in_listing(a.doc, key, match, hits);
+        readable = take(a.doc);
     }
     return readable ? kExitOk : unreadable(c);
+}
+
+// The channels of the whole playlist that match key.
+int find_channels(Context &c, const std::string &key, Match match, std::vector<Hit> &hits) {
+    return each_listing(c, [&](const std::string &doc) { return find_in_listing(doc, key, match, hits); });
 }
 
 int search(Context &c) {
@@ -251,6 +267,25 @@ int stats(Context &c) {
     });
 }
 
+// Every channel, or those of the groups named, probed; the library's
+// download copied on its way in when the live ones' lines are to be written.
+int check(Context &c) {
+    if (!c.opts.write_live.empty()) keep_playlist_copy();
+    Checklist list;
+    auto take = [&](const std::string &doc) { return list.add(doc); };
+    if (c.opts.operands.empty()) {
+        if (int exit = each_listing(c, take)) return exit;
+    }
+    for (const std::string &group : c.opts.operands) {
+        std::string tried;
+        Answer a = group_listing(c, group, tried);
+        if (a.status == QVX_E_NOT_FOUND) return no_such_group(c, a, tried);
+        if (!a.ok()) return fail(c, a);
+        if (!take(a.doc)) return unreadable(c);
+    }
+    return run_check(c.opts, c.settings, list, c.out, c.err);
+}
+
 struct Handler {
     Command command;
     int (*run)(Context &);
@@ -260,7 +295,7 @@ constexpr std::array kHandlers = {
     Handler{Command::groups, groups},     Handler{Command::channels, channels},
     Handler{Command::resolve, resolve},   Handler{Command::validate, validate},
     Handler{Command::stats, stats},       Handler{Command::search, search},
-    Handler{Command::play, play},
+    Handler{Command::play, play},         Handler{Command::check, check},
 };
 
 bool needs_source(const Options &opts) {

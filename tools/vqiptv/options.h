@@ -1,5 +1,6 @@
 // The command line of vqiptv, parsed into one record.
 #pragma once
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -7,11 +8,15 @@
 
 namespace vqt {
 
-enum class Command { groups, channels, search, resolve, play, validate, inspect, stats, help, version };
+enum class Command { groups, channels, search, resolve, play, validate, inspect, stats, check, help, version };
 
 // Where the playlist comes from: the library's default, a URL, a local file
 // served through the fake transport, or a settings text handed over as it is.
 enum class SourceKind { standard, url, file, settings };
+
+// The bounds of check's --jobs and --timeout (seconds).
+constexpr int kMaxJobs = 256;
+constexpr double kMinTimeout = 0.1, kMaxTimeout = 3600;
 
 struct Options {
     Command command = Command::help;
@@ -26,6 +31,9 @@ struct Options {
     std::vector<std::pair<std::string, std::string>> headers;  // --header: the settings' "Headers"
     std::string charset;               // inspect
     std::string format = "auto";       // inspect
+    int jobs = 16;                     // check: probes at once
+    uint32_t timeout_ms = 10000;       // check: the time one probe may take
+    std::string write_live;            // check: the file for the live channels
 };
 
 // Fills opts from argv; answers "" or a message for the user.

@@ -7,6 +7,7 @@
 #include "common/ascii.h"
 #include "http/buf.h"
 #include "http/transports.h"
+#include "tap.h"
 
 namespace vqt {
 namespace {
@@ -14,8 +15,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
 
-struct Meter {
-    const quorvex_http *inner = nullptr;
+struct Meter final : Watcher {
     FILE *out = nullptr;
     uint64_t total = 0;  // since metered_io
     uint64_t bytes = 0;     // this exchange
@@ -24,18 +24,18 @@ struct Meter {
     Clock::time_point start, drawn;
     bool shown = false;
 
-    void begin() {
+    void begin() override {
         bytes = expected = 0;
         encoded = shown = false;
         start = Clock::now();
     }
 
-    void header(const char *name, const char *value) {
+    void header(const char *name, const char *value) override {
         if (vq_ieq(name, "Content-Length")) expected = std::strtoull(value, nullptr, 10);
         if (vq_ieq(name, "Content-Encoding")) encoded = true;
     }
 
-    void count(size_t n) {
+    void body(const void *, size_t n) override {
         bytes += n;
         total += n;
         auto now = Clock::now();
@@ -44,7 +44,7 @@ struct Meter {
     }
 
     // The line goes once the download is over: the command's output follows.
-    void end() {
+    void end(int) override {
         if (!out || !shown) return;
         std::fputs("\r\033[K", out);
         std::fflush(out);
@@ -70,40 +70,7 @@ struct Meter {
 };
 
 Meter g_meter;
-
-// The sinks see the caller's request as their user and pass every piece on.
-int relay_header(void *user, const char *name, const char *value) {
-    auto *req = static_cast<const quorvex_http_req *>(user);
-    g_meter.header(name, value);
-    return req->on_header ? req->on_header(req->user, name, value) : 0;
-}
-
-int relay_body(void *user, const void *data, size_t len) {
-    auto *req = static_cast<const quorvex_http_req *>(user);
-    g_meter.count(len);
-    return req->on_body ? req->on_body(req->user, data, len) : 0;
-}
-
-int metered_request(void *ctx, const quorvex_http_req *req, int *status, char **err) {
-    auto *m = static_cast<Meter *>(ctx);
-    if (!req || req->size < sizeof(quorvex_http_req)) return m->inner->request(m->inner->ctx, req, status, err);
-    quorvex_http_req relay = *req;
-    relay.on_header = relay_header;
-    relay.on_body = relay_body;
-    relay.user = const_cast<quorvex_http_req *>(req);
-    m->begin();
-    int rc = m->inner->request(m->inner->ctx, &relay, status, err);
-    m->end();
-    return rc;
-}
-
-void metered_free(void *ctx, void *buf) {
-    auto *m = static_cast<Meter *>(ctx);
-    if (m->inner->free_buf) m->inner->free_buf(m->inner->ctx, buf);
-}
-
-const quorvex_http g_http = {sizeof(quorvex_http), 1, &g_meter, metered_request, metered_free};
-const quorvex_http_ctx g_ctx = {QVX_HTTP_CTX_MAGIC, sizeof(quorvex_http_ctx), &g_http, nullptr};
+Tap g_tap;
 
 int collect(void *user, const void *data, size_t len) {
     return quorvex_buf_add(static_cast<quorvex_buf *>(user), data, len) == 0 ? 0 : 1;
@@ -138,14 +105,14 @@ int metered_get(void *ctx, const char *url, char **body, int *status, char **err
 void release(void *, void *buf) { vq_free(buf); }
 
 // The source client only ever fetches, so the record offers no post.
-const quorvex_io g_io = {const_cast<quorvex_http_ctx *>(&g_ctx), metered_get, nullptr, release};
+const quorvex_io g_io = {&g_tap.ctx, metered_get, nullptr, release};
 
 }  // namespace
 
 const quorvex_io *metered_io(const quorvex_http *inner, FILE *out) {
     g_meter = Meter{};
-    g_meter.inner = inner;
     g_meter.out = out;
+    tap_bind(g_tap, inner, g_meter);
     return &g_io;
 }
 

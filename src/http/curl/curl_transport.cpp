@@ -13,6 +13,7 @@
 #include "common/alloc.h"
 #include "common/ascii.h"
 #include "http/buf.h"
+#include "http/curl/curl_shared.h"
 #include "http/curl/curl_work.h"
 #include "http/headers.h"
 #include "http/transports.h"
@@ -41,18 +42,6 @@ void *curl_malloc(size_t n) { return counted(vq_malloc(n)); }
 void *curl_realloc(void *p, size_t n) { return counted(vq_realloc(p, n)); }
 char *curl_strdup(const char *s) { return counted(vq_strdup(s)); }
 void *curl_calloc(size_t count, size_t n) { return counted(vq_calloc(count, n)); }
-
-// libcurl's own allocations go through the allocation seam too, so the
-// fault-injection tests reach its out-of-memory paths. A failed start is
-// tried again by the next request.
-CURLcode global_init() {
-    vqp::Guard guard(g_init_lock);
-    if (g_init_done) return CURLE_OK;
-    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, curl_malloc, vq_free, curl_realloc, curl_strdup,
-                                       curl_calloc);
-    g_init_done = rc == CURLE_OK;
-    return rc;
-}
 
 int fail(char **err, const char *text) {
     *err = vq_strdup(text);
@@ -142,19 +131,6 @@ char *escaped(const char *url) {
     return out;
 }
 
-// Parses the URL into w->url. User information written into it is dropped:
-// only the request's own user name and password are credentials.
-CURLUcode parse_url(curl_work *w) {
-    if (!(w->url = curl_url())) return CURLUE_OUT_OF_MEMORY;
-    char *text = escaped(w->req->url);
-    if (!text) return CURLUE_OUT_OF_MEMORY;
-    CURLUcode rc = curl_url_set(w->url, CURLUPART_URL, text, CURLU_PATH_AS_IS);
-    vq_free(text);
-    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
-        if (rc == CURLUE_OK) rc = curl_url_set(w->url, part, nullptr, 0);
-    return rc;
-}
-
 // "<stage> failed: <libcurl's text> (<code>)". libcurl's texts carry neither
 // the URL nor its credentials.
 int fail_stage(char **err, const char *stage, const char *text, int code) {
@@ -173,22 +149,12 @@ int fail_url(char **err, CURLUcode rc) {
     return fail_stage(err, "url", curl_url_strerror(rc), static_cast<int>(rc));
 }
 
-// Collects the first failure of a run of curl_easy_setopt calls.
-struct options {
-    CURL *easy;
-    CURLcode rc = CURLE_OK;
-    template <class T>
-    options &set(CURLoption opt, T value) {
-        if (rc == CURLE_OK) rc = curl_easy_setopt(easy, opt, value);
-        return *this;
-    }
-};
 
 // HTTP/1.1 as WinHTTP speaks it by default, so header names arrive in the
 // server's letter case (the playlist fetch looks for "ETag" exactly). A proxy
 // comes from the environment as libcurl reads it, the counterpart of
 // WinHTTP's default proxy configuration.
-void set_wire(options &o, const curl_work &w) {
+void set_wire(quorvex_curl_options &o, const curl_work &w) {
     const quorvex_http_req *req = w.req;
     o.set(CURLOPT_CURLU, w.url)
         .set(CURLOPT_PROTOCOLS_STR, k_protocols)
@@ -213,13 +179,13 @@ void set_wire(options &o, const curl_work &w) {
 
 // libcurl's own account of a failure (which certificate check failed, which
 // proxy could not be reached) and its verbose text, read for the proxy only.
-void set_diagnostics(options &o, curl_work &w) {
+void set_diagnostics(quorvex_curl_options &o, curl_work &w) {
     o.set(CURLOPT_ERRORBUFFER, w.detail).set(CURLOPT_DEBUGFUNCTION, on_debug).set(CURLOPT_DEBUGDATA, &w)
         .set(CURLOPT_VERBOSE, 1L);
 }
 
 // A HEAD is sent as libcurl's own so that it does not wait for a body.
-void set_method(options &o, const quorvex_http_req *req) {
+void set_method(quorvex_curl_options &o, const quorvex_http_req *req) {
     if (std::strcmp(req->method, "HEAD") == 0) {
         o.set(CURLOPT_NOBODY, 1L);
         return;
@@ -229,14 +195,14 @@ void set_method(options &o, const quorvex_http_req *req) {
         o.set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(req->body_len)).set(CURLOPT_POSTFIELDS, req->body);
 }
 
-void set_auth(options &o, const quorvex_http_req *req) {
+void set_auth(quorvex_curl_options &o, const quorvex_http_req *req) {
     if (!req->username) return;
     o.set(CURLOPT_USERNAME, req->username)
         .set(CURLOPT_PASSWORD, req->password ? req->password : "")
         .set(CURLOPT_HTTPAUTH, static_cast<unsigned long>(CURLAUTH_DIGEST | CURLAUTH_BASIC));
 }
 
-void set_sinks(options &o, curl_work &w) {
+void set_sinks(quorvex_curl_options &o, curl_work &w) {
     o.set(CURLOPT_HEADERFUNCTION, quorvex_curl_on_header)
         .set(CURLOPT_HEADERDATA, &w)
         .set(CURLOPT_WRITEFUNCTION, quorvex_curl_on_body)
@@ -245,10 +211,10 @@ void set_sinks(options &o, curl_work &w) {
 
 int prepare(curl_work &w, char **err) {
     if (!(w.easy = curl_easy_init())) return fail(err, "oom");
-    CURLUcode bad = parse_url(&w);
+    CURLUcode bad = quorvex_curl_parse_url(w.req->url, &w.url);
     if (bad != CURLUE_OK) return fail_url(err, bad);
     if (quorvex_curl_headers(&w) != 0) return fail(err, "oom");
-    options o{w.easy};
+    quorvex_curl_options o{w.easy};
     set_wire(o, w);
     set_method(o, w.req);
     set_auth(o, w.req);
@@ -296,7 +262,7 @@ int curl_request(void *, const quorvex_http_req *req, int *status, char **err) {
     *err = nullptr;
     if (!req || req->size < sizeof(quorvex_http_req) || !req->method || !req->url) return fail(err, "bad request");
     if (!quorvex_method_ok(req->method)) return fail(err, "bad method");
-    CURLcode rc = global_init();
+    CURLcode rc = quorvex_curl_global_init();
     if (rc != CURLE_OK) return fail_curl(err, "init", rc);
     curl_work w{};
     w.req = req;
@@ -310,6 +276,30 @@ void curl_free_buf(void *, void *buf) { vq_free(buf); }
 constexpr quorvex_http g_curl = {32, 1, nullptr, curl_request, curl_free_buf};
 
 }  // namespace
+
+// libcurl's own allocations go through the allocation seam too, so the
+// fault-injection tests reach its out-of-memory paths.
+CURLcode quorvex_curl_global_init() {
+    vqp::Guard guard(g_init_lock);
+    if (g_init_done) return CURLE_OK;
+    CURLcode rc = curl_global_init_mem(CURL_GLOBAL_DEFAULT, curl_malloc, vq_free, curl_realloc, curl_strdup,
+                                       curl_calloc);
+    g_init_done = rc == CURLE_OK;
+    return rc;
+}
+
+CURLUcode quorvex_curl_parse_url(const char *url, CURLU **out) {
+    if (!(*out = curl_url())) return CURLUE_OUT_OF_MEMORY;
+    char *text = escaped(url);
+    CURLUcode rc = text ? curl_url_set(*out, CURLUPART_URL, text, CURLU_PATH_AS_IS) : CURLUE_OUT_OF_MEMORY;
+    vq_free(text);
+    for (CURLUPart part : {CURLUPART_USER, CURLUPART_PASSWORD, CURLUPART_OPTIONS})
+        if (rc == CURLUE_OK) rc = curl_url_set(*out, part, nullptr, 0);
+    if (rc == CURLUE_OK) return rc;
+    curl_url_cleanup(*out);
+    *out = nullptr;
+    return rc;
+}
 
 const quorvex_http *quorvex_http_curl() { return &g_curl; }
 

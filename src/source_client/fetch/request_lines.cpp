@@ -19,11 +19,7 @@ void add_own(request_lines &l, const char *name, const char *value, char *line, 
     if (value && quorvex_header_line(name, value, line, size) == 0) l.own[l.own_count++] = line;
 }
 
-// Lines that let whoever receives them act as the user.
-bool private_line(std::string_view line) {
-    std::string_view name = line.substr(0, line.find(':'));
-    return vq_ieq(name, "Authorization") || vq_ieq(name, "Cookie");
-}
+bool private_line(std::string_view line) { return private_header(line.substr(0, line.find(':'))); }
 
 }  // namespace
 

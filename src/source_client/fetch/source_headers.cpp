@@ -51,4 +51,6 @@ header_fault source_agent_fault(std::string_view value) {
     return value.size() > kMaxUserAgent ? header_fault::too_long : header_fault::none;
 }
 
+bool private_header(std::string_view name) { return vq_ieq(name, "Authorization") || vq_ieq(name, "Cookie"); }
+
 }  // namespace vqc

@@ -35,4 +35,8 @@ header_fault source_header_fault(std::string_view name, std::string_view value);
 // The same for a User-Agent value (value or too_long).
 header_fault source_agent_fault(std::string_view value);
 
+// Whether a header lets whoever receives it act as the user ("Authorization",
+// "Cookie", any letter case): it goes only to the origin it was given for.
+bool private_header(std::string_view name);
+
 }  // namespace vqc

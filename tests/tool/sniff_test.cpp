@@ -1,0 +1,68 @@
+// Media told from other answers by the first bytes alone.
+#include "sniff.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using vqt::Sniffed;
+
+// `count` packets of `size` bytes, the sync byte `sync` bytes into each,
+// after `skip` bytes of a packet cut short.
+std::string packets(size_t count, size_t size = 188, size_t sync = 0, size_t skip = 0) {
+    std::string out(skip, '\x11');
+    for (size_t i = 0; i < count; ++i) {
+        std::string p(size, '\x11');
+        p[sync] = '\x47';
+        out += p;
+    }
+    return out;
+}
+
+// Two frames from a header and its frame length.
+std::string frames(const std::string &header, size_t length) {
+    std::string frame = header + std::string(length - header.size(), '\0');
+    return "junk" + frame + frame;
+}
+
+std::string box(const char *type, char size = 24) { return std::string("\0\0\0", 3) + size + type + std::string(16, '\0'); }
+
+struct Case {
+    const char *what;
+    std::string bytes;
+    bool ended;
+    Sniffed expected;
+};
+
+TEST(Sniff, TellsMediaFromPagesByTheirFirstBytes) {
+    const Case cases[] = {
+        {"TS, five packets", packets(5), false, Sniffed::media},
+        {"TS from mid-packet", packets(5, 188, 0, 100), false, Sniffed::media},
+        {"TS, four packets so far", packets(4), false, Sniffed::undecided},
+        {"TS, four packets in all", packets(4), true, Sniffed::other},
+        {"M2TS", packets(5, 192, 4), false, Sniffed::media},
+        {"MP4", box("ftyp"), false, Sniffed::media},
+        {"fragmented MP4", box("moof"), false, Sniffed::media},
+        {"a box too small", box("moof", 4), true, Sniffed::other},
+        {"ID3", "ID3\x04\0\0\0\0\0\x10", false, Sniffed::media},
+        {"FLV", "FLV\x01\x05", false, Sniffed::media},
+        {"Matroska", "\x1A\x45\xDF\xA3\x9F", false, Sniffed::media},
+        {"Ogg", "OggS\0\x02", false, Sniffed::media},
+        {"ADTS", frames("\xFF\xF1\x50\x80\x04\x1F\xFC", 32), false, Sniffed::media},
+        {"MP3", frames("\xFF\xFB\x90\x00", 417), false, Sniffed::media},
+        {"MPEG-2 layer III", frames("\xFF\xF3\x90\x00", 261), false, Sniffed::media},
+        {"one MP3 frame", "junk" + frames("\xFF\xFB\x90\x00", 417).substr(4, 417), true, Sniffed::other},
+        {"M3U", "#EXTM3U\n#EXT-X-VERSION:3\n", false, Sniffed::playlist},
+        {"M3U after a mark", "\xEF\xBB\xBF \r\n#EXTM3U\n", false, Sniffed::playlist},
+        {"M3U so far", "#EXTM", false, Sniffed::undecided},
+        {"HTML", "<!DOCTYPE html><title>Stream</title>", true, Sniffed::other},
+        {"text without end", std::string(vqt::kSniffBytes, 'a'), false, Sniffed::other},
+        {"text so far", std::string(vqt::kSniffBytes - 1, 'a'), false, Sniffed::undecided},
+        {"nothing", "", true, Sniffed::other},
+    };
+    for (const Case &c : cases) EXPECT_EQ(vqt::sniff(c.bytes, c.ended), c.expected) << c.what;
+}
+
+}  // namespace
