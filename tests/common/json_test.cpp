@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "alloc_sweep.h"
 #include "common/json.h"
@@ -27,8 +29,7 @@ TEST(JsonRead, AcceptsStrictDocuments) {
     }
 }
 
-TEST(JsonRead, RefusesEverythingLoose) {
-    const std::string bad[] = {
+const std::string kLoose[] = {
         "",                        // nothing at all
         "{} x",                    // content after the document
         "{}{}",                    // two documents
@@ -40,8 +41,40 @@ TEST(JsonRead, RefusesEverythingLoose) {
         "[\"\\udc00\"]",           // escaped lone low surrogate
         "[\"\\ud800\"]",           // escaped lone high surrogate
         "{'a':1}",
+};
+
+TEST(JsonRead, RefusesEverythingLoose) {
+    for (const auto &b : kLoose) EXPECT_EQ(parse(b), vqjson::kInvalid) << b;
+}
+
+using pairs = std::vector<std::pair<std::string, std::string>>;
+
+// The string members of text, up to `wanted` of them.
+vqjson::Status string_members(const std::string &text, pairs &got, size_t wanted = 100) {
+    auto take = [&](std::string_view key, std::string_view value) {
+        got.emplace_back(key, value);
+        return got.size() < wanted;
     };
-    for (const auto &b : bad) EXPECT_EQ(parse(b), vqjson::kInvalid) << b;
+    return vqjson::each_string_member(text.data(), text.size(), take);
+}
+
+// Read as strictly as a document, but only an object, and nothing of a text
+// that fails anywhere is handed over.
+TEST(JsonRead, StringMembersOfAStrictObjectOnly) {
+    std::vector<std::string> refused(std::begin(kLoose), std::end(kLoose));
+    refused.insert(refused.end(), {"[]", "\"x\"", "null", "1", "{\"a\":\"1\",\"b\":", "{\"a\":\"1\"} {}"});
+    refused.push_back("{\"a\":" + std::string(vqjson::kMaxDepth, '[') + std::string(vqjson::kMaxDepth, ']') + "}");
+    for (const std::string &text : refused) {
+        pairs got;
+        EXPECT_EQ(string_members(text, got), vqjson::kInvalid) << text;
+        EXPECT_TRUE(got.empty()) << text;
+    }
+    const std::string object = "{\"a\":\"1\",\"n\":2,\"o\":{\"x\":\"y\"},\"l\":[\"z\"],\"b\":\"\\u00e9\",\"a\":\"3\"}";
+    pairs got, first;
+    EXPECT_EQ(string_members(object, got), vqjson::kOk);
+    EXPECT_EQ(got, (pairs{{"a", "1"}, {"b", "\xc3\xa9"}, {"a", "3"}}));
+    EXPECT_EQ(string_members(object, first, 1), vqjson::kOk);
+    EXPECT_EQ(first, (pairs{{"a", "1"}}));
 }
 
 // Refused by their length alone: not a byte of them is read.
