@@ -81,7 +81,9 @@ using MemberSink = bool (*)(void *ctx, std::string_view key, std::string_view va
 Status each_string_member(const char *text, size_t len, MemberSink take, void *ctx);
 template <class F>
 Status each_string_member(const char *text, size_t len, F &take) {
-    auto call = [](void *f, std::string_view key, std::string_view value) { return (*static_cast<F *>(f))(key, value); };
+    auto call = [](void *f, std::string_view key, std::string_view value) {
+        return (*static_cast<F *>(f))(key, value);
+    };
     return each_string_member(text, len, call, &take);
 }
 

@@ -117,7 +117,6 @@ TEST(ParserM3u, GroupsFromExtgrp) {
     EXPECT_EQ(attrs(4), (Attrs{{"group-title", "Own"}}));
     EXPECT_STREQ(vqplp_item_attr(5, "group-title"), "Near");
     EXPECT_EQ(attrs(6), (Attrs{{"group-title", "Bare"}}));
-    EXPECT_STREQ(vqplp_item_title(6), "");
     EXPECT_EQ(vqplp_item_attr_count(7), 0);
 }
 

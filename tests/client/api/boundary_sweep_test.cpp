@@ -151,10 +151,8 @@ void playlist_location_rows(std::vector<row> &rows) {
     const std::string url = kHost + "long.m3u", s = settings(url);
     auto by_id = [s](char *out, int32_t n) {
         vqiptv_list(s.c_str(), "/", out, n);
-        rapidjson::Document listing;
-        listing.Parse(out);
-        const std::string entry = "{\"id\":\"" + std::string(listing[0]["id"].GetString()) + "\"}";
-        return vqiptv_stream_url(s.c_str(), entry.c_str(), out, n);
+        const std::string listing = out, id = listing.substr(listing.find("\"id\":") + 5, 18);  // "<16 digits>"
+        return vqiptv_stream_url(s.c_str(), ("{\"id\":" + id + "}").c_str(), out, n);
     };
     for (size_t n : kUrlLengths) {
         const std::string location = kHost + std::string(n - kHost.size(), 'l');
