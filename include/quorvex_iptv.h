@@ -197,8 +197,10 @@ QVX_API int32_t vqiptv_list(const char *settings_json, const char *path, char *o
  * values percent-decoded), "url" is the text before the "|" (trailing white space
  * removed); "User-Agent" and "Referer" (also "Referrer", any case) fill only what the
  * playlist left empty; every other pair follows them in written order, later
- * duplicates dropped; a pair whose value holds a control byte or is not UTF-8 is
- * dropped. Any other suffix leaves the URL as it is. */
+ * duplicates dropped, at most 32 of them; a value that holds a control byte or is
+ * not UTF-8, or whose line ("Name: value") would exceed 2047 bytes, is dropped,
+ * wherever the playlist writes it. Any other suffix leaves the URL as it is. By id,
+ * a location (suffix included) over 16384 bytes answers QVX_E_CONTENT. */
 QVX_API int32_t vqiptv_stream_url(const char *settings_json, const char *entry_json, char *out,
                                   int32_t out_len);
 /* Always refuses with QVX_E_UNSUPPORTED: IPTV sources do not download. */

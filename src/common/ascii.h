@@ -12,6 +12,8 @@ constexpr bool vq_is_digit(char c) { return c >= '0' && c <= '9'; }
 constexpr bool vq_is_alnum(char c) { return vq_is_alpha(c) || vq_is_digit(c); }
 // Space, tab, line feed, vertical tab, form feed, carriage return.
 constexpr bool vq_is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+// A control byte: 0x00 to 0x1F, or 0x7F (DEL).
+constexpr bool vq_is_control(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
 // A character of an HTTP token (RFC 9110): what header names and methods are
 // made of.

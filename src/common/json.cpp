@@ -43,6 +43,8 @@ bool well_formed(const char *s, size_t n) {
     return vq_utf8_valid_prefix(reinterpret_cast<const unsigned char *>(s), n) == n;
 }
 
+constexpr unsigned kStrictFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
+
 // Forwards reader events into the document while bounding depth and refusing
 // surrogates.
 struct StrictHandler {
@@ -83,11 +85,56 @@ struct Generator {
         rapidjson::MemoryStream ms(text, len);
         rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, SeamAllocator> reader;
         StrictHandler h{doc};
-        constexpr unsigned kFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag;
-        ok = !reader.Parse<kFlags>(ms, h).IsError();
+        ok = !reader.Parse<kStrictFlags>(ms, h).IsError();
         return ok;
     }
 };
+
+// Reader events of a strict read into no document: the depth bounded, the
+// top an object, surrogates refused. With take, each member of the top
+// object whose value is a string goes to it; the member's key is kept
+// meanwhile, since the reader reuses its room for the value.
+struct MemberHandler : rapidjson::BaseReaderHandler<rapidjson::UTF8<>, MemberHandler> {
+    MemberSink take;
+    void *ctx;
+    unsigned depth = 0;
+    bool stopped = false;  // take wanted no more
+    char *key = nullptr;
+    size_t key_len = 0, key_cap = 0;
+
+    ~MemberHandler() { vq_free(key); }
+    void keep_key(const char *s, size_t n) {
+        if (n > key_cap) {
+            char *room = static_cast<char *>(vq_realloc(key, n));
+            if (!room) throw std::bad_alloc();
+            key = room;
+            key_cap = n;
+        }
+        if (n) std::memcpy(key, s, n);
+        key_len = n;
+    }
+    bool Default() { return depth > 0; }
+    bool String(const char *s, rapidjson::SizeType n, bool) {
+        if (depth == 0 || !well_formed(s, n)) return false;
+        if (depth == 1 && take) stopped = !take(ctx, {key, key_len}, {s, n});
+        return !stopped;
+    }
+    bool Key(const char *s, rapidjson::SizeType n, bool) {
+        if (!well_formed(s, n)) return false;
+        if (depth == 1 && take) keep_key(s, n);
+        return true;
+    }
+    bool StartObject() { return ++depth <= kMaxDepth; }
+    bool EndObject(rapidjson::SizeType) { return --depth, true; }
+    bool StartArray() { return depth > 0 && ++depth <= kMaxDepth; }
+    bool EndArray(rapidjson::SizeType) { return --depth, true; }
+};
+
+bool read_members(const char *text, size_t len, MemberHandler &h) {
+    rapidjson::MemoryStream ms(text, len);
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, SeamAllocator> reader;
+    return !reader.Parse<kStrictFlags>(ms, h).IsError() || h.stopped;
+}
 
 // Output stream that grows a seam-allocated text.
 struct OutText {
@@ -120,6 +167,15 @@ Status parse_strict(Doc &doc, const char *text, size_t len) noexcept {
 
 Status parse_strict(Doc &doc, const char *text) noexcept {
     return text ? parse_strict(doc, text, std::strlen(text)) : kInvalid;
+}
+
+Status each_string_member(const char *text, size_t len, MemberSink take, void *ctx) {
+    if (!text || len > kMaxTextBytes || std::memchr(text, 0, len)) return kInvalid;
+    MemberHandler check{{}, nullptr, nullptr};
+    if (!read_members(text, len, check)) return kInvalid;
+    MemberHandler hand{{}, take, ctx};
+    read_members(text, len, hand);
+    return kOk;
 }
 
 Status write_compact(const Value &v, char **out, size_t *out_len) noexcept {

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstddef>
 #include <new>
+#include <string_view>
 
 #include "common/alloc.h"
 
@@ -68,6 +69,23 @@ constexpr size_t kMaxTextBytes = 0xFFFFFFFFu;
 // Parses text (len bytes, or up to its NUL with the second form) into doc.
 Status parse_strict(Doc &doc, const char *text, size_t len) noexcept;
 Status parse_strict(Doc &doc, const char *text) noexcept;
+
+// Hands take(key, value) each member of the object text (len bytes) whose
+// value is a string, in the order written, once the whole text has read
+// strictly as an object (as parse_strict reads it); take returns false to
+// hear of no more. The views last until take returns. No document is built:
+// besides what take keeps, memory stays within twice the longest string.
+// kInvalid, with nothing handed, for any other text. A shortage throws
+// std::bad_alloc (call it inside build()), and so may take.
+using MemberSink = bool (*)(void *ctx, std::string_view key, std::string_view value);
+Status each_string_member(const char *text, size_t len, MemberSink take, void *ctx);
+template <class F>
+Status each_string_member(const char *text, size_t len, F &take) {
+    auto call = [](void *f, std::string_view key, std::string_view value) {
+        return (*static_cast<F *>(f))(key, value);
+    };
+    return each_string_member(text, len, call, &take);
+}
 
 // Writes v compactly ("/" unescaped, raw UTF-8) into a seam-allocated text that
 // the caller releases with vq_free. kInvalid when a string is not UTF-8.

@@ -206,10 +206,14 @@ int32_t duration_ms(int32_t d) {
     return d > INT32_MAX / 1000 ? d : d * 1000;
 }
 
+// The group pending goes to the entry whose location this is, with or
+// without an "#EXTINF" before it.
 int add_entry(M3uState &st, std::string_view location) {
     if (!st.extinf_pending) {
         warnf("m3u: bare path accepted");
-        return entry_add(vqplp_entry{location, {}, nullptr, 0}, -1, -1);
+        st.title = {};
+        st.attr_count = 0;
+        st.duration = -1;
     }
     st.extinf_pending = false;
     apply_group(st);

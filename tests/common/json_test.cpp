@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "alloc_sweep.h"
 #include "common/json.h"
@@ -27,8 +28,7 @@ TEST(JsonRead, AcceptsStrictDocuments) {
     }
 }
 
-TEST(JsonRead, RefusesEverythingLoose) {
-    const std::string bad[] = {
+const std::string kLoose[] = {
         "",                        // nothing at all
         "{} x",                    // content after the document
         "{}{}",                    // two documents
@@ -40,8 +40,26 @@ TEST(JsonRead, RefusesEverythingLoose) {
         "[\"\\udc00\"]",           // escaped lone low surrogate
         "[\"\\ud800\"]",           // escaped lone high surrogate
         "{'a':1}",
-    };
-    for (const auto &b : bad) EXPECT_EQ(parse(b), vqjson::kInvalid) << b;
+};
+
+TEST(JsonRead, RefusesEverythingLoose) {
+    for (const auto &b : kLoose) EXPECT_EQ(parse(b), vqjson::kInvalid) << b;
+}
+
+// Read as strictly as a document, but only an object; nothing of a text that
+// fails anywhere is handed over, and take may stop the reading.
+TEST(JsonRead, StringMembersOfAStrictObjectOnly) {
+    std::vector<std::pair<std::string, std::string>> got;
+    auto take = [&](auto key, auto value) { return got.emplace_back(key, value), got.size() < 3; };
+    std::vector<std::string> refused(std::begin(kLoose), std::end(kLoose));
+    const std::string deep = std::string(vqjson::kMaxDepth, '[') + std::string(vqjson::kMaxDepth, ']');
+    refused.insert(refused.end(), {"[]", "null", "{\"a\":\"1\",\"b\":", "{\"a\":" + deep + "}"});
+    for (const std::string &text : refused)
+        EXPECT_EQ(vqjson::each_string_member(text.data(), text.size(), take), vqjson::kInvalid) << text;
+    EXPECT_TRUE(got.empty());
+    const std::string object = R"({"a":"1","n":2,"o":{"x":"y"},"l":["z"],"b":"\u00e9","a":"3","c":"4"})";
+    EXPECT_EQ(vqjson::each_string_member(object.data(), object.size(), take), vqjson::kOk);
+    EXPECT_EQ(got, (decltype(got){{"a", "1"}, {"b", "\xc3\xa9"}, {"a", "3"}}));
 }
 
 // Refused by their length alone: not a byte of them is read.

@@ -104,21 +104,24 @@ TEST(ParserM3u, SecondExtinfReplacesFirst) {
 }
 
 // An "#EXTGRP:" line before an entry's location belongs to that entry, on
-// either side of its "#EXTINF"; a group-title attribute wins over it.
+// either side of its "#EXTINF" or with none; a group-title attribute wins.
 TEST(ParserM3u, GroupsFromExtgrp) {
     ASSERT_EQ(parse_m3u("#EXTGRP: Sports \n#EXTINF:-1,A\nhttp://a/\n"
                         "#EXTGRP:Movies\n#EXTINF:-1 group-title=\"Own\",B\nhttp://b/\n"
                         "#EXTINF:-1,C\n#EXTGRP:News\nhttp://c/\n#EXTINF:-1,D\nhttp://d/\n"
                         "#EXTINF:-1 group-title=\"Own\",E\n#EXTGRP:Kids\nhttp://e/\n"
-                        "#EXTGRP:Early\n#EXTINF:-1,F\n#EXTGRP:Near\nhttp://f/\n"),
+                        "#EXTGRP:Early\n#EXTINF:-1,F\n#EXTGRP:Near\nhttp://f/\n"
+                        "#EXTGRP:Bare\nhttp://g/\n#EXTINF:-1,H\nhttp://h/\n"),
               0);
-    ASSERT_EQ(vqplp_item_count(), 6);
+    ASSERT_EQ(vqplp_item_count(), 8);
     EXPECT_STREQ(vqplp_item_attr(0, "group-title"), "Sports");
     EXPECT_EQ(attrs(1), (Attrs{{"group-title", "Own"}}));
     EXPECT_STREQ(vqplp_item_attr(2, "group-title"), "News");
     EXPECT_EQ(vqplp_item_attr(3, "group-title"), nullptr);
     EXPECT_EQ(attrs(4), (Attrs{{"group-title", "Own"}}));
     EXPECT_STREQ(vqplp_item_attr(5, "group-title"), "Near");
+    EXPECT_EQ(attrs(6), (Attrs{{"group-title", "Bare"}}));
+    EXPECT_EQ(vqplp_item_attr_count(7), 0);
 }
 
 TEST(ParserM3u, AttributeLimit) {

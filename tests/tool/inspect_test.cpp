@@ -50,6 +50,14 @@ TEST(ToolInspect, ShowsACueSheetWithTrackStarts) {
               "Warnings: 3\n      2  cue: REM COMMENT\n      1  cue: garbage\n");
 }
 
+TEST(ToolInspect, NoControlOfTheFileReachesTheTerminal) {
+    ToolRun r = run_tool({"inspect", temp_file("c.cue", "TITLE \"A\x1B]0;t\x07\"\nPERFORMER \"B\xC2\x9B" "2J\"\n"
+                                                      "FILE \"f.mp3\" MP3\n  TRACK 01 AUDIO\n"
+                                                      "    INDEX 01 00:00:00\nREM \x1B[31m x\n")});
+    EXPECT_NE(r.out.find("CUE sheet: A ]0;t  / B 2J\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find_first_of("\x1B\x07\x9B"), std::string::npos) << r.out;  // the REM warning's word too
+}
+
 TEST(ToolInspect, ParsesAsTheFormatAsked) {
     std::string list = temp_file("list.txt", "http://a.example/1.mp3\nhttp://a.example/2.mp3\n");
     ToolRun forced = run_tool({"inspect", list, "--format", "streaming-list"});

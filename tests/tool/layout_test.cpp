@@ -24,6 +24,7 @@ TEST(Text, WidthCountsCellsNotBytes) {
 
 TEST(Text, PrintableReplacesControlsAndBadBytes) {
     EXPECT_EQ(vqt::printable("a\tb\x1B[2Jc"), "a b [2Jc");
+    EXPECT_EQ(vqt::printable("d\x7F\xC2\x9B" "31m\xC2\x9F\xC2\xA0"), "d  31m \xC2\xA0");  // DEL, C1 CSI and APC
     EXPECT_EQ(vqt::printable("x\xC3"), "x?");
     EXPECT_EQ(vqt::printable("\xED\xA0\x80"), "???");  // an encoded surrogate is not UTF-8
     EXPECT_EQ(vqt::printable(std::string(17, 'a') + "\x1B" + std::string(16, 'b')),

@@ -13,8 +13,8 @@ namespace {
 using vqt::shell_quote;
 
 // What the shell prints for `printf '%s\n' WORDS`, one word a line.
-std::string through_shell_words(const std::string &words) {
-    std::string cmd = "printf '%s\\n' " + words;
+std::string through_shell_words(const std::string &words, const std::string &shell = "sh") {
+    std::string cmd = shell + " -c " + shell_quote("printf '%s\\n' " + words);
     FILE *p = popen(cmd.c_str(), "r");
     std::string out;
     char buf[256];
@@ -23,8 +23,8 @@ std::string through_shell_words(const std::string &words) {
     return out;
 }
 
-std::string through_shell(const std::string &word) {
-    std::string out = through_shell_words(shell_quote(word));
+std::string through_shell(const std::string &word, const std::string &shell = "sh") {
+    std::string out = through_shell_words(shell_quote(word), shell);
     return out.empty() ? out : out.substr(0, out.size() - 1);
 }
 
@@ -35,9 +35,21 @@ TEST(ShellQuote, PlainWordsStayBare) {
 
 TEST(ShellQuote, EveryWordSurvivesTheShell) {
     for (std::string word : {"", "a b", "it's", "$HOME `id` $(id)", "semi;colon & amp | pipe", "a\\b\"c",
-                             "Mozilla/5.0 (KHTML, like Gecko)", "*?[glob]", "new\nline", "'''"}) {
+                             "Mozilla/5.0 (KHTML, like Gecko)", "*?[glob]", "'''", "\xC3\xA9\xC2\xA0\xD0\x96"}) {
         EXPECT_EQ(through_shell(word), word) << shell_quote(word);
     }
+    // Controls reach no terminal: C0, DEL and C1 (U+0080 to U+009F) as octal escapes.
+    for (std::string word : {"new\nline", "\x1B[2J\x1B]0;t\x07", "a\r\nb: c", "del\x7F" "1", "csi\xC2\x9B" "31m",
+                             "'q' \\ \x01\xC3\xA9", "\x80\xC2"}) {
+        std::string quoted = shell_quote(word);
+        for (unsigned char c : quoted) EXPECT_TRUE(c >= 0x20 && c != 0x7F) << quoted;
+        EXPECT_EQ(quoted.find("\xC2\x9B"), std::string::npos) << quoted;
+        EXPECT_EQ(through_shell(word, "bash"), word) << quoted;
+    }
+}
+
+TEST(RenderPretty, ControlsInStringsAsEscapes) {
+    EXPECT_EQ(vqt::render_pretty("[\"a\\u001b\x7F\xC2\x9B\xC3\xA9\"]"), "[\n  \"a\\u001B\\u007f\\u009b\xC3\xA9\"\n]\n");
 }
 
 const vqt::Stream kStream = {"https://cdn.example/live/index.m3u8?token=a&b=c",

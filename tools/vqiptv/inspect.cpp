@@ -93,8 +93,8 @@ std::string start_of(int32_t track) {
 }
 
 void write_cue(std::ostream &out, size_t width) {
-    out << "\nCUE sheet: " << text(vqplp_cue_meta("TITLE"));
-    if (!text(vqplp_cue_meta("PERFORMER")).empty()) out << " / " << vqplp_cue_meta("PERFORMER");
+    out << "\nCUE sheet: " << printable(text(vqplp_cue_meta("TITLE")));
+    if (!text(vqplp_cue_meta("PERFORMER")).empty()) out << " / " << printable(vqplp_cue_meta("PERFORMER"));
     out << "\n";
     Table t({{"TRACK", true, Cut::none}, {"TITLE", false, Cut::end}, {"FILE", false, Cut::end},
              {"START", true, Cut::none}});
@@ -113,7 +113,7 @@ void write_warnings(std::ostream &out) {
     for (const auto &[kind, count] : warning_kinds(texts)) {
         char line[32];
         std::snprintf(line, sizeof line, "%7zu  ", count);
-        out << line << kind << "\n";
+        out << line << printable(kind) << "\n";  // a kind may hold a word of the playlist
     }
 }
 

@@ -65,7 +65,7 @@ Glyph glyph_at(std::string_view s, size_t i) {
     uint32_t cp = 0;
     size_t n = vq_utf8_decode(reinterpret_cast<const unsigned char *>(s.data()) + i, s.size() - i, &cp);
     if (n == 0) return {1, 1, "?"};
-    if (cp < 0x20 || cp == 0x7F) return {n, 1, " "};
+    if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) return {n, 1, " "};  // C0, DEL and C1 controls
     return {n, cells(cp), nullptr};
 }
 

@@ -15,7 +15,8 @@ namespace vqt {
 // Terminal cells s occupies.
 size_t display_width(std::string_view s);
 
-// s with control characters as spaces and invalid bytes as "?", safe to print.
+// s with control characters (C0, DEL and C1) as spaces and invalid bytes as
+// "?", safe to print.
 std::string printable(std::string_view s);
 
 // s cut to at most `width` cells, ending in an ellipsis when cut.

@@ -5,6 +5,7 @@
 #include <rapidjson/stringbuffer.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string_view>
 
 #include "common/ascii.h"
@@ -86,6 +87,62 @@ bool plain(char c) {
     return vq_is_alnum(c) || std::string_view("_@%+=:,./-").find(c) != std::string_view::npos;
 }
 
+// The bytes of the control at s[i] that a terminal would act on rather than
+// show: 1 for a C0 byte or DEL, 2 for a C1 control in UTF-8 (C2 80 to C2 9F,
+// U+0080 to U+009F), 0 for anything else.
+size_t control_at(std::string_view s, size_t i) {
+    auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x20 || c == 0x7F) return 1;
+    auto next = i + 1 < s.size() ? static_cast<unsigned char>(s[i + 1]) : 0;
+    return c == 0xC2 && next >= 0x80 && next <= 0x9F ? 2 : 0;
+}
+
+bool holds_control(std::string_view s) {
+    for (size_t i = 0; i < s.size(); ++i)
+        if (control_at(s, i)) return true;
+    return false;
+}
+
+// s as $'...', each byte of a control as a three-digit octal escape (so a
+// digit after it is never read into it): bash, zsh, ksh and POSIX.1-2024
+// shells read the word back, and no control reaches the terminal.
+std::string dollar_quoted(std::string_view s) {
+    std::string out = "$'";
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (size_t n = control_at(s, i)) {
+            for (size_t k = 0; k < n; ++k) {
+                char octal[5];
+                std::snprintf(octal, sizeof octal, "\\%03o", static_cast<unsigned char>(s[i + k]));
+                out += octal;
+            }
+            i += n - 1;
+            continue;
+        }
+        if (s[i] == '\'' || s[i] == '\\') out += '\\';
+        out += s[i];
+    }
+    return out + "'";
+}
+
+// A JSON text with DEL and the C1 controls, which JSON writers leave raw in
+// strings, written as \u escapes (the text means the same). The C0 controls
+// of strings are escaped already; those left are the layout's line breaks.
+std::string escaped_controls(const std::string &json) {
+    std::string out;
+    for (size_t i = 0; i < json.size(); ++i) {
+        size_t n = control_at(json, i);
+        if (n == 0 || static_cast<unsigned char>(json[i]) < 0x20) {
+            out += json[i];
+            continue;
+        }
+        char escape[7];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned char>(json[i + n - 1]));
+        out += escape;
+        i += n - 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string plural(size_t n, const char *one, const char *many) {
@@ -144,7 +201,7 @@ std::string render_pretty(const std::string &doc) {
     rapidjson::PrettyWriter<rapidjson::StringBuffer> w(sb);
     w.SetIndent(' ', 2);
     d.Accept(w);
-    return std::string(sb.GetString()) + "\n";
+    return escaped_controls(sb.GetString()) + "\n";
 }
 
 std::string render_tree(const std::string &doc) {
@@ -159,6 +216,7 @@ std::string shell_quote(const std::string &s) {
     bool bare = !s.empty();
     for (char c : s) bare = bare && plain(c);
     if (bare) return s;
+    if (holds_control(s)) return dollar_quoted(s);
     std::string out = "'";
     for (char c : s) {
         if (c == '\'') out += "'\\''";

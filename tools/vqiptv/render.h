@@ -37,13 +37,17 @@ std::string render_listing(const std::vector<Entry> &entries, size_t width);
 // The stream URL and the headers to send, one per line, never shortened.
 std::string render_stream(const Stream &stream);
 
-// A JSON document indented, or "" when doc is not JSON.
+// A JSON document indented, or "" when doc is not JSON. A control character
+// in a string (DEL and U+0080 to U+009F too) is written as a \u escape.
 std::string render_pretty(const std::string &doc);
 
 // An object of objects as indented, aligned "name  value" lines.
 std::string render_tree(const std::string &doc);
 
-// s as one word of a POSIX shell, quoted only when it needs to be.
+// s as one word of a POSIX shell, quoted only when it needs to be. A word
+// that holds a control (a byte below 0x20, DEL, or U+0080 to U+009F) is
+// written $'...' with it as octal escapes, which bash, zsh, ksh and
+// POSIX.1-2024 shells read (dash 0.5.12 does not): a terminal never gets it.
 std::string shell_quote(const std::string &s);
 
 }  // namespace vqt

@@ -98,6 +98,7 @@ void start_response(curl_work *w, std::string_view line) {
     w->pairs.len = 0;
     if (w->pairs.data) w->pairs.data[0] = '\0';
     w->status = status_of(line);
+    w->unauthorized += w->status == 401;
     w->in_head = true;
 }
 

@@ -19,10 +19,17 @@ constexpr int k_poll_max_ms = 1000;
 
 int or_default(int32_t ms) { return ms > 0 ? ms : k_default_idle_ms; }
 
-// The idle limits start once a connection is up (connecting has its own
-// timeout) and again for every connection the exchange opens.
+// Called before every request of the exchange. The idle limits start once a
+// connection is up (connecting has its own timeout) and again for every
+// connection the exchange opens. One 401 is answered with the credentials: a
+// request after a second 401 (libcurl answers a Digest "stale=true" again
+// and again) is not made, and that 401 is the exchange's answer.
 int on_connected(void *user, char *, char *, int, int) {
     auto *w = static_cast<curl_work *>(user);
+    if (w->unauthorized >= 2) {
+        w->stopped = true;
+        return CURL_PREREQFUNC_ABORT;
+    }
     w->connected = true;
     w->last_ms = vqp::now_ms();
     return CURL_PREREQFUNC_OK;

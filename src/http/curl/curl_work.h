@@ -30,7 +30,8 @@ struct curl_work {
     long status;          // status of the response being read
     bool in_head;         // between that response's status line and its blank line
     bool delivered;       // ":status" and the headers went to on_header
-    bool stopped;         // a sink asked to stop: the exchange still succeeds
+    bool stopped;         // a sink asked to stop, or a second 401 came: the exchange still succeeds
+    int unauthorized;     // 401 status lines received
     bool oom;             // a response header could not be kept
     bool connected;       // a connection is up, so the idle timeouts run
     const char *idle_stage; // "send" or "receive" once an idle timeout fired

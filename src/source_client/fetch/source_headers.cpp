@@ -19,8 +19,8 @@ constexpr size_t kMaxNameBytes = 127;  // the transports skip longer names
 constexpr std::string_view kReserved[] = {"Host", "If-None-Match", "If-Modified-Since", "Accept-Encoding"};
 
 bool holds_control(std::string_view s) {
-    for (unsigned char c : s)
-        if (c < 0x20 || c == 0x7F) return true;
+    for (char c : s)
+        if (vq_is_control(c)) return true;
     return false;
 }
 

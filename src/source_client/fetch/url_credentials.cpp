@@ -20,22 +20,33 @@ sv authority_of(sv url) {
     return auth.substr(0, auth.find_first_of("/?#"));
 }
 
-// A heap copy of text with each "%XX" decoded; null when memory is short or
-// the text would hold a NUL. A "%" without two hexadecimal digits stays.
-char *decoded(sv text, bool *holds_nul) {
-    char *out = static_cast<char *>(vq_malloc(text.size() + 1));
-    if (!out) return nullptr;
-    size_t n = 0;
-    for (size_t i = 0; i < text.size(); ++i, ++n) {
+// Hands each byte of text to take with each "%XX" decoded; a "%" without two
+// hexadecimal digits stays.
+template <class F>
+void each_decoded(sv text, F take) {
+    for (size_t i = 0; i < text.size(); ++i) {
         int hi = i + 2 < text.size() ? vq_hex_digit(text[i + 1]) : -1;
         int lo = hi >= 0 ? vq_hex_digit(text[i + 2]) : -1;
         bool escape = text[i] == '%' && lo >= 0;
-        out[n] = escape ? static_cast<char>(hi << 4 | lo) : text[i];
+        take(escape ? static_cast<char>(hi << 4 | lo) : text[i]);
         i += escape ? 2 : 0;
-        *holds_nul = *holds_nul || out[n] == '\0';
     }
+}
+
+// A decoded heap copy of text; null when memory is short.
+char *decoded(sv text) {
+    char *out = static_cast<char *>(vq_malloc(text.size() + 1));
+    if (!out) return nullptr;
+    size_t n = 0;
+    each_decoded(text, [&](char c) { out[n++] = c; });
     out[n] = '\0';
     return out;
+}
+
+bool holds_control(sv text) {
+    bool found = false;
+    each_decoded(text, [&](char c) { found = found || vq_is_control(c); });
+    return found;
 }
 
 struct origin {
@@ -71,16 +82,23 @@ sv url_userinfo(sv url) {
     return auth.substr(0, last);
 }
 
+url_part credentials_control(sv url) {
+    sv info = url_userinfo(url);
+    size_t colon = info.find(':');
+    if (holds_control(info.substr(0, colon))) return url_part::user;
+    if (colon != sv::npos && holds_control(info.substr(colon + 1))) return url_part::password;
+    return url_part::none;
+}
+
 int credentials_of(const char *url, url_credentials *out) {
     *out = url_credentials{};
     sv info = url_userinfo(url);
-    if (info.data() == url + std::strlen(url)) return 0;
+    if (info.data() == url + std::strlen(url) || credentials_control(url) != url_part::none) return 0;
     size_t colon = info.find(':');
-    bool holds_nul = false;
-    out->user = decoded(info.substr(0, colon), &holds_nul);
-    if (out->user && colon != sv::npos) out->password = decoded(info.substr(colon + 1), &holds_nul);
+    out->user = decoded(info.substr(0, colon));
+    if (out->user && colon != sv::npos) out->password = decoded(info.substr(colon + 1));
     bool short_of_memory = !out->user || (colon != sv::npos && !out->password);
-    if (short_of_memory || holds_nul) credentials_clear(out);
+    if (short_of_memory) credentials_clear(out);
     return short_of_memory ? -1 : 0;
 }
 

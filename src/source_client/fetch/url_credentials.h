@@ -17,9 +17,18 @@ struct url_credentials {
     char *password;  // null when the URL names no password (the transports send "")
 };
 
+enum class url_part { none, user, password };
+
+// The part of url's user information that holds a control byte (0x00 to
+// 0x1F, or 0x7F) once percent-decoded, the user name looked at first; none
+// when neither does. Such a byte would cut the credentials short or break
+// the line that carries them (libcurl writes the user name into Digest's
+// "username=" as it is), so the settings refuse such a URL.
+url_part credentials_control(std::string_view url);
+
 // Percent-decoded heap copies of the user name and password of url, both
-// null when it names no user, or when either would hold a NUL (which would
-// cut it short). 0, or -1 when memory is short (both null then).
+// null when it names no user, or when either would hold a control byte
+// (credentials_control). 0, or -1 when memory is short (both null then).
 int credentials_of(const char *url, url_credentials *out);
 // Wipes the password's bytes and releases both.
 void credentials_clear(url_credentials *c);

@@ -1,6 +1,7 @@
 #include "source_client/ops/header_suffix.h"
 
 #include "common/ascii.h"
+#include "common/byte_scan.h"
 #include "common/utf8.h"
 #include "source_client/model/channel_model.h"
 
@@ -14,9 +15,9 @@ using sv = std::string_view;
 // empty at the end.
 sv next_piece(sv &rest) {
     while (!rest.empty()) {
-        size_t end = rest.find_first_of("&|");
+        size_t end = vqbytes::find_any<'&', '|'>(rest.data(), rest.size());
         sv piece = trimmed(rest.substr(0, end));
-        rest.remove_prefix(end == sv::npos ? rest.size() : end + 1);
+        rest.remove_prefix(end == rest.size() ? end : end + 1);
         if (!piece.empty()) return piece;
     }
     return {};

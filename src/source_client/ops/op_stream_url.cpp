@@ -76,7 +76,12 @@ int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_t
         if (c.id != id) continue;
         const channel_details &d = details_of(pl, c);
         header_sources headers{pl_text(pl, d.user_agent), pl_text(pl, d.referrer), pl, header_texts_of(pl, i), {}};
-        return answer(pl_text(pl, c.location), headers, out, out_len);
+        sv location = pl_text(pl, c.location);
+        // The host asked rightly; the playlist gives a location no URL may be.
+        if (location.size() > kMaxUrlBytes)
+            return fail(QVX_E_CONTENT, out, out_len, "entry location is too long: %u bytes, at most %u",
+                        static_cast<unsigned>(location.size()), static_cast<unsigned>(kMaxUrlBytes));
+        return answer(location, headers, out, out_len);
     }
     return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
 }

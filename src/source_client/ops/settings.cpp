@@ -8,6 +8,7 @@
 #include "common/ascii.h"
 
 #include "source_client/cache/cache.h"
+#include "source_client/fetch/url_credentials.h"
 #include "source_client/util/limits.h"
 #include "source_client/util/message.h"
 #include "source_client/util/url_util.h"
@@ -18,8 +19,19 @@ namespace {
 
 using vqjson::Value;
 
+// The user name and password of url are refused before any request: a
+// control byte in them would reach the transport's header lines. The message
+// names the part, never its text.
+int credentials_sendable(const char *url, char *msg) {
+    url_part part = credentials_control(url);
+    if (part == url_part::none) return 0;
+    return say(msg, QVX_E_INVALID, "URL: the %s holds a control byte",
+               part == url_part::user ? "user name" : "password");
+}
+
 // The "URL" member: the default when absent, null or empty; -8 when it is not
-// a string, is longer than kMaxUrlBytes or is no absolute http(s) URL.
+// a string, is longer than kMaxUrlBytes, is no absolute http(s) URL or holds
+// credentials that cannot be sent.
 int pick_url(settings &s, char *msg) {
     const Value *v = vqjson::find_first(s.doc, "URL");
     if (v && !v->IsNull() && !v->IsString()) return say(msg, QVX_E_INVALID, "URL is not a string");
@@ -30,7 +42,7 @@ int pick_url(settings &s, char *msg) {
     s.url = s.used_default ? kDefaultPlaylistUrl : v->GetString();
     // An escaped NUL would silently cut the URL that is fetched.
     bool whole = s.used_default || std::strlen(s.url) == v->GetStringLength();
-    if (whole && vqiptv_url_is_http(s.url)) return 0;
+    if (whole && vqiptv_url_is_http(s.url)) return credentials_sendable(s.url, msg);
     char shown[512];
     vqiptv_redact_url(s.url, shown, sizeof shown);
     return say(msg, QVX_E_INVALID, "URL is not an absolute http(s) URL: %s", shown);

@@ -18,10 +18,14 @@ struct header_sources {
     std::string_view suffix_pairs;  // the pairs of the location's suffix
 };
 
-// User-Agent, then Referer, then every other header in the order written, a
-// name taken before (letter case aside) dropped, and so is a value a player
-// must not be handed. Throws std::bad_alloc (inside vqjson::build) when
-// memory runs out.
+// User-Agent, then Referer, then the other headers in the order written, at
+// most kMaxSourceHeaders of them (fetch/source_headers.h), a name taken
+// before (letter case aside) dropped; so is a value a player must not be
+// handed (sendable_header_value), wherever it comes from, and one whose line
+// would be longer than kMaxHeaderLine. Only what is kept is copied, and the
+// reading stops once nothing more can be: the work and the memory stay
+// within a small multiple of the entry's own text. Throws std::bad_alloc
+// (inside vqjson::build) when memory runs out.
 vqjson::Value stream_headers(const header_sources &src, vqjson::Doc &doc);
 
 }  // namespace vqc

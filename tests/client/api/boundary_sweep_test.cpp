@@ -125,15 +125,15 @@ void entry_url_rows(std::vector<row> &rows) {
     struct shape {
         std::string key, url, answer;
     };
-    const std::string head = "http://h.example/x|User-Agent=";
+    const std::string agent(2035, 'a'), suffix = "|User-Agent=" + agent;  // the longest User-Agent line
     for (size_t n : kUrlLengths) {
-        const std::string plain = "rtmp" + secret_url(n).substr(4), agent(n - head.size(), 'a');
+        const std::string plain = "rtmp" + secret_url(n).substr(4);
         const std::string bare = "{\"url\":\"" + plain + "\",\"headers\":{}}";
+        const std::string path = kHost + std::string(n - kHost.size() - suffix.size(), 'x');
         const shape shapes[] = {
             {"stream_url", plain, bare},
             {"url", plain, bare},
-            {"stream_url", head + agent,
-             "{\"url\":\"http://h.example/x\",\"headers\":{\"User-Agent\":\"" + agent + "\"}}"},
+            {"stream_url", path + suffix, "{\"url\":\"" + path + "\",\"headers\":{\"User-Agent\":\"" + agent + "\"}}"},
         };
         for (const shape &e : shapes) {
             rows.push_back({e.key + " of " + std::to_string(n) + (e.url == plain ? "" : " with a header suffix"), [] {},
@@ -143,6 +143,24 @@ void entry_url_rows(std::vector<row> &rows) {
     }
     rows.push_back({"id of 1 MiB", [] {}, stream_url("{}", "{\"id\":\"" + std::string(kFar, 'f') + "\"}"), -2,
                     "entry id not found"});
+}
+
+// A playlist's own location, resolved by the id its listing gives: no longer
+// URL leaves the library than it takes.
+void playlist_location_rows(std::vector<row> &rows) {
+    const std::string url = kHost + "long.m3u", s = settings(url);
+    auto by_id = [s](char *out, int32_t n) {
+        vqiptv_list(s.c_str(), "/", out, n);
+        const std::string listing = out, id = listing.substr(listing.find("\"id\":") + 5, 18);  // "<16 digits>"
+        return vqiptv_stream_url(s.c_str(), ("{\"id\":" + id + "}").c_str(), out, n);
+    };
+    for (size_t n : kUrlLengths) {
+        const std::string location = kHost + std::string(n - kHost.size(), 'l');
+        const bool fits = n <= kCap;
+        rows.push_back({"playlist location of " + std::to_string(n), fake_serves(url, "#EXTM3U\n" + location + "\n"),
+                        by_id, fits ? 0 : -5, fits ? "" : too_long("entry location", n),
+                        answer_is("{\"url\":\"" + location + "\",\"headers\":{}}")});
+    }
 }
 
 // A relative Location merged with a long URL asked for: through the fake (whose
@@ -343,6 +361,7 @@ TEST_F(Sweep, EveryExportAtEveryLimit) {
     std::vector<row> rows;
     settings_url_rows(rows);
     entry_url_rows(rows);
+    playlist_location_rows(rows);
     merged_redirect_rows(rows, server);
     location_rows(rows, server);
     validator_rows(rows, server);

@@ -6,20 +6,21 @@
 #include <rapidjson/document.h>
 
 #include <string>
+#include <vector>
 
 #include "host.h"
 
 namespace {
 
 struct suffix_case {
-    const char *what;
-    const char *before;  // lines between #EXTINF and the location
-    const char *attrs;   // #EXTINF attributes
-    const char *location;
-    const char *document;
+    std::string what;
+    std::string before;  // lines between #EXTINF and the location
+    std::string attrs;   // #EXTINF attributes
+    std::string location;
+    std::string document;
 };
 
-const suffix_case kCases[] = {
+const std::vector<suffix_case> kCases = {
     {"Kodi form", "", "", "http://h/live.m3u8|User-Agent=Kodi%2F20&Referer=http%3A%2F%2Fhost%2F",
      R"({"url":"http://h/live.m3u8","headers":{"User-Agent":"Kodi/20","Referer":"http://host/"}})"},
     {"white space around the bar and the pairs", "", "", "http://h/a.m3u8 | User-Agent=VLC &  Referrer=r",
@@ -79,7 +80,40 @@ const suffix_case kCases[] = {
     {"name not a token", "", "", "http://h/g|User Agent=x", R"({"url":"http://h/g|User Agent=x","headers":{}})"},
     {"one piece without =", "", "", "http://h/g|A=1&junk", R"({"url":"http://h/g|A=1&junk","headers":{}})"},
     {"empty suffix", "", "", "http://h/g|", R"({"url":"http://h/g|","headers":{}})"},
+    {"control bytes of options and attributes never reach a player either",
+     "#EXTVLCOPT:http-referrer=http://r/\x0bx\n", " http-user-agent=\"A\x1b[2J\" referer=\"r\x7f\"",
+     "http://h/o|User-Agent=S&Referer=s", R"({"url":"http://h/o","headers":{"User-Agent":"S","Referer":"s"}})"},
 };
+
+// Headers X-0, X-1, ... as pairs ("X-0=v&X-1=v") or as answered ("X-0":"v",...).
+std::string numbered(size_t count, bool answered) {
+    std::string out;
+    for (size_t i = 0; i < count; ++i)
+        out += answered ? (i ? ",\"X-" : "\"X-") + std::to_string(i) + "\":\"v\""
+                        : (i ? "&X-" : "X-") + std::to_string(i) + "=v";
+    return out;
+}
+
+// At most 32 headers besides User-Agent and Referer, each line ("Name: value")
+// at most 2047 bytes, as a source's own; the rest is dropped as a bad pair is.
+std::vector<suffix_case> bound_cases() {
+    std::vector<suffix_case> cases;
+    const std::string kodi = "#KODIPROP:inputstream.adaptive.stream_headers=";
+    for (size_t n : {31, 32, 33})
+        cases.push_back({std::to_string(n) + " others", "", "", "http://h/n|" + numbered(n, false),
+                         R"({"url":"http://h/n","headers":{)" + numbered(n > 32 ? 32 : n, true) + "}}"});
+    cases.push_back({"100000 others, a user agent after them", kodi + numbered(100000, false) + "&User-Agent=U\n", "",
+                     "http://h/n", R"({"url":"http://h/n","headers":{"User-Agent":"U",)" + numbered(32, true) + "}}"});
+    for (size_t line : {2046, 2047, 2048, 100000}) {  // an attribute's user agent, a header written "%76%76..."
+        std::string agent(line - 12, 'a'), value(line - 5, 'v'), escaped;
+        for (size_t i = 0; i < value.size(); ++i) escaped += "%76";
+        std::string kept = line <= 2047 ? R"("User-Agent":")" + agent + R"(","X-A":")" + value + "\"" : "";
+        cases.push_back({"lines of " + std::to_string(line), kodi + "X-A=" + escaped + "\n",
+                         " http-user-agent=\"" + agent + "\"", "http://h/l",
+                         R"({"url":"http://h/l","headers":{)" + kept + "}}"});
+    }
+    return cases;
+}
 
 std::string playlist(const suffix_case &c) {
     return std::string("#EXTM3U\n#EXTINF:-1") + c.attrs + ",Channel\n" + c.before + c.location + "\n";
@@ -105,7 +139,7 @@ protected:
         listing.Parse(host_list(settings.c_str(), "/").doc.c_str());
         ASSERT_TRUE(listing.IsArray() && listing.Size() == 1) << c.location;
         const rapidjson::Value &entry = listing[0];
-        EXPECT_STREQ(entry["stream_url"].GetString(), c.location);
+        EXPECT_EQ(entry["stream_url"].GetString(), c.location);
         outcome o = host_stream_url(settings.c_str(), compact(entry).c_str());
         EXPECT_EQ(o.rc, 0) << o.error;
         EXPECT_EQ(o.doc, c.document);
@@ -114,6 +148,10 @@ protected:
 
 TEST_F(HeaderSuffix, ResolvedByIdFromAnUtf8Playlist) {
     for (const auto &c : kCases) expect_resolution(playlist(c), c);
+}
+
+TEST_F(HeaderSuffix, BoundedAsTheSettingsHeaders) {
+    for (const auto &c : bound_cases()) expect_resolution(playlist(c), c);
 }
 
 TEST_F(HeaderSuffix, ResolvedByIdFromAnUtf16Playlist) {
