@@ -1,6 +1,6 @@
-// The word-at-a-time scans against their plain twins and the answer itself:
-// every scan, every start offset within a vector, every length 0 to 40 (the
-// widest step and a word more), the byte sought at every place (or nowhere),
+// The wide scans against their plain twins and the answer itself: every
+// scan, every start offset within a vector, every length 0 to 48 (the widest
+// step and a vector more), the byte sought at every place (or nowhere),
 // with a second one beside it that must not be taken instead, and one just
 // past the end that must not be read.
 #include <gtest/gtest.h>
@@ -58,7 +58,7 @@ TEST(ByteScan, WideEqualsPlainEqualsAnswerAtEveryOffsetAndLength) {
         for (unsigned char filler : s.fillers) {
             for (unsigned char sought : s.sought) {
                 for (size_t offset = 0; offset < 16; ++offset) {
-                    for (size_t len = 0; len <= 40; ++len) {
+                    for (size_t len = 0; len <= 48; ++len) {
                         for (size_t at = 0; at <= len; ++at) {
                             auto b = text(offset, len, at, filler, sought, s.from_end);
                             b.push_back(sought);  // past the end: never the answer
@@ -79,7 +79,7 @@ TEST(ByteScan, WideEqualsPlainEqualsAnswerAtEveryOffsetAndLength) {
 // exactly when it lies before the byte the run ends at, by both twins.
 TEST(ByteScan, AsciiRunNotesTheNulsBeforeItsEnd) {
     for (size_t offset = 0; offset < 16; ++offset) {
-        for (size_t len = 0; len <= 40; ++len) {
+        for (size_t len = 0; len <= 48; ++len) {
             for (size_t nul_at = 0; nul_at <= len; ++nul_at) {
                 for (size_t high_at = 0; high_at <= len; ++high_at) {
                     std::vector<unsigned char> b(offset + len + 1, 'a');
@@ -94,6 +94,44 @@ TEST(ByteScan, AsciiRunNotesTheNulsBeforeItsEnd) {
                                           << high_at;
                     ASSERT_EQ(plain, want);
                 }
+            }
+        }
+    }
+}
+
+// Quotes at every spacing (none, one, or every first to fifth byte), from
+// every offset: both twins tell an odd count, and nothing past the end counts.
+TEST(ByteScan, OddCountTellsTheParityOfTheQuotes) {
+    for (size_t offset = 0; offset < 16; ++offset) {
+        for (size_t len = 0; len <= 48; ++len) {
+            for (size_t every = 0; every <= 6; ++every) {
+                std::vector<unsigned char> b(offset + len + 1, 'a');
+                size_t quotes = 0;
+                for (size_t k = 0; k < len; ++k)
+                    if (every == 6 ? k == len / 2 : every > 0 && k % every == 0) b[offset + k] = '"', ++quotes;
+                b[offset + len] = '"';  // past the end: never counted
+                const unsigned char *p = b.data() + offset;
+                ASSERT_EQ(odd_count_plain(p, len, 0, '"'), quotes % 2 == 1) << len << " every " << every;
+                ASSERT_EQ(odd_count(p, len, '"'), quotes % 2 == 1) << "offset " << offset << " len " << len;
+            }
+        }
+    }
+}
+
+// The build's lanes (SSE2 where there is SSE2) mark what the byte loops that
+// stand in for them mark: every byte value in every lane, against every byte.
+TEST(ByteLanes, MarkWhatTheByteLoopsMark) {
+    for (int v = 0; v < 256; ++v) {
+        for (size_t lane = 0; lane < 16; ++lane) {
+            unsigned char in[16] = {0x00, 0x01, 0x20, 0x21, 0x7E, 0x7F, 0x80, 0xFF, 'A', 'z', '"', ',', '=', '\n', '\r', 0x9F};
+            in[lane] = static_cast<unsigned char>(v);
+            Lanes wide = Lanes::load(in);
+            PlainLanes plain = PlainLanes::load(in);
+            ASSERT_EQ(wide.high(), plain.high()) << v << " in lane " << lane;
+            for (int c = 0; c < 256; ++c) {
+                auto u = static_cast<unsigned char>(c);
+                ASSERT_EQ(wide.equal(u), plain.equal(u)) << v << " in lane " << lane << " == " << c;
+                ASSERT_EQ(wide.below(u), plain.below(u)) << v << " in lane " << lane << " < " << c;
             }
         }
     }
