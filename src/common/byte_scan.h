@@ -46,23 +46,36 @@ inline uint64_t lower8(uint64_t w) {
 
 inline const unsigned char *bytes(const void *p) { return static_cast<const unsigned char *>(p); }
 
-// The marks of the bytes from i to n (fewer than sixteen, n at least
-// sixteen): the vector that ends at n overlaps the one before, whose bytes
-// are shifted out.
+// The marks mask (a function of sixteen lanes, see byte_lanes.h) gives the
+// bytes from i to n (fewer than sixteen, n at least sixteen): the vector that
+// ends at n overlaps the one before, whose bytes are shifted out.
 template <class Mask>
 uint32_t tail_marks(const void *p, size_t n, size_t i, Mask mask) {
-    return mask(Lanes::load(bytes(p) + n - 16)) >> (16 - (n - i));
+    return mask(Lanes::load(bytes(p) + n - 16)).marks() >> (16 - (n - i));
 }
 
-// The first byte that mask (a function of sixteen lanes) marks, sixteen bytes
-// a step. Fewer than sixteen bytes in all, or everything when force_plain,
-// are the plain twin's.
-template <class Mask, class Plain>
-size_t scan16(const void *p, size_t n, Mask mask, Plain plain) {
+// The marks of the sixty-four bytes at p, four vectors gathered in one word.
+template <class Mask>
+uint64_t marks64(const unsigned char *p, Mask mask) {
+    uint64_t m = 0;
+    for (unsigned k = 0; k < 4; ++k) m |= uint64_t{mask(Lanes::load(p + 16 * k)).marks()} << (16 * k);
+    return m;
+}
+
+// The first byte that mask marks: sixty-four bytes a step when Step is 64
+// (for what lies far off, such as the end of a line), then sixteen. Fewer
+// than sixteen bytes in all, or everything when force_plain, are the plain
+// twin's.
+template <size_t Step, class Mask, class Plain>
+size_t scan(const void *p, size_t n, Mask mask, Plain plain) {
+    static_assert(Step == 16 || Step == 64);
     if (n < 16 || force_plain()) return plain(p, n, 0);
     size_t i = 0;
+    if constexpr (Step == 64)
+        for (; i + 64 <= n; i += 64)
+            if (uint64_t m = marks64(bytes(p) + i, mask)) return i + static_cast<size_t>(std::countr_zero(m));
     for (; i + 16 <= n; i += 16)
-        if (uint32_t m = mask(Lanes::load(bytes(p) + i))) return i + static_cast<size_t>(std::countr_zero(m));
+        if (uint32_t m = mask(Lanes::load(bytes(p) + i)).marks()) return i + static_cast<size_t>(std::countr_zero(m));
     uint32_t m = tail_marks(p, n, i, mask);
     return m ? i + static_cast<size_t>(std::countr_zero(m)) : n;
 }
@@ -70,35 +83,41 @@ size_t scan16(const void *p, size_t n, Mask mask, Plain plain) {
 // The scans. Each answers an index into the n bytes at p: where the first
 // byte sought lies, or n when none does.
 
-// The first byte from 0x80 up (a run of ASCII ends there).
+// The first byte from 0x80 up (a run of ASCII ends there): its top bit, which
+// marks() reads from the bytes as they are.
 inline size_t ascii_run_plain(const void *p, size_t n, size_t i) {
     while (i < n && bytes(p)[i] < 0x80) ++i;
     return i;
 }
 inline size_t ascii_run(const void *p, size_t n) {
-    return scan16(p, n, [](Lanes l) { return l.high(); }, ascii_run_plain);
+    return scan<64>(p, n, [](Lanes l) { return l; }, ascii_run_plain);
 }
 
 // ascii_run that also sets *nul (never clears it) when a NUL lies before the
 // byte it answers: the decoder learns both in one pass over a playlist, which
-// it reads thirty-two bytes a step.
+// it reads sixty-four bytes a step until a high byte, then sixteen to find it.
 inline size_t ascii_run_noting_nul_plain(const void *p, size_t n, size_t i, bool *nul) {
     for (; i < n && bytes(p)[i] < 0x80; ++i) *nul |= bytes(p)[i] == 0;
     return i;
 }
 inline size_t ascii_run_noting_nul(const void *p, size_t n, bool *nul) {
+    if (force_plain()) return ascii_run_noting_nul_plain(p, n, 0, nul);
     size_t i = 0;
     uint32_t zeros = 0;
-    if (!force_plain()) {
-        for (; i + 32 <= n; i += 32) {
-            Lanes a = Lanes::load(bytes(p) + i), b = Lanes::load(bytes(p) + i + 16);
-            uint32_t high = a.high() | b.high() << 16, zero = a.equal(0) | b.equal(0) << 16;
-            if (high) {
-                *nul |= (zeros | (zero & ((high & -high) - 1))) != 0;  // the NULs before the first high byte
-                return i + static_cast<size_t>(std::countr_zero(high));
-            }
-            zeros |= zero;
+    for (; i + 64 <= n; i += 64) {
+        Lanes a = Lanes::load(bytes(p) + i), b = Lanes::load(bytes(p) + i + 16);
+        Lanes c = Lanes::load(bytes(p) + i + 32), d = Lanes::load(bytes(p) + i + 48);
+        if ((a | b | c | d).marks()) break;
+        zeros |= (a.equal(0) | b.equal(0) | c.equal(0) | d.equal(0)).marks();
+    }
+    for (; i + 16 <= n; i += 16) {
+        Lanes l = Lanes::load(bytes(p) + i);
+        uint32_t high = l.marks(), zero = l.equal(0).marks();
+        if (high) {
+            *nul |= (zeros | (zero & ((high & -high) - 1))) != 0;  // the NULs before the first high byte
+            return i + static_cast<size_t>(std::countr_zero(high));
         }
+        zeros |= zero;
     }
     *nul |= zeros != 0;
     return ascii_run_noting_nul_plain(p, n, i, nul);
@@ -110,7 +129,7 @@ inline size_t printable_run_plain(const void *p, size_t n, size_t i) {
     return i;
 }
 inline size_t printable_run(const void *p, size_t n) {
-    return scan16(p, n, [](Lanes l) { return l.below(0x20) | (l.below(0x7F) ^ 0xFFFFu); }, printable_run_plain);
+    return scan<16>(p, n, [](Lanes l) { return l.below(0x20) | l.at_least(0x7F); }, printable_run_plain);
 }
 
 // The first control byte other than NUL: 0x01 to 0x1F or 0x7F.
@@ -119,10 +138,11 @@ inline size_t find_control_plain(const void *p, size_t n, size_t i) {
     return i;
 }
 inline size_t find_control(const void *p, size_t n) {
-    return scan16(p, n, [](Lanes l) { return (l.below(0x20) & ~l.equal(0)) | l.equal(0x7F); }, find_control_plain);
+    return scan<16>(
+        p, n, [](Lanes l) { return (l.below(0x20) & l.at_least(0x01)) | l.equal(0x7F); }, find_control_plain);
 }
 
-// The first byte equal to one of Cs: a line break, a quote, a URL's delimiter.
+// The first byte equal to one of Cs: a quote, a URL's delimiter.
 template <unsigned char... Cs>
 size_t find_any_plain(const void *p, size_t n, size_t i) {
     while (i < n && ((bytes(p)[i] != Cs) && ...)) ++i;
@@ -130,7 +150,13 @@ size_t find_any_plain(const void *p, size_t n, size_t i) {
 }
 template <unsigned char... Cs>
 size_t find_any(const void *p, size_t n) {
-    return scan16(p, n, [](Lanes l) { return (l.equal(Cs) | ...); }, find_any_plain<Cs...>);
+    return scan<16>(p, n, [](Lanes l) { return (l.equal(Cs) | ...); }, find_any_plain<Cs...>);
+}
+
+// The first line break ("\n" or "\r"), sixty-four bytes a step: most lines
+// are longer than a vector.
+inline size_t find_line_break(const void *p, size_t n) {
+    return scan<64>(p, n, [](Lanes l) { return l.equal('\n') | l.equal('\r'); }, find_any_plain<'\n', '\r'>);
 }
 
 // The first byte below 0x21 (a space or a control byte) or equal to c.
@@ -139,7 +165,7 @@ inline size_t find_blank_or_plain(const void *p, size_t n, size_t i, unsigned ch
     return i;
 }
 inline size_t find_blank_or(const void *p, size_t n, unsigned char c) {
-    return scan16(
+    return scan<16>(
         p, n, [c](Lanes l) { return l.below(0x21) | l.equal(c); },
         [c](const void *q, size_t m, size_t i) { return find_blank_or_plain(q, m, i, c); });
 }
@@ -154,10 +180,10 @@ inline size_t find_last(const void *p, size_t n, unsigned char c) {
     if (n < 16 || force_plain()) return find_last_plain(p, n, n, c);
     size_t end = n;
     for (; end >= 16; end -= 16)
-        if (uint32_t m = Lanes::load(bytes(p) + end - 16).equal(c))
+        if (uint32_t m = Lanes::load(bytes(p) + end - 16).equal(c).marks())
             return end - 1 - static_cast<size_t>(std::countl_zero(m) - 16);
     // The first sixteen bytes, of which those before end are left.
-    uint32_t m = Lanes::load(p).equal(c) & ((1u << end) - 1);
+    uint32_t m = Lanes::load(p).equal(c).marks() & ((1u << end) - 1);
     return m ? 31 - static_cast<size_t>(std::countl_zero(m)) : n;
 }
 
@@ -174,7 +200,7 @@ inline bool odd_count(const void *p, size_t n, unsigned char c) {
     auto quotes = [c](Lanes l) { return l.equal(c); };
     size_t i = 0;
     uint32_t folded = 0;
-    for (; i + 16 <= n; i += 16) folded ^= quotes(Lanes::load(bytes(p) + i));
+    for (; i + 16 <= n; i += 16) folded ^= quotes(Lanes::load(bytes(p) + i)).marks();
     folded ^= tail_marks(p, n, i, quotes);
     for (unsigned shift = 8; shift; shift /= 2) folded ^= folded >> shift;
     return (folded & 1) != 0;

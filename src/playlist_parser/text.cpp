@@ -11,7 +11,7 @@ LineCursor lines_begin(const char *text, size_t len, bool has_nul) { return Line
 
 bool lines_next(LineCursor &cur, std::string_view &line) {
     if (cur.pos >= cur.end) return false;
-    size_t n = vqbytes::find_any<'\n', '\r'>(cur.pos, static_cast<size_t>(cur.end - cur.pos));
+    size_t n = vqbytes::find_line_break(cur.pos, static_cast<size_t>(cur.end - cur.pos));
     const char *stop = cur.pos + n;
     if (cur.has_nul) {
         const char *z = static_cast<const char *>(std::memchr(cur.pos, '\0', n));

@@ -1,10 +1,11 @@
 // The wide scans against their plain twins and the answer itself: every
-// scan, every start offset within a vector, every length 0 to 48 (the widest
+// scan, every start offset within a vector, every length 0 to 80 (the widest
 // step and a vector more), the byte sought at every place (or nowhere),
 // with a second one beside it that must not be taken instead, and one just
 // past the end that must not be read.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <vector>
 
 #include "common/ascii.h"
@@ -32,6 +33,8 @@ const Scan kScans[] = {
     {"find_any", find_any<'/', '?', '#', ' '>,
      [](const void *p, size_t n) { return find_any_plain<'/', '?', '#', ' '>(p, n, 0); }, false, {'a', '.', '"'},
      {'/', '?', '#', ' '}},
+    {"find_line_break", find_line_break, [](const void *p, size_t n) { return find_any_plain<'\n', '\r'>(p, n, 0); },
+     false, {'a', 0x0B, 0x8D}, {'\n', '\r'}},
     {"find_blank_or", [](const void *p, size_t n) { return find_blank_or(p, n, '='); },
      [](const void *p, size_t n) { return find_blank_or_plain(p, n, 0, '='); }, false, {'a', '!', '<', 0x80},
      {' ', 0x00, 0x1F, '='}},
@@ -58,7 +61,7 @@ TEST(ByteScan, WideEqualsPlainEqualsAnswerAtEveryOffsetAndLength) {
         for (unsigned char filler : s.fillers) {
             for (unsigned char sought : s.sought) {
                 for (size_t offset = 0; offset < 16; ++offset) {
-                    for (size_t len = 0; len <= 48; ++len) {
+                    for (size_t len = 0; len <= 80; ++len) {
                         for (size_t at = 0; at <= len; ++at) {
                             auto b = text(offset, len, at, filler, sought, s.from_end);
                             b.push_back(sought);  // past the end: never the answer
@@ -79,7 +82,7 @@ TEST(ByteScan, WideEqualsPlainEqualsAnswerAtEveryOffsetAndLength) {
 // exactly when it lies before the byte the run ends at, by both twins.
 TEST(ByteScan, AsciiRunNotesTheNulsBeforeItsEnd) {
     for (size_t offset = 0; offset < 16; ++offset) {
-        for (size_t len = 0; len <= 48; ++len) {
+        for (size_t len = 0; len <= 80; ++len) {
             for (size_t nul_at = 0; nul_at <= len; ++nul_at) {
                 for (size_t high_at = 0; high_at <= len; ++high_at) {
                     std::vector<unsigned char> b(offset + len + 1, 'a');
@@ -119,7 +122,8 @@ TEST(ByteScan, OddCountTellsTheParityOfTheQuotes) {
 }
 
 // The build's lanes (SSE2 where there is SSE2) mark what the byte loops that
-// stand in for them mark: every byte value in every lane, against every byte.
+// stand in for them mark: every byte value in every lane, compared with every
+// byte, alone and combined.
 TEST(ByteLanes, MarkWhatTheByteLoopsMark) {
     for (int v = 0; v < 256; ++v) {
         for (size_t lane = 0; lane < 16; ++lane) {
@@ -127,11 +131,16 @@ TEST(ByteLanes, MarkWhatTheByteLoopsMark) {
             in[lane] = static_cast<unsigned char>(v);
             Lanes wide = Lanes::load(in);
             PlainLanes plain = PlainLanes::load(in);
-            ASSERT_EQ(wide.high(), plain.high()) << v << " in lane " << lane;
+            ASSERT_EQ(wide.marks(), plain.marks()) << v << " in lane " << lane;
             for (int c = 0; c < 256; ++c) {
                 auto u = static_cast<unsigned char>(c);
-                ASSERT_EQ(wide.equal(u), plain.equal(u)) << v << " in lane " << lane << " == " << c;
-                ASSERT_EQ(wide.below(u), plain.below(u)) << v << " in lane " << lane << " < " << c;
+                uint32_t got[] = {wide.equal(u).marks(), wide.below(u).marks(), wide.at_least(u).marks(),
+                                  (wide.below(u) | wide.equal(0x22)).marks(), (wide.at_least(u) & wide.below(0x80)).marks()};
+                uint32_t want[] = {plain.equal(u).marks(), plain.below(u).marks(), plain.at_least(u).marks(),
+                                   (plain.below(u) | plain.equal(0x22)).marks(),
+                                   (plain.at_least(u) & plain.below(0x80)).marks()};
+                for (size_t k = 0; k < std::size(got); ++k)
+                    if (got[k] != want[k]) FAIL() << "op " << k << ": " << v << " in lane " << lane << " against " << c;
             }
         }
     }
