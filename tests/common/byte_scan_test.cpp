@@ -5,7 +5,7 @@
 // past the end that must not be read.
 #include <gtest/gtest.h>
 
-#include <iterator>
+#include <array>
 #include <vector>
 
 #include "common/ascii.h"
@@ -102,48 +102,36 @@ TEST(ByteScan, AsciiRunNotesTheNulsBeforeItsEnd) {
     }
 }
 
-// Quotes at every spacing (none, one, or every first to fifth byte), from
-// every offset: both twins tell an odd count, and nothing past the end counts.
+// Quotes every first to fifth byte (or none, every == 6) from every offset:
+// both twins tell an odd count, and the quote just past the end never counts.
 TEST(ByteScan, OddCountTellsTheParityOfTheQuotes) {
-    for (size_t offset = 0; offset < 16; ++offset) {
-        for (size_t len = 0; len <= 48; ++len) {
-            for (size_t every = 0; every <= 6; ++every) {
-                std::vector<unsigned char> b(offset + len + 1, 'a');
-                size_t quotes = 0;
+    for (size_t offset = 0; offset < 16; ++offset)
+        for (size_t len = 0; len <= 48; ++len)
+            for (size_t every = 1; every <= 6; ++every) {
+                std::vector<unsigned char> b(offset + len + 1, '"');
                 for (size_t k = 0; k < len; ++k)
-                    if (every == 6 ? k == len / 2 : every > 0 && k % every == 0) b[offset + k] = '"', ++quotes;
-                b[offset + len] = '"';  // past the end: never counted
-                const unsigned char *p = b.data() + offset;
-                ASSERT_EQ(odd_count_plain(p, len, 0, '"'), quotes % 2 == 1) << len << " every " << every;
-                ASSERT_EQ(odd_count(p, len, '"'), quotes % 2 == 1) << "offset " << offset << " len " << len;
+                    if (every == 6 || k % every) b[offset + k] = 'a';
+                bool odd = every < 6 && (len + every - 1) / every % 2 == 1;
+                ASSERT_EQ(odd_count_plain(b.data() + offset, len, 0, '"'), odd);
+                ASSERT_EQ(odd_count(b.data() + offset, len, '"'), odd) << offset << " " << len << " " << every;
             }
-        }
-    }
 }
 
 // The build's lanes (SSE2 where there is SSE2) mark what the byte loops that
-// stand in for them mark: every byte value in every lane, compared with every
-// byte, alone and combined.
+// stand in for them mark: every byte value in every lane against every byte,
+// alone and combined.
 TEST(ByteLanes, MarkWhatTheByteLoopsMark) {
-    for (int v = 0; v < 256; ++v) {
+    auto marks = [](auto l, unsigned char c) {
+        return std::array{l.marks(), l.equal(c).marks(), l.below(c).marks(), l.at_least(c).marks(),
+                          (l.below(c) | l.equal('"')).marks(), (l.at_least(c) & l.below(0x80)).marks()};
+    };
+    for (int v = 0; v < 256; ++v)
         for (size_t lane = 0; lane < 16; ++lane) {
             unsigned char in[16] = {0x00, 0x01, 0x20, 0x21, 0x7E, 0x7F, 0x80, 0xFF, 'A', 'z', '"', ',', '=', '\n', '\r', 0x9F};
             in[lane] = static_cast<unsigned char>(v);
-            Lanes wide = Lanes::load(in);
-            PlainLanes plain = PlainLanes::load(in);
-            ASSERT_EQ(wide.marks(), plain.marks()) << v << " in lane " << lane;
-            for (int c = 0; c < 256; ++c) {
-                auto u = static_cast<unsigned char>(c);
-                uint32_t got[] = {wide.equal(u).marks(), wide.below(u).marks(), wide.at_least(u).marks(),
-                                  (wide.below(u) | wide.equal(0x22)).marks(), (wide.at_least(u) & wide.below(0x80)).marks()};
-                uint32_t want[] = {plain.equal(u).marks(), plain.below(u).marks(), plain.at_least(u).marks(),
-                                   (plain.below(u) | plain.equal(0x22)).marks(),
-                                   (plain.at_least(u) & plain.below(0x80)).marks()};
-                for (size_t k = 0; k < std::size(got); ++k)
-                    if (got[k] != want[k]) FAIL() << "op " << k << ": " << v << " in lane " << lane << " against " << c;
-            }
+            for (int c = 0; c < 256; ++c)
+                if (marks(Lanes::load(in), c) != marks(PlainLanes::load(in), c)) FAIL() << v << " in lane " << lane << " against " << c;
         }
-    }
 }
 
 // Every byte value in every lane, beside bytes that are and are not letters.
