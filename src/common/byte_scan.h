@@ -1,5 +1,6 @@
-// The scans that run over every byte of a playlist, sixteen bytes a step in
-// vectors (byte_lanes.h), and the eight-byte words the slot hashes fold.
+// The scans that run over every byte of a playlist, sixteen or sixty-four
+// bytes a step in vectors (byte_lanes.h), and the eight-byte words the slot
+// hashes fold.
 // Playlists are mostly ASCII and their lines long, so the scans step over
 // whole vectors while none of their bytes can be the one sought.
 //
