@@ -1,25 +1,30 @@
-// Looking at many bytes a step: eight in a 64-bit word or sixteen in one of
-// the compiler's generic vectors (SSE2 on x86-64, NEON on ARM, plain words
-// where there is neither). Playlists are mostly ASCII and their lines long, so
-// the scans that run over every byte use these instead of byte loops.
+// The scans that run over every byte of a playlist, sixteen or sixty-four
+// bytes a step in vectors (byte_lanes.h), and the eight-byte words the slot
+// hashes fold.
+// Playlists are mostly ASCII and their lines long, so the scans step over
+// whole vectors while none of their bytes can be the one sought.
 //
-// Every scan comes as a pair: the wide one, which steps over whole words or
-// vectors while none of their bytes can be the one sought, and beside it its
-// plain twin, the byte loop that answers the same from any index on. The wide
-// one ends by handing the twin the index where it stopped, so the twin is the
-// definition and the wide steps only a way to get there sooner; the tests hold
-// the two equal at every offset and length.
+// Every scan comes as a pair: the wide one and beside it its plain twin, the
+// byte loop that answers the same from any index on. The twin is the
+// definition and the wide steps only a way to get there sooner; a text
+// shorter than a vector is the twin's alone, and a longer one ends with a
+// vector that overlaps the one before. The tests hold the two equal at every
+// offset and length, and whole parses equal with the twins alone
+// (g_force_plain).
 #pragma once
+#include <atomic>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
+#include "common/byte_lanes.h"
+
 namespace vqbytes {
 
-// first_marked and last_marked read byte order from the bit order of a
-// little-endian word; every target the library builds for is little-endian.
-static_assert(std::endian::native == std::endian::little, "byte_scan.h reads words as little-endian");
+// Set by tests only: every wide scan then runs its plain twin from the start.
+inline std::atomic<bool> g_force_plain{false};
+inline bool force_plain() { return g_force_plain.load(std::memory_order_relaxed); }
 
 constexpr uint64_t kOnes = 0x0101010101010101ull;
 constexpr uint64_t kHighs = 0x8080808080808080ull;
@@ -31,18 +36,6 @@ inline uint64_t load8(const void *p) {
     return w;
 }
 
-// The high bit of every byte of x that is zero, and no other bit (exact, so
-// that the last such byte can be trusted as well as the first).
-inline uint64_t zero_bytes(uint64_t x) { return ~(((x & kLows) + kLows) | x | kLows); }
-
-// The high bit of every byte of w equal to c.
-inline uint64_t bytes_equal(uint64_t w, unsigned char c) { return zero_bytes(w ^ (kOnes * c)); }
-
-// Where in memory the first and the last byte lie whose high bit is set in
-// mask (not zero), as an index 0 to 7.
-inline size_t first_marked(uint64_t mask) { return static_cast<size_t>(std::countr_zero(mask)) / 8; }
-inline size_t last_marked(uint64_t mask) { return 7 - static_cast<size_t>(std::countl_zero(mask)) / 8; }
-
 // The eight bytes of w with A to Z in lower case, the others kept.
 inline uint64_t lower8(uint64_t w) {
     uint64_t seven = w & kLows;
@@ -52,56 +45,82 @@ inline uint64_t lower8(uint64_t w) {
     return w | (upper >> 2);
 }
 
-using vec16 = unsigned char __attribute__((vector_size(16)));
-
-inline vec16 load16(const void *p) {
-    vec16 v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-// Whether any bit of a sixteen-byte vector (or comparison result) is set.
-template <class V>
-bool any_set(V v) {
-    uint64_t w[2];
-    static_assert(sizeof v == sizeof w);
-    std::memcpy(w, &v, sizeof w);
-    return (w[0] | w[1]) != 0;
-}
-
 inline const unsigned char *bytes(const void *p) { return static_cast<const unsigned char *>(p); }
+
+// The marks mask (a function of sixteen lanes, see byte_lanes.h) gives the
+// bytes from i to n (fewer than sixteen, n at least sixteen): the vector that
+// ends at n overlaps the one before, whose bytes are shifted out.
+template <class Mask>
+uint32_t tail_marks(const void *p, size_t n, size_t i, Mask mask) {
+    return mask(Lanes::load(bytes(p) + n - 16)).marks() >> (16 - (n - i));
+}
+
+// The marks of the sixty-four bytes at p, four vectors gathered in one word.
+template <class Mask>
+uint64_t marks64(const unsigned char *p, Mask mask) {
+    uint64_t m = 0;
+    for (unsigned k = 0; k < 4; ++k) m |= uint64_t{mask(Lanes::load(p + 16 * k)).marks()} << (16 * k);
+    return m;
+}
+
+// The first byte that mask marks: sixty-four bytes a step when Step is 64
+// (for what lies far off, such as the end of a line), then sixteen. Fewer
+// than sixteen bytes in all, or everything when force_plain, are the plain
+// twin's.
+template <size_t Step, class Mask, class Plain>
+size_t scan(const void *p, size_t n, Mask mask, Plain plain) {
+    static_assert(Step == 16 || Step == 64);
+    if (n < 16 || force_plain()) return plain(p, n, 0);
+    size_t i = 0;
+    if constexpr (Step == 64)
+        for (; i + 64 <= n; i += 64)
+            if (uint64_t m = marks64(bytes(p) + i, mask)) return i + static_cast<size_t>(std::countr_zero(m));
+    for (; i + 16 <= n; i += 16)
+        if (uint32_t m = mask(Lanes::load(bytes(p) + i)).marks()) return i + static_cast<size_t>(std::countr_zero(m));
+    uint32_t m = tail_marks(p, n, i, mask);
+    return m ? i + static_cast<size_t>(std::countr_zero(m)) : n;
+}
 
 // The scans. Each answers an index into the n bytes at p: where the first
 // byte sought lies, or n when none does.
 
-// The first byte from 0x80 up (a run of ASCII ends there).
+// The first byte from 0x80 up (a run of ASCII ends there): its top bit, which
+// marks() reads from the bytes as they are.
 inline size_t ascii_run_plain(const void *p, size_t n, size_t i) {
     while (i < n && bytes(p)[i] < 0x80) ++i;
     return i;
 }
 inline size_t ascii_run(const void *p, size_t n) {
-    size_t i = 0;
-    while (i + 32 <= n && !any_set((load16(bytes(p) + i) | load16(bytes(p) + i + 16)) & 0x80)) i += 32;
-    while (i + 8 <= n && !(load8(bytes(p) + i) & kHighs)) i += 8;
-    return ascii_run_plain(p, n, i);
+    return scan<64>(p, n, [](Lanes l) { return l; }, ascii_run_plain);
 }
 
 // ascii_run that also sets *nul (never clears it) when a NUL lies before the
-// byte it answers: the decoder learns both in one pass over a playlist.
+// byte it answers: the decoder learns both in one pass over a playlist, which
+// it reads sixty-four bytes a step until a high byte, then sixteen to find it.
 inline size_t ascii_run_noting_nul_plain(const void *p, size_t n, size_t i, bool *nul) {
     for (; i < n && bytes(p)[i] < 0x80; ++i) *nul |= bytes(p)[i] == 0;
     return i;
 }
 inline size_t ascii_run_noting_nul(const void *p, size_t n, bool *nul) {
+    if (force_plain()) return ascii_run_noting_nul_plain(p, n, 0, nul);
     size_t i = 0;
-    bool z = false;
-    for (; i + 32 <= n; i += 32) {
-        vec16 a = load16(bytes(p) + i), b = load16(bytes(p) + i + 16);
-        if (any_set((a | b) & 0x80)) break;
-        z |= any_set((a == 0) | (b == 0));
+    uint32_t zeros = 0;
+    for (; i + 64 <= n; i += 64) {
+        Lanes a = Lanes::load(bytes(p) + i), b = Lanes::load(bytes(p) + i + 16);
+        Lanes c = Lanes::load(bytes(p) + i + 32), d = Lanes::load(bytes(p) + i + 48);
+        if ((a | b | c | d).marks()) break;
+        zeros |= (a.equal(0) | b.equal(0) | c.equal(0) | d.equal(0)).marks();
     }
-    for (uint64_t w; i + 8 <= n && !((w = load8(bytes(p) + i)) & kHighs); i += 8) z |= zero_bytes(w) != 0;
-    *nul |= z;
+    for (; i + 16 <= n; i += 16) {
+        Lanes l = Lanes::load(bytes(p) + i);
+        uint32_t high = l.marks(), zero = l.equal(0).marks();
+        if (high) {
+            *nul |= (zeros | (zero & ((high & -high) - 1))) != 0;  // the NULs before the first high byte
+            return i + static_cast<size_t>(std::countr_zero(high));
+        }
+        zeros |= zero;
+    }
+    *nul |= zeros != 0;
     return ascii_run_noting_nul_plain(p, n, i, nul);
 }
 
@@ -110,11 +129,8 @@ inline size_t printable_run_plain(const void *p, size_t n, size_t i) {
     while (i < n && bytes(p)[i] >= 0x20 && bytes(p)[i] <= 0x7E) ++i;
     return i;
 }
-inline bool all_printable(vec16 v) { return !any_set((v < 0x20) | (v > 0x7E)); }
 inline size_t printable_run(const void *p, size_t n) {
-    size_t i = 0;
-    while (i + 16 <= n && all_printable(load16(bytes(p) + i))) i += 16;
-    return printable_run_plain(p, n, i);
+    return scan<16>(p, n, [](Lanes l) { return l.below(0x20) | l.at_least(0x7F); }, printable_run_plain);
 }
 
 // The first control byte other than NUL: 0x01 to 0x1F or 0x7F.
@@ -122,17 +138,12 @@ inline size_t find_control_plain(const void *p, size_t n, size_t i) {
     while (i < n && !((bytes(p)[i] >= 0x01 && bytes(p)[i] <= 0x1F) || bytes(p)[i] == 0x7F)) ++i;
     return i;
 }
-inline bool no_control(vec16 v) {
-    vec16 below = v - 1;  // a NUL wraps to 0xFF
-    return !any_set((below < 0x1F) | (v == 0x7F));
-}
 inline size_t find_control(const void *p, size_t n) {
-    size_t i = 0;
-    while (i + 16 <= n && no_control(load16(bytes(p) + i))) i += 16;
-    return find_control_plain(p, n, i);
+    return scan<16>(
+        p, n, [](Lanes l) { return (l.below(0x20) & l.at_least(0x01)) | l.equal(0x7F); }, find_control_plain);
 }
 
-// The first byte equal to one of Cs.
+// The first byte equal to one of Cs: a quote, a URL's delimiter.
 template <unsigned char... Cs>
 size_t find_any_plain(const void *p, size_t n, size_t i) {
     while (i < n && ((bytes(p)[i] != Cs) && ...)) ++i;
@@ -140,12 +151,13 @@ size_t find_any_plain(const void *p, size_t n, size_t i) {
 }
 template <unsigned char... Cs>
 size_t find_any(const void *p, size_t n) {
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w = load8(bytes(p) + i);
-        if (uint64_t hit = (bytes_equal(w, Cs) | ...)) return i + first_marked(hit);
-    }
-    return find_any_plain<Cs...>(p, n, i);
+    return scan<16>(p, n, [](Lanes l) { return (l.equal(Cs) | ...); }, find_any_plain<Cs...>);
+}
+
+// The first line break ("\n" or "\r"), sixty-four bytes a step: most lines
+// are longer than a vector.
+inline size_t find_line_break(const void *p, size_t n) {
+    return scan<64>(p, n, [](Lanes l) { return l.equal('\n') | l.equal('\r'); }, find_any_plain<'\n', '\r'>);
 }
 
 // The first byte below 0x21 (a space or a control byte) or equal to c.
@@ -154,13 +166,9 @@ inline size_t find_blank_or_plain(const void *p, size_t n, size_t i, unsigned ch
     return i;
 }
 inline size_t find_blank_or(const void *p, size_t n, unsigned char c) {
-    size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t w = load8(bytes(p) + i);
-        // Only the lowest byte the first test flags is exact, the one asked for.
-        if (uint64_t hit = (((w - kOnes * 0x21) & ~w) & kHighs) | bytes_equal(w, c)) return i + first_marked(hit);
-    }
-    return find_blank_or_plain(p, n, i, c);
+    return scan<16>(
+        p, n, [c](Lanes l) { return l.below(0x21) | l.equal(c); },
+        [c](const void *q, size_t m, size_t i) { return find_blank_or_plain(q, m, i, c); });
 }
 
 // The last byte equal to c (n when there is none), read from the end.
@@ -170,10 +178,33 @@ inline size_t find_last_plain(const void *p, size_t n, size_t end, unsigned char
     return n;
 }
 inline size_t find_last(const void *p, size_t n, unsigned char c) {
+    if (n < 16 || force_plain()) return find_last_plain(p, n, n, c);
     size_t end = n;
-    for (; end >= 8; end -= 8)
-        if (uint64_t hit = bytes_equal(load8(bytes(p) + end - 8), c)) return end - 8 + last_marked(hit);
-    return find_last_plain(p, n, end, c);
+    for (; end >= 16; end -= 16)
+        if (uint32_t m = Lanes::load(bytes(p) + end - 16).equal(c).marks())
+            return end - 1 - static_cast<size_t>(std::countl_zero(m) - 16);
+    // The first sixteen bytes, of which those before end are left.
+    uint32_t m = Lanes::load(p).equal(c).marks() & ((1u << end) - 1);
+    return m ? 31 - static_cast<size_t>(std::countl_zero(m)) : n;
+}
+
+// Whether c occurs an odd number of times (a quote left open), from i on.
+// The wide one folds the marks of all its vectors into one, whose bits have
+// the same parity as the count.
+inline bool odd_count_plain(const void *p, size_t n, size_t i, unsigned char c) {
+    bool odd = false;
+    for (; i < n; ++i) odd ^= bytes(p)[i] == c;
+    return odd;
+}
+inline bool odd_count(const void *p, size_t n, unsigned char c) {
+    if (n < 16 || force_plain()) return odd_count_plain(p, n, 0, c);
+    auto quotes = [c](Lanes l) { return l.equal(c); };
+    size_t i = 0;
+    uint32_t folded = 0;
+    for (; i + 16 <= n; i += 16) folded ^= quotes(Lanes::load(bytes(p) + i)).marks();
+    folded ^= tail_marks(p, n, i, quotes);
+    for (unsigned shift = 8; shift; shift /= 2) folded ^= folded >> shift;
+    return (folded & 1) != 0;
 }
 
 }  // namespace vqbytes

@@ -89,9 +89,7 @@ size_t last_comma(std::string_view s) {
 size_t title_comma(std::string_view s) {
     size_t c = last_comma(s);
     if (c == s.npos) return c;
-    size_t quotes = 0;
-    for (size_t i = 0; i < c; ++i) quotes += s[i] == '"';
-    return quotes % 2 == 0 ? c : title_comma_walk(s);
+    return vqbytes::odd_count(s.data(), c, '"') ? title_comma_walk(s) : c;
 }
 
 // The end of an unquoted value, or of a token that is no pair: the next white
@@ -112,13 +110,19 @@ size_t key_end(std::string_view s, size_t i) {
     }
 }
 
+// The first c of s at or after i, or s.size(). Values and keys are short, and
+// a library call per value costs more than the search itself.
+template <unsigned char C>
+size_t find_from(std::string_view s, size_t i) {
+    return i + vqbytes::find_any<C>(s.data() + i, s.size() - i);
+}
+
 // Reads the value after "=" at s[i]; i moves past it (and a closing quote).
 std::string_view read_value(std::string_view s, size_t *i) {
     if (*i < s.size() && s[*i] == '"') {
-        size_t close = s.find('"', *i + 1);
-        size_t end = close == s.npos ? s.size() : close;
+        size_t end = find_from<'"'>(s, *i + 1);
         std::string_view v = s.substr(*i + 1, end - *i - 1);
-        *i = close == s.npos ? s.size() : close + 1;
+        *i = end == s.size() ? end : end + 1;
         return v;
     }
     size_t end = token_end(s, *i);
@@ -193,8 +197,8 @@ void parse_extinf(M3uState &st, std::string_view line) {
     st.title = {};
     st.attr_count = 0;
     st.duration = -1;
-    size_t colon = line.find(':');
-    if (colon == line.npos)
+    size_t colon = find_from<':'>(line, 0);
+    if (colon == line.size())
         warnf("m3u: invalid EXTINF");
     else
         read_extinf_body(st, line.substr(colon + 1));

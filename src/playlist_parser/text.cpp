@@ -7,26 +7,12 @@
 
 namespace vqplp {
 
-LineCursor lines_begin(const char *text, size_t len, bool has_nul) {
-    return LineCursor{text, text + len, nullptr, nullptr, has_nul};
-}
+LineCursor lines_begin(const char *text, size_t len, bool has_nul) { return LineCursor{text, text + len, has_nul}; }
 
 bool lines_next(LineCursor &cur, std::string_view &line) {
     if (cur.pos >= cur.end) return false;
-    // The next line feed and carriage return are remembered: with lines ended
-    // by one of them alone, searching for the other anew on every line would
-    // read the rest of the text each time.
-    size_t left = static_cast<size_t>(cur.end - cur.pos);
-    if (!cur.next_lf || cur.next_lf < cur.pos) {
-        const char *nl = static_cast<const char *>(std::memchr(cur.pos, '\n', left));
-        cur.next_lf = nl ? nl : cur.end;
-    }
-    if (!cur.next_cr || cur.next_cr < cur.pos) {
-        const char *cr = static_cast<const char *>(std::memchr(cur.pos, '\r', left));
-        cur.next_cr = cr ? cr : cur.end;
-    }
-    const char *stop = cur.next_cr < cur.next_lf ? cur.next_cr : cur.next_lf;
-    size_t n = static_cast<size_t>(stop - cur.pos);
+    size_t n = vqbytes::find_line_break(cur.pos, static_cast<size_t>(cur.end - cur.pos));
+    const char *stop = cur.pos + n;
     if (cur.has_nul) {
         const char *z = static_cast<const char *>(std::memchr(cur.pos, '\0', n));
         if (z) n = static_cast<size_t>(z - cur.pos);
@@ -78,18 +64,22 @@ std::string_view head_window(const char *text, size_t len, size_t n) {
 }
 
 // One pass over the whole text: ASCII runs (and the NULs in them) many bytes
-// a step, then each other sequence, strictly and when that fails by its form.
+// a step, then the run of other sequences after each, strictly and when that
+// fails by its form. Text in most scripts is such a run, read through without
+// going back to the ASCII scan after every character.
 bool utf8_wellformed(const unsigned char *p, size_t n, bool *has_nul, bool *strict) {
     bool nul = false, all_strict = true;
     for (size_t i = vqbytes::ascii_run_noting_nul(p, n, &nul); i < n;
          i += vqbytes::ascii_run_noting_nul(p + i, n - i, &nul)) {
-        size_t k = vq_utf8_seq(p + i, n - i);
-        if (k == 0) {
-            k = vq_utf8_form_len(p + i, n - i);
-            if (k == 0) return false;
-            all_strict = false;
+        while (i < n && p[i] >= 0x80) {
+            size_t k = vq_utf8_seq(p + i, n - i);
+            if (k == 0) {
+                k = vq_utf8_form_len(p + i, n - i);
+                if (k == 0) return false;
+                all_strict = false;
+            }
+            i += k;
         }
-        i += k;
     }
     *has_nul = nul;
     *strict = all_strict;

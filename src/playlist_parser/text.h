@@ -15,8 +15,6 @@ namespace vqplp {
 struct LineCursor {
     const char *pos;
     const char *end;
-    const char *next_lf;  // the next line feed at or after pos, or end
-    const char *next_cr;  // the same for carriage returns
     bool has_nul;
 };
 LineCursor lines_begin(const char *text, size_t len, bool has_nul);

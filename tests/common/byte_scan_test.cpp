@@ -1,10 +1,11 @@
-// The word-at-a-time scans against their plain twins and the answer itself:
-// every scan, every start offset within a vector, every length 0 to 40 (the
-// widest step and a word more), the byte sought at every place (or nowhere),
+// The wide scans against their plain twins and the answer itself: every
+// scan, every start offset within a vector, every length 0 to 80 (the widest
+// step and a vector more), the byte sought at every place (or nowhere),
 // with a second one beside it that must not be taken instead, and one just
 // past the end that must not be read.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 #include "common/ascii.h"
@@ -32,6 +33,8 @@ const Scan kScans[] = {
     {"find_any", find_any<'/', '?', '#', ' '>,
      [](const void *p, size_t n) { return find_any_plain<'/', '?', '#', ' '>(p, n, 0); }, false, {'a', '.', '"'},
      {'/', '?', '#', ' '}},
+    {"find_line_break", find_line_break, [](const void *p, size_t n) { return find_any_plain<'\n', '\r'>(p, n, 0); },
+     false, {'a', 0x0B, 0x8D}, {'\n', '\r'}},
     {"find_blank_or", [](const void *p, size_t n) { return find_blank_or(p, n, '='); },
      [](const void *p, size_t n) { return find_blank_or_plain(p, n, 0, '='); }, false, {'a', '!', '<', 0x80},
      {' ', 0x00, 0x1F, '='}},
@@ -58,7 +61,7 @@ TEST(ByteScan, WideEqualsPlainEqualsAnswerAtEveryOffsetAndLength) {
         for (unsigned char filler : s.fillers) {
             for (unsigned char sought : s.sought) {
                 for (size_t offset = 0; offset < 16; ++offset) {
-                    for (size_t len = 0; len <= 40; ++len) {
+                    for (size_t len = 0; len <= 80; ++len) {
                         for (size_t at = 0; at <= len; ++at) {
                             auto b = text(offset, len, at, filler, sought, s.from_end);
                             b.push_back(sought);  // past the end: never the answer
@@ -79,7 +82,7 @@ TEST(ByteScan, WideEqualsPlainEqualsAnswerAtEveryOffsetAndLength) {
 // exactly when it lies before the byte the run ends at, by both twins.
 TEST(ByteScan, AsciiRunNotesTheNulsBeforeItsEnd) {
     for (size_t offset = 0; offset < 16; ++offset) {
-        for (size_t len = 0; len <= 40; ++len) {
+        for (size_t len = 0; len <= 80; ++len) {
             for (size_t nul_at = 0; nul_at <= len; ++nul_at) {
                 for (size_t high_at = 0; high_at <= len; ++high_at) {
                     std::vector<unsigned char> b(offset + len + 1, 'a');
@@ -97,6 +100,38 @@ TEST(ByteScan, AsciiRunNotesTheNulsBeforeItsEnd) {
             }
         }
     }
+}
+
+// Quotes every first to fifth byte (or none, every == 6) from every offset:
+// both twins tell an odd count, and the quote just past the end never counts.
+TEST(ByteScan, OddCountTellsTheParityOfTheQuotes) {
+    for (size_t offset = 0; offset < 16; ++offset)
+        for (size_t len = 0; len <= 48; ++len)
+            for (size_t every = 1; every <= 6; ++every) {
+                std::vector<unsigned char> b(offset + len + 1, '"');
+                for (size_t k = 0; k < len; ++k)
+                    if (every == 6 || k % every) b[offset + k] = 'a';
+                bool odd = every < 6 && (len + every - 1) / every % 2 == 1;
+                ASSERT_EQ(odd_count_plain(b.data() + offset, len, 0, '"'), odd);
+                ASSERT_EQ(odd_count(b.data() + offset, len, '"'), odd) << offset << " " << len << " " << every;
+            }
+}
+
+// The build's lanes (SSE2 where there is SSE2) mark what the byte loops that
+// stand in for them mark: every byte value in every lane against every byte,
+// alone and combined.
+TEST(ByteLanes, MarkWhatTheByteLoopsMark) {
+    auto marks = [](auto l, unsigned char c) {
+        return std::array{l.marks(), l.equal(c).marks(), l.below(c).marks(), l.at_least(c).marks(),
+                          (l.below(c) | l.equal('"')).marks(), (l.at_least(c) & l.below(0x80)).marks()};
+    };
+    for (int v = 0; v < 256; ++v)
+        for (size_t lane = 0; lane < 16; ++lane) {
+            unsigned char in[16] = {0x00, 0x01, 0x20, 0x21, 0x7E, 0x7F, 0x80, 0xFF, 'A', 'z', '"', ',', '=', '\n', '\r', 0x9F};
+            in[lane] = static_cast<unsigned char>(v);
+            for (int c = 0; c < 256; ++c)
+                if (marks(Lanes::load(in), c) != marks(PlainLanes::load(in), c)) FAIL() << v << " in lane " << lane << " against " << c;
+        }
 }
 
 // Every byte value in every lane, beside bytes that are and are not letters.
