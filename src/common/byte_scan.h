@@ -176,4 +176,32 @@ inline size_t find_last(const void *p, size_t n, unsigned char c) {
     return find_last_plain(p, n, end, c);
 }
 
+// The first byte a JSON string cannot hold as it is (below 0x20, '"' or '\\')
+// or equal to one of Cs.
+template <unsigned char... Cs>
+constexpr bool json_escaped_or(unsigned char c) {
+    return c < 0x20 || c == '"' || c == '\\' || ((c == Cs) || ...);
+}
+template <unsigned char... Cs>
+size_t find_json_escape_plain(const void *p, size_t n, size_t i) {
+    while (i < n && !json_escaped_or<Cs...>(bytes(p)[i])) ++i;
+    return i;
+}
+template <unsigned char... Cs>
+size_t find_json_escape(const void *p, size_t n) {
+    size_t i = 0;
+    for (; i + 16 <= n; i += 16) {
+        vec16 v = load16(bytes(p) + i);
+        if (any_set((((v < 0x20) | (v == '"') | (v == '\\')) | ... | (v == Cs)))) break;
+    }
+    for (; i + 8 <= n; i += 8) {
+        uint64_t w = load8(bytes(p) + i);
+        // Only the lowest byte the first test flags is exact, the one asked for.
+        uint64_t below = (w - kOnes * 0x20) & ~w & kHighs;
+        if (uint64_t hit = ((below | bytes_equal(w, '"') | bytes_equal(w, '\\')) | ... | bytes_equal(w, Cs)))
+            return i + first_marked(hit);
+    }
+    return find_json_escape_plain<Cs...>(p, n, i);
+}
+
 }  // namespace vqbytes

@@ -111,6 +111,7 @@ void playlist_free(playlist *p) {
     vq_free(p->details);
     vq_free(p->header_texts);
     vq_free(p->arena);
+    vq_free(p->root_doc);
     vq_free(p->url);
     if (p->text_release) p->text_release(p->text_owner);
     vq_free(p);

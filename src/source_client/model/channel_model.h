@@ -1,14 +1,15 @@
 // A converted playlist: channels sorted into groups. Its strings are pieces of
 // the playlist's own text, which it keeps, except those that needed repair
 // (and the few made up), which live in an arena.
-// Read-only once parse_body returns it, except the cache's fetched_ms/used.
+// Read-only once parse_body returns it, except the cache's fetched_ms/used and
+// the root listing the first listing keeps in it (all under g_lock).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "common/ascii.h"
-#include "common/json.h"
+#include "common/json_text.h"
 #include "common/shared_buf.h"
 #include "quorvex_iptv.h"
 
@@ -71,6 +72,8 @@ struct playlist {
     void *text_owner;
     uint64_t fetched_ms;
     uint64_t used;
+    char *root_doc;  // the root's listing, kept by the first listing that writes one
+    size_t root_doc_len;
     char *arena;
     uint64_t arena_len;
     uint64_t arena_cap;
@@ -149,9 +152,9 @@ uint32_t arena_add_n(playlist *p, const char *text, size_t len);
 bool store_text(playlist *p, std::string_view s, text_ref *ref);
 // A reference to the arena string at off.
 text_ref arena_ref(const playlist *p, uint32_t off);
-// A folder-path segment of text in doc: control bytes become spaces, "/" U+2215.
-// Throws std::bad_alloc (inside vqjson::build) when memory runs out.
-vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
+// Appends the folder-path segment form of text (control bytes become spaces,
+// "/" U+2215) to out as the inside of a JSON string.
+void seg_str(vqjson::TextOut &out, std::string_view text);
 // s without the ASCII white space at either end.
 inline std::string_view trimmed(std::string_view s) {
     while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);

@@ -79,6 +79,16 @@ int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len) {
     return QVX_E_BUFFER_TOO_SMALL;
 }
 
+int32_t emit_text(char *text, size_t len, char *out, int32_t out_len) {
+    keep_result(text);
+    if (!deliver(text, len, out, out_len)) {
+        set_err("output buffer too small: need %lu bytes", static_cast<unsigned long>(len + 1));
+        return QVX_E_BUFFER_TOO_SMALL;
+    }
+    set_err("%s", "");
+    return QVX_OK;
+}
+
 const char *last_error_text() { return g_err; }
 
 const char *result_text() { return g_result ? g_result : ""; }

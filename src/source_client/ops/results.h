@@ -25,6 +25,11 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...)
 // small). The caller's document is released by its own destructor.
 int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len);
 
+// Delivers a document already written (len bytes and a NUL, a block from the
+// allocation seam), which it takes over and keeps as emit_doc keeps its own:
+// 0 or -9 (buffer too small).
+int32_t emit_text(char *text, size_t len, char *out, int32_t out_len);
+
 // The texts behind vqiptv_last_error and vqiptv_result_json.
 const char *last_error_text();
 const char *result_text();
