@@ -25,15 +25,27 @@ struct text_ref {
     uint32_t len;
 };
 
-// What most entries of a big playlist lack, kept apart so that an entry
-// without them costs only its channel record.
-struct channel_details {
-    text_ref tvg_id;
-    text_ref tvg_name;
-    text_ref tvg_logo;
-    text_ref user_agent;
-    text_ref referrer;
-    text_ref group_title;
+// The texts of a channel besides its location. The first four are kept in
+// the channel record when they lie shortly before the location (as an
+// #EXTINF line lies before its location line); what does not lie so, and the
+// user agent and referrer the few channels that have them ask for, sit in
+// the playlist's far table.
+enum class channel_field : uint32_t { name, tvg_id, tvg_name, tvg_logo, user_agent, referrer };
+constexpr uint32_t kNearFields = 4;  // name to tvg_logo
+
+// A text that starts `back` bytes before its channel's location in the
+// playlist's text and is len bytes long; len kFar sends it to the far table.
+struct near_ref {
+    uint16_t back;
+    uint16_t len;
+};
+constexpr uint16_t kFar = 0xFFFF;
+
+// A channel's text that its record does not hold, in channel and field order.
+struct far_text {
+    int32_t channel;  // index into channels
+    channel_field field;
+    text_ref text;
 };
 
 // A header text an entry carries on a line of its own, kept as written and
@@ -47,19 +59,19 @@ struct header_text {
     text_ref text;
 };
 
+// 32 bytes: a big playlist's model is mostly these.
 struct channel {
-    text_ref name;
-    text_ref location;
-    uint32_t details;  // index + 1 into the playlist's details, 0 when all are absent
-    int32_t group;     // index into groups, -1 when the playlist is flat
     uint64_t id;
+    text_ref location;
+    near_ref near[kNearFields];  // indexed by channel_field
 };
 
+// A group's members are member_count channel indices, in playlist order, from
+// first on in the playlist's member list.
 struct group {
     text_ref name;
-    int32_t *members;
+    int32_t first;
     int32_t member_count;
-    int32_t member_cap;
 };
 
 struct playlist {
@@ -80,9 +92,11 @@ struct playlist {
     channel *channels;
     int32_t channel_count;
     int32_t channel_cap;
-    channel_details *details;
-    int32_t detail_count;
-    int32_t detail_cap;
+    int32_t *group_of;  // each channel's group (apart: a channel stays 32 bytes); null when flat
+    int32_t group_of_cap;
+    far_text *far_texts;
+    int32_t far_text_count;
+    int32_t far_text_cap;
     header_text *header_texts;
     int32_t header_text_count;
     int32_t header_text_cap;
@@ -91,6 +105,7 @@ struct playlist {
     int32_t group_cap;
     int32_t *group_slots;
     uint64_t group_slot_count;
+    int32_t *members;  // the member lists of the groups (or of ungrouped), one after another
     group ungrouped;
     int32_t flat;
     int32_t skipped;
@@ -107,11 +122,20 @@ inline std::string_view pl_text(const playlist *p, text_ref r) {
     return {base, r.len};
 }
 
-// The details of c; all absent (0) when it has none.
-inline const channel_details &details_of(const playlist *p, const channel &c) {
-    static constexpr channel_details kNone{};
-    return c.details ? p->details[c.details - 1] : kNone;
+// The text of field f of the channel at index (never a null pointer).
+std::string_view far_text_of(const playlist *p, int32_t index, channel_field f);
+inline std::string_view channel_text(const playlist *p, int32_t index, channel_field f) {
+    if (static_cast<uint32_t>(f) < kNearFields) {
+        const channel &c = p->channels[index];
+        near_ref r = c.near[static_cast<uint32_t>(f)];
+        if (r.len == 0) return std::string_view("", 0);
+        if (r.len != kFar) return {p->text + c.location.off - r.back, r.len};
+    }
+    return far_text_of(p, index, f);
 }
+
+// The channel indices listed in g.
+inline const int32_t *members_of(const playlist *p, const group &g) { return p->members + g.first; }
 
 // The header texts of the channel at index, in the order written.
 struct header_text_run {

@@ -1,6 +1,8 @@
 // Sorting channels into groups: the open-addressing table over group names,
 // the member lists, and the duplicate suppression that keeps one listing per
 // identical channel and group.
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "common/alloc.h"
@@ -41,108 +43,129 @@ bool slots_fit(playlist *p, int32_t count) {
 int32_t group_add(playlist *p, text_ref name) {
     int32_t gi = p->group_count;
     if (!slots_fit(p, gi + 1) || !room_for_one(&p->groups, gi, &p->group_cap)) return -1;
-    p->groups[gi] = group{name, nullptr, 0, 0};
+    p->groups[gi] = group{name, 0, 0};
     p->group_count = gi + 1;
     slot_enter(p->group_slots, p->group_slot_count, p, gi);
     return gi;
 }
 
-bool member_add(group *g, int32_t channel_index) {
-    if (!room_for_one(&g->members, g->member_count, &g->member_cap)) return false;
-    g->members[g->member_count++] = channel_index;
-    return true;
-}
-
-// The channels already listed, keyed by (id, group); slots hold index + 1.
-struct listed_set {
-    int32_t *slots;
-    uint64_t mask;
-    const slot_key *key;
-};
-
-bool listed_init(listed_set *set, int32_t channel_count) {
-    uint64_t n = kFirstSlots;
-    while (n < 2 * static_cast<uint64_t>(channel_count)) n *= 2;
-    set->slots = static_cast<int32_t *>(vq_calloc(n, sizeof(int32_t)));
-    set->mask = n - 1;
-    set->key = &slot_key_once();
-    return set->slots != nullptr;
-}
-
-// Keyed: a channel's id is FNV-1a over what the playlist says, whose low bits
-// anyone can choose. The group of a flat playlist's channels is -1.
-uint64_t listed_slot(const listed_set *set, const channel &c) {
-    return slot_hash_pair(*set->key, c.id, static_cast<uint32_t>(c.group + 1)) & set->mask;
-}
-
-// True when a channel equal to channel i is already listed; otherwise records i.
-bool listed_before(listed_set *set, const playlist *p, int32_t i) {
-    const channel &c = p->channels[i];
-    for (uint64_t s = listed_slot(set, c);; s = (s + 1) & set->mask) {
-        int32_t seen = set->slots[s];
-        if (!seen) {
-            set->slots[s] = i + 1;
-            return false;
-        }
-        const channel &o = p->channels[seen - 1];
-        if (o.id == c.id && o.group == c.group) return true;
-    }
-}
-
-// The group a channel was placed in last: playlists list a group's channels
-// together, so most lookups end here without a hash.
-struct last_group {
-    std::string_view title;
-    int32_t index = -1;
-};
-
-// The group for a channel's title ("Other" when it has none), made on first use.
-int32_t group_for(playlist *p, text_ref title, last_group *last) {
-    std::string_view name = title.len ? pl_text(p, title) : std::string_view("Other", 5);
-    if (last->index >= 0 && name == last->title) return last->index;
-    int32_t gi = group_find(p, name);
-    if (gi < 0 && !title.len) {
-        uint32_t other = arena_add_n(p, "Other", 5);
+// The group named by title ("Other" when it is empty), made on first use.
+// The title is compared as the model keeps it (repaired), and stays in the
+// arena only when it names a new group.
+int32_t group_named(playlist *p, std::string_view title, int32_t *last) {
+    uint64_t mark = p->arena_len;
+    text_ref name{};
+    if (!title.empty() && !store_text(p, title, &name)) return -1;
+    std::string_view text = title.empty() ? std::string_view("Other", 5) : pl_text(p, name);
+    int32_t gi = *last >= 0 && text == pl_text(p, p->groups[*last].name) ? *last : group_find(p, text);
+    if (gi >= 0) {
+        p->arena_len = mark;
+    } else {
+        uint32_t other = title.empty() ? arena_add_n(p, "Other", 5) : 0;
         if (other == kArenaFull) return -1;
-        title = arena_ref(p, other);
+        gi = group_add(p, title.empty() ? arena_ref(p, other) : name);
     }
-    if (gi < 0) gi = group_add(p, title);
-    if (gi >= 0) *last = last_group{pl_text(p, p->groups[gi].name), gi};
+    if (gi >= 0) *last = gi;
     return gi;
 }
 
-// Every channel's group, the groups made in order of first appearance. The
-// titles lie all over the playlist's text, far beyond the caches, so the
-// title of a channel a few places ahead is fetched early.
-int group_all(playlist *p) {
-    constexpr int32_t kAhead = 8;
-    last_group last;
-    for (int32_t i = 0; i < p->channel_count; i++) {
-        if (i + kAhead < p->channel_count)
-            __builtin_prefetch(pl_text(p, details_of(p, p->channels[i + kAhead]).group_title).data());
-        int32_t gi = group_for(p, details_of(p, p->channels[i]).group_title, &last);
-        if (gi < 0) return -1;
-        p->channels[i].group = gi;
-    }
-    return 0;
+// Room for the group of every channel the playlist has room for.
+bool reserve_groups_of(playlist *p) {
+    int32_t cap = std::max(p->channel_cap, int32_t{16});
+    p->group_of = static_cast<int32_t *>(vq_malloc(sizeof(int32_t) * static_cast<size_t>(cap)));
+    p->group_of_cap = p->group_of ? cap : 0;
+    return p->group_of != nullptr;
 }
 
-// Lists each channel in its group unless an equal one is listed there. The
-// set is far bigger than the caches and its slots are hit at random, so the
-// slot of a channel a few places ahead is fetched early.
-int list_all(playlist *p, listed_set *set) {
-    constexpr int32_t kAhead = 8;
-    for (int32_t i = 0; i < p->channel_count; i++) {
-        if (i + kAhead < p->channel_count)
-            __builtin_prefetch(&set->slots[listed_slot(set, p->channels[i + kAhead])]);
-        if (listed_before(set, p, i)) {
-            p->duplicates++;
-            continue;
-        }
-        group *target = p->flat ? &p->ungrouped : &p->groups[p->channels[i].group];
-        if (!member_add(target, i)) return -1;
+// The ids already listed in one list, as channel index + 1 in slots at most
+// half full, doubled as more come: a list of one channel many times over
+// costs a small set. Keyed (slot_hash.h): a channel's id is FNV-1a over what
+// the playlist says, whose low bits anyone can choose.
+struct listed_set {
+    int32_t *slots;
+    uint64_t mask;
+    int32_t used;
+    const slot_key *key;
+};
+
+constexpr int32_t kFirstListed = 256;  // ids a set has room for at first
+
+uint64_t slots_for(int32_t count) {
+    uint64_t n = 8;
+    while (n < 2 * static_cast<uint64_t>(count)) n *= 2;
+    return n;
+}
+
+// The slot of id: the one that holds it, or the empty one where it goes.
+uint64_t listed_slot(const playlist *p, const listed_set &set, uint64_t id) {
+    uint64_t s = slot_hash_pair(*set.key, id, 0) & set.mask;
+    while (set.slots[s] && p->channels[set.slots[s] - 1].id != id) s = (s + 1) & set.mask;
+    return s;
+}
+
+bool listed_resize(const playlist *p, listed_set *set, uint64_t slot_count) {
+    auto *slots = static_cast<int32_t *>(vq_calloc(slot_count, sizeof(int32_t)));
+    if (!slots) return false;
+    listed_set grown{slots, slot_count - 1, set->used, set->key};
+    for (uint64_t s = 0; set->slots && s <= set->mask; s++)
+        if (int32_t v = set->slots[s]) slots[listed_slot(p, grown, p->channels[v - 1].id)] = v;
+    vq_free(set->slots);
+    *set = grown;
+    return true;
+}
+
+// Lists in g, from its first place on, the first channel of each id among
+// the candidates (count channel indices at from, or 0 to count - 1 when from
+// is null), counting the others. The list may be the candidates themselves.
+// False when memory runs out.
+bool list_unique(playlist *p, group *g, const int32_t *from, int32_t count, const slot_key *key) {
+    listed_set set{nullptr, 0, 0, key};
+    bool ok = listed_resize(p, &set, slots_for(std::min(count, kFirstListed)));
+    int32_t *list = p->members + g->first;
+    int32_t kept = 0;
+    for (int32_t k = 0; ok && k < count; k++) {
+        int32_t i = from ? from[k] : k;
+        uint64_t s = listed_slot(p, set, p->channels[i].id);
+        if (set.slots[s]) continue;
+        set.slots[s] = i + 1;
+        list[kept++] = i;
+        if (2 * static_cast<uint64_t>(++set.used) >= set.mask + 1) ok = listed_resize(p, &set, 2 * (set.mask + 1));
     }
-    return 0;
+    vq_free(set.slots);
+    p->duplicates += count - kept;
+    g->member_count = kept;
+    return ok;
+}
+
+// Each channel's index in its group's stretch of the member list, the groups
+// in their order and each in playlist order.
+void sort_by_group(playlist *p) {
+    int32_t first = 0;
+    for (int32_t gi = 0; gi < p->group_count; gi++) p->groups[gi].member_count = 0;
+    for (int32_t i = 0; i < p->channel_count; i++) p->groups[p->group_of[i]].member_count++;
+    for (int32_t gi = 0; gi < p->group_count; gi++) {
+        p->groups[gi].first = first;
+        first += p->groups[gi].member_count;
+        p->groups[gi].member_count = 0;
+    }
+    for (int32_t i = 0; i < p->channel_count; i++) {
+        group &g = p->groups[p->group_of[i]];
+        p->members[g.first + g.member_count++] = i;
+    }
+}
+
+// The list without the room the duplicates left, then trimmed.
+void close_gaps(playlist *p) {
+    int32_t end = p->flat ? p->ungrouped.member_count : 0;
+    for (int32_t gi = 0; gi < p->group_count; gi++) {
+        group &g = p->groups[gi];
+        std::memmove(p->members + end, p->members + g.first, sizeof(int32_t) * static_cast<size_t>(g.member_count));
+        g.first = end;
+        end += g.member_count;
+    }
+    if (end < p->channel_count)
+        if (auto *fit = static_cast<int32_t *>(vq_realloc(p->members, sizeof(int32_t) * static_cast<size_t>(end))))
+            p->members = fit;
 }
 }  // namespace
 
@@ -156,13 +179,39 @@ int32_t group_find(const playlist *p, std::string_view name) {
     return -1;
 }
 
-int assign_groups(playlist *p) {
-    if (!p->flat && group_all(p) != 0) return -1;
-    listed_set set;
-    if (!listed_init(&set, p->channel_count)) return -1;
-    int rc = list_all(p, &set);
-    vq_free(set.slots);
-    return rc;
+int32_t group_for_channel(model_builder *b, std::string_view title) {
+    playlist *p = b->p;
+    if (title.empty() && !b->grouped) return -1;
+    if (!title.empty() && !b->grouped) {
+        // The channels so far have no title: they go to "Other", the first
+        // group. The groups of a flat playlist's channels are never kept.
+        int32_t other = p->channel_count ? group_named(p, {}, &b->last_group) : 0;
+        if (other < 0 || !reserve_groups_of(p)) return -2;
+        std::fill(p->group_of, p->group_of + p->channel_count, other);
+        b->grouped = true;
+    }
+    int32_t gi = group_named(p, title, &b->last_group);
+    return gi < 0 ? -2 : gi;
+}
+
+int list_members(playlist *p) {
+    if (p->channel_count == 0) return 0;
+    p->members = static_cast<int32_t *>(vq_malloc(sizeof(int32_t) * static_cast<size_t>(p->channel_count)));
+    if (!p->members) return -1;
+    const slot_key *key = &slot_key_once();
+    bool ok = true;
+    if (p->flat) {
+        ok = list_unique(p, &p->ungrouped, nullptr, p->channel_count, key);
+    } else {
+        sort_by_group(p);
+        for (int32_t gi = 0; ok && gi < p->group_count; gi++) {
+            group &g = p->groups[gi];
+            if (g.member_count > 1) ok = list_unique(p, &g, p->members + g.first, g.member_count, key);
+        }
+    }
+    if (!ok) return -1;
+    close_gaps(p);
+    return 0;
 }
 
 }  // namespace vqc

@@ -45,7 +45,16 @@ struct model_builder {
     int32_t pending_texts;  // header texts kept for the next entry
     bool grouped;           // some channel has a group title
     bool failed;            // memory ran out and the parse was stopped
+    // The group a channel was placed in last (-1: none yet): playlists list a
+    // group's channels together, so most lookups end there without a hash.
+    int32_t last_group;
 };
+
+// Puts r as field f of the channel c that will be at index: in its record
+// when it lies shortly before the location, else in the far table (the
+// fields of a channel are kept in their order, and the channels in theirs).
+// False when memory runs out.
+bool keep_channel_text(playlist *p, int32_t index, channel *c, channel_field f, text_ref r);
 
 // Room for the channels a body of body_len bytes is likely to hold, so that
 // the blocks of a big playlist are not copied as they grow (the C runtime
@@ -76,9 +85,14 @@ bool room_for_one(T **items, int32_t count, int32_t *cap, int32_t first = 16) {
     return true;
 }
 
+// The group of the next channel, whose trimmed group title is title: made
+// when it is new, so that groups come in order of first appearance; "Other"
+// for one without a title once any channel has one (the channels before the
+// first title go there too), -1 while none has. -2 when memory runs out.
+int32_t group_for_channel(model_builder *b, std::string_view title);
 // Lists every channel in its group (or in ungrouped for a flat playlist),
-// creating groups in order of first appearance and leaving duplicates out of
-// the lists. 0, or -1 when memory runs out.
-int assign_groups(playlist *p);
+// leaving out a channel whose id is listed there already. 0, or -1 when
+// memory runs out.
+int list_members(playlist *p);
 
 }  // namespace vqc

@@ -92,23 +92,22 @@ struct hex_id {
     sv text() const { return sv(digits, sizeof digits); }
 };
 
-void write_channel(TextOut &out, const playlist *pl, const channel &c, const folder_parts &parts) {
-    const hex_id id(c.id);
+void write_channel(TextOut &out, const playlist *pl, int32_t index, const folder_parts &parts) {
+    const hex_id id(pl->channels[index].id);
     out.raw("{\"id\":\"");
     out.raw(id.text());
     out.raw("\",\"name\":\"");
-    seg_str(out, pl_text(pl, c.name));
+    seg_str(out, channel_text(pl, index, channel_field::name));
     out.raw(parts.path.view());
     out.raw(id.text());
     out.raw(parts.middle.view());
-    const channel_details &d = details_of(pl, c);
-    out.escaped(pl_text(pl, d.tvg_id));
+    out.escaped(channel_text(pl, index, channel_field::tvg_id));
     out.raw("\",\"tvg_name\":\"");
-    out.escaped(pl_text(pl, d.tvg_name));
+    out.escaped(channel_text(pl, index, channel_field::tvg_name));
     out.raw("\",\"tvg_logo\":\"");
-    out.escaped(pl_text(pl, d.tvg_logo));
+    out.escaped(channel_text(pl, index, channel_field::tvg_logo));
     out.raw("\",\"stream_url\":\"");
-    out.escaped(pl_text(pl, c.location));
+    out.escaped(pl_text(pl, pl->channels[index].location));
     out.raw("\"}");
 }
 
@@ -120,9 +119,10 @@ bool write_members(TextOut &out, const playlist *pl, int32_t group_index) {
     make_parts(parts, pl, group_index);
     if (parts.path.failed() || parts.middle.failed()) return false;
     out.reserve(static_cast<size_t>(g.member_count) * kChannelBytesGuess);
+    const int32_t *members = members_of(pl, g);
     for (int32_t i = 0; i < g.member_count && !out.failed(); ++i) {
         if (i) out.raw(",");
-        write_channel(out, pl, pl->channels[g.members[i]], parts);
+        write_channel(out, pl, members[i], parts);
     }
     return true;
 }

@@ -74,8 +74,8 @@ int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_t
     for (int32_t i = 0; i < pl->channel_count; ++i) {
         const channel &c = pl->channels[i];
         if (c.id != id) continue;
-        const channel_details &d = details_of(pl, c);
-        header_sources headers{pl_text(pl, d.user_agent), pl_text(pl, d.referrer), pl, header_texts_of(pl, i), {}};
+        header_sources headers{channel_text(pl, i, channel_field::user_agent),
+                               channel_text(pl, i, channel_field::referrer), pl, header_texts_of(pl, i), {}};
         return answer(pl_text(pl, c.location), headers, out, out_len);
     }
     return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
