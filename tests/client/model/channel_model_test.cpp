@@ -71,6 +71,10 @@ const model_case kCases[] = {
     {"and in a group title and a location",
      "#EXTM3U\n#EXTINF:-1 group-title=\"G\xC0\xAF\",A\nhttp://a/\xED\xA0\x80\n",
      "A@G\xEF\xBF\xBD\xEF\xBF\xBD", "G\xEF\xBF\xBD\xEF\xBF\xBD[0]", 0, 0},
+    {"a repaired group title names one group",
+     "#EXTM3U\n#EXTINF:-1 group-title=\"G\xC0\xAF\",A\nhttp://a/\xED\xA0\x80\n#EXTINF:-1 group-title=\"G\xC0\xAF\",B\n"
+     "http://a/2\n",
+     "A@G\xEF\xBF\xBD\xEF\xBF\xBD B@G\xEF\xBF\xBD\xEF\xBF\xBD", "G\xEF\xBF\xBD\xEF\xBF\xBD[0,1]", 0, 0},
     {"a NUL byte does not hide later entries",
      "#EXTM3U\n#EXTINF:-1,A\0junk\nhttp://a/1\n#EXTINF:-1,B\nhttp://a/2\n"s, "A@- B@-", "[0,1]", 0, 0},
 };
@@ -161,6 +165,24 @@ TEST(ParseBody, ManyGroupsStayFindableAndTheirDuplicatesUnlisted) {
     EXPECT_EQ(group_find(m.p, "g1"), -1);
     EXPECT_EQ(group_find(m.p, "G300"), -1);
     EXPECT_EQ(group_find(m.p, ""), -1);
+}
+
+// Lists long enough for the duplicate set to grow several times, their
+// channels repeated once in between and once at the end.
+TEST(ParseBody, DuplicatesStayUnlistedAsTheSetGrows) {
+    for (const char *title : {"", " group-title=\"G\""}) {
+        std::string text = "#EXTM3U\n";
+        for (int i : {0, 1, 2})
+            for (int c = 0; c < 1500; c++)
+                text += "#EXTINF:-1" + std::string(title) + ",C\nhttp://a/" + std::to_string(i == 1 ? c / 2 : c) + "\n";
+        converted m;
+        convert_bytes(text, &m);
+        ASSERT_EQ(m.status, 0) << m.err;
+        EXPECT_EQ(m.p->duplicates, 3000) << title;
+        const group &list = m.p->flat ? m.p->ungrouped : m.p->groups[0];
+        ASSERT_EQ(list.member_count, 1500) << title;
+        for (int32_t k = 0; k < 1500; k++) ASSERT_EQ(members_of(m.p, list)[k], k) << title;
+    }
 }
 
 TEST(ParseBody, Utf16PlaylistsKeepTheirNulBytes) {
