@@ -8,27 +8,9 @@
 
 namespace vqc {
 
-namespace {
-
-// Whether r can be held as a near_ref of a channel whose location is loc.
-bool near_enough(text_ref loc, text_ref r) {
-    return !((loc.off | r.off) & kInArena) && r.off <= loc.off && loc.off - r.off <= UINT16_MAX && r.len < kFar;
-}
-
-}  // namespace
-
-bool keep_channel_text(playlist *p, int32_t index, channel *c, channel_field f, text_ref r) {
-    auto k = static_cast<uint32_t>(f);
-    near_ref *slot = k < kNearFields ? &c->near[k] : nullptr;
-    if (slot) *slot = near_ref{0, 0};
-    if (r.len == 0) return true;
-    if (slot && near_enough(c->location, r)) {
-        *slot = near_ref{static_cast<uint16_t>(c->location.off - r.off), static_cast<uint16_t>(r.len)};
-        return true;
-    }
+bool keep_far_text(playlist *p, int32_t index, channel_field f, text_ref r) {
     if (!room_for_one(&p->far_texts, p->far_text_count, &p->far_text_cap)) return false;
     p->far_texts[p->far_text_count++] = far_text{index, f, r};
-    if (slot) slot->len = kFar;
     return true;
 }
 

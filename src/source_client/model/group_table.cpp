@@ -88,7 +88,9 @@ struct listed_set {
     const slot_key *key;
 };
 
-constexpr int32_t kFirstListed = 256;  // ids a set has room for at first
+// The ids a set has room for at first: a list is rarely longer, so its set is
+// seldom grown, and one id repeated without end still costs half a MiB.
+constexpr int32_t kFirstListed = 1 << 16;
 
 uint64_t slots_for(int32_t count) {
     uint64_t n = 8;

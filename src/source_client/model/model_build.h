@@ -50,11 +50,26 @@ struct model_builder {
     int32_t last_group;
 };
 
+// Appends r as field f of the channel at index to the far table (kept in
+// channel order, each channel's fields in their order). False when memory
+// runs out.
+bool keep_far_text(playlist *p, int32_t index, channel_field f, text_ref r);
+
 // Puts r as field f of the channel c that will be at index: in its record
-// when it lies shortly before the location, else in the far table (the
-// fields of a channel are kept in their order, and the channels in theirs).
-// False when memory runs out.
-bool keep_channel_text(playlist *p, int32_t index, channel *c, channel_field f, text_ref r);
+// when it lies shortly before the location in the text, else in the far
+// table. False when memory runs out.
+inline bool keep_channel_text(playlist *p, int32_t index, channel *c, channel_field f, text_ref r) {
+    auto k = static_cast<uint32_t>(f);
+    bool far = r.len != 0;
+    if (k < kNearFields) {
+        const text_ref loc = c->location;
+        bool near = !((loc.off | r.off) & kInArena) && r.off <= loc.off && loc.off - r.off <= UINT16_MAX && r.len < kFar;
+        c->near[k] = near ? near_ref{static_cast<uint16_t>(loc.off - r.off), static_cast<uint16_t>(r.len)}
+                          : near_ref{0, far ? kFar : uint16_t{0}};
+        far = far && !near;
+    }
+    return !far || keep_far_text(p, index, f, r);
+}
 
 // Room for the channels a body of body_len bytes is likely to hold, so that
 // the blocks of a big playlist are not copied as they grow (the C runtime
