@@ -13,23 +13,25 @@
 
 namespace {
 
+// The text as a string, its block released.
+std::string taken(char *text, size_t len) {
+    std::string s(text ? text : "", len);
+    vq_free(text);
+    return s;
+}
+
 std::string released(vqjson::TextOut &out) {
     size_t len = 0;
     char *text = out.release(&len);
-    EXPECT_NE(text, nullptr);
-    std::string s(text ? text : "", len);
-    EXPECT_EQ(text ? text[len] : 1, '\0');
-    vq_free(text);
-    return s;
+    EXPECT_TRUE(text && text[len] == '\0');
+    return taken(text, len);
 }
 
 std::string compact(const vqjson::Value &v) {
     char *text = nullptr;
     size_t len = 0;
     EXPECT_EQ(vqjson::write_compact(v, &text, &len), vqjson::kOk);
-    std::string s(text ? text : "", len);
-    vq_free(text);
-    return s;
+    return taken(text, len);
 }
 
 // Every ASCII byte, and a character of each UTF-8 length, at every place of a
@@ -75,9 +77,8 @@ TEST(JsonText, AShortageEndsTheTextCleanly) {
             for (int i = 0; i < 8; i++) out.escaped(piece);
             size_t len = 1;
             char *text = out.release(&len);
-            std::string s(text ? text : "", len);
-            vq_free(text);
-            return std::pair(text != nullptr, s.size());
+            bool made = text != nullptr;
+            return std::pair(made, taken(text, len).size());
         },
         [&](long, const std::pair<bool, size_t> &got) {
             EXPECT_TRUE(got == std::pair(false, size_t{0}) || got == std::pair(true, 8 * piece.size()));

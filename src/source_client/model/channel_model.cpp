@@ -109,6 +109,7 @@ void playlist_free(playlist *p) {
     vq_free(p->channels);
     vq_free(p->group_of);
     vq_free(p->far_texts);
+    vq_free(p->by_id.slots);
     vq_free(p->header_texts);
     vq_free(p->arena);
     vq_free(p->root_doc);

@@ -74,6 +74,13 @@ struct group {
     int32_t member_count;
 };
 
+// Channels by id: channel index + 1 in keyed slots (id_set.cpp).
+struct id_set {
+    int32_t *slots;
+    uint64_t mask;
+    int32_t used;
+};
+
 struct playlist {
     char *url;
     uint64_t body_len;
@@ -107,6 +114,7 @@ struct playlist {
     uint64_t group_slot_count;
     int32_t *members;  // the member lists of the groups (or of ungrouped), one after another
     group ungrouped;
+    id_set by_id;  // made by the first channel_by_id (under g_lock)
     int32_t flat;
     int32_t skipped;
     int32_t duplicates;
@@ -168,6 +176,10 @@ int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_le
 // takes one of its own for as long as it needs the bytes.
 int parse_body(const char *url, shared_buf *body, playlist **out, char *err, size_t err_size);
 void playlist_free(playlist *p);
+// The first channel (in playlist order) whose id is id, or -1. The first call
+// makes the playlist's index of ids, which it keeps; without memory for it,
+// the channels are searched one by one.
+int32_t channel_by_id(playlist *p, uint64_t id);
 int32_t group_find(const playlist *p, std::string_view name);
 uint32_t arena_add_n(playlist *p, const char *text, size_t len);
 // A reference to s: into the playlist's text when s lies there and needs no

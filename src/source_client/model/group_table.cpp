@@ -1,6 +1,6 @@
 // Sorting channels into groups: the open-addressing table over group names,
 // the member lists, and the duplicate suppression that keeps one listing per
-// identical channel and group.
+// identical channel and group (in an id set, id_set.cpp).
 #include <algorithm>
 #include <cstring>
 #include <string_view>
@@ -77,63 +77,23 @@ bool reserve_groups_of(playlist *p) {
     return p->group_of != nullptr;
 }
 
-// The ids already listed in one list, as channel index + 1 in slots at most
-// half full, doubled as more come: a list of one channel many times over
-// costs a small set. Keyed (slot_hash.h): a channel's id is FNV-1a over what
-// the playlist says, whose low bits anyone can choose.
-struct listed_set {
-    int32_t *slots;
-    uint64_t mask;
-    int32_t used;
-    const slot_key *key;
-};
-
-// The ids a set has room for at first: a list is rarely longer, so its set is
-// seldom grown, and one id repeated without end still costs half a MiB.
-constexpr int32_t kFirstListed = 1 << 16;
-
-uint64_t slots_for(int32_t count) {
-    uint64_t n = 8;
-    while (n < 2 * static_cast<uint64_t>(count)) n *= 2;
-    return n;
-}
-
-// The slot of id: the one that holds it, or the empty one where it goes.
-uint64_t listed_slot(const playlist *p, const listed_set &set, uint64_t id) {
-    uint64_t s = slot_hash_pair(*set.key, id, 0) & set.mask;
-    while (set.slots[s] && p->channels[set.slots[s] - 1].id != id) s = (s + 1) & set.mask;
-    return s;
-}
-
-bool listed_resize(const playlist *p, listed_set *set, uint64_t slot_count) {
-    auto *slots = static_cast<int32_t *>(vq_calloc(slot_count, sizeof(int32_t)));
-    if (!slots) return false;
-    listed_set grown{slots, slot_count - 1, set->used, set->key};
-    for (uint64_t s = 0; set->slots && s <= set->mask; s++)
-        if (int32_t v = set->slots[s]) slots[listed_slot(p, grown, p->channels[v - 1].id)] = v;
-    vq_free(set->slots);
-    *set = grown;
-    return true;
-}
-
 // Lists in g, from its first place on, the first channel of each id among
 // the candidates (count channel indices at from, or 0 to count - 1 when from
 // is null), counting the others. The list may be the candidates themselves.
 // False when memory runs out.
-bool list_unique(playlist *p, group *g, const int32_t *from, int32_t count, const slot_key *key) {
-    listed_set set{nullptr, 0, 0, key};
-    bool ok = listed_resize(p, &set, slots_for(std::min(count, kFirstListed)));
+bool list_unique(playlist *p, group *g, const int32_t *from, int32_t count) {
+    id_set listed;
+    bool ok = id_set_init(p, &listed, count);
     int32_t *list = p->members + g->first;
     int32_t kept = 0;
     for (int32_t k = 0; ok && k < count; k++) {
         int32_t i = from ? from[k] : k;
-        uint64_t s = listed_slot(p, set, p->channels[i].id);
-        if (set.slots[s]) continue;
-        set.slots[s] = i + 1;
+        int32_t before = id_set_put(p, &listed, i);
+        if (before >= 0) continue;
         list[kept++] = i;
-        if (2 * static_cast<uint64_t>(++set.used) >= set.mask + 1) ok = listed_resize(p, &set, 2 * (set.mask + 1));
+        ok = before == -1;
     }
-    vq_free(set.slots);
+    id_set_free(&listed);
     p->duplicates += count - kept;
     g->member_count = kept;
     return ok;
@@ -200,15 +160,14 @@ int list_members(playlist *p) {
     if (p->channel_count == 0) return 0;
     p->members = static_cast<int32_t *>(vq_malloc(sizeof(int32_t) * static_cast<size_t>(p->channel_count)));
     if (!p->members) return -1;
-    const slot_key *key = &slot_key_once();
     bool ok = true;
     if (p->flat) {
-        ok = list_unique(p, &p->ungrouped, nullptr, p->channel_count, key);
+        ok = list_unique(p, &p->ungrouped, nullptr, p->channel_count);
     } else {
         sort_by_group(p);
         for (int32_t gi = 0; ok && gi < p->group_count; gi++) {
             group &g = p->groups[gi];
-            if (g.member_count > 1) ok = list_unique(p, &g, p->members + g.first, g.member_count, key);
+            if (g.member_count > 1) ok = list_unique(p, &g, p->members + g.first, g.member_count);
         }
     }
     if (!ok) return -1;

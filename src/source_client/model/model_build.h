@@ -105,6 +105,19 @@ bool room_for_one(T **items, int32_t count, int32_t *cap, int32_t first = 16) {
 // for one without a title once any channel has one (the channels before the
 // first title go there too), -1 while none has. -2 when memory runs out.
 int32_t group_for_channel(model_builder *b, std::string_view title);
+// The ids a set has room for at first: a list is rarely longer, so its set is
+// seldom grown, and one id repeated without end still costs half a MiB.
+constexpr int32_t kFirstIds = 1 << 16;
+// An empty set with room for expected ids (at most kFirstIds); false when
+// memory runs out.
+bool id_set_init(const playlist *p, id_set *set, int32_t expected);
+// Adds the channel at index unless one of its id is there: -1 added, -2
+// added but memory ran out as the set grew, else the index of that one.
+int32_t id_set_put(const playlist *p, id_set *set, int32_t index);
+// The channel of id in the set, or -1.
+int32_t id_set_find(const playlist *p, const id_set &set, uint64_t id);
+void id_set_free(id_set *set);
+
 // Lists every channel in its group (or in ungrouped for a flat playlist),
 // leaving out a channel whose id is listed there already. 0, or -1 when
 // memory runs out.
