@@ -35,7 +35,6 @@ public:
     void reserve(size_t n);
 
     bool failed() const { return failed_; }
-    size_t size() const { return len_; }
     std::string_view view() const { return {data_ ? data_ : "", len_}; }
     // The text with a NUL after it, handed over (released with vq_free), the
     // block trimmed to it; null when memory ran out.

@@ -17,24 +17,14 @@ using namespace vqc;
 
 namespace {
 
-// A playlist of one channel without a group: its root listing grows byte for
-// byte with the channel's title.
-std::string one_channel(size_t title_len) {
-    return "#EXTM3U\n#EXTINF:-1," + std::string(title_len, 't') + "\nhttp://h/1\n";
-}
-
-// The settings of a new URL that serves body.
-std::string serve(const std::string &body, std::string *url) {
-    static int n = 0;
-    *url = "http://kept.test/" + std::to_string(++n);
-    EXPECT_EQ(quorvex_fake_set("GET", url->c_str(), 200, nullptr, body.data(), body.size()), 0);
-    return "{\"URL\":\"" + *url + "\"}";
-}
-
-// The root's document, read back after -9 as a host with a small buffer does.
-std::string root_of(const std::string &settings) {
+// The root of a playlist of one channel without a group grows byte for byte
+// with the channel's title; read back after -9, as a host with a small
+// buffer does.
+std::string root_of(const std::string &url, size_t title_len) {
+    std::string body = "#EXTM3U\n#EXTINF:-1," + std::string(title_len, 't') + "\nhttp://h/1\n";
+    EXPECT_EQ(quorvex_fake_set("GET", url.c_str(), 200, nullptr, body.data(), body.size()), 0);
     char small[8];
-    EXPECT_EQ(vqiptv_list(settings.c_str(), "/", small, sizeof small), QVX_E_BUFFER_TOO_SMALL);
+    EXPECT_EQ(vqiptv_list(("{\"URL\":\"" + url + "\"}").c_str(), "/", small, sizeof small), QVX_E_BUFFER_TOO_SMALL);
     return vqiptv_result_json();
 }
 
@@ -49,13 +39,12 @@ const playlist *cached(const std::string &url) {
 
 TEST(KeptRoot, KeptUpToItsLimitAndEveryListingTheSame) {
     ASSERT_EQ(vqiptv_use_fake(), 0);
-    vqiptv_cache_clear();
-    std::string url;
-    const size_t overhead = root_of(serve(one_channel(1), &url)).size() - 1;
+    const std::string url = "http://kept.test/1", settings = "{\"URL\":\"" + url + "\"}";
+    const size_t overhead = root_of(url, 1).size() - 1;
     for (size_t len : {kMaxKeptRoot - 1, kMaxKeptRoot, kMaxKeptRoot + 1, 3 * kMaxKeptRoot}) {
         SCOPED_TRACE(len);
-        const std::string settings = serve(one_channel(len - overhead), &url);
-        const std::string first = root_of(settings);
+        vqiptv_cache_clear();
+        const std::string first = root_of(url, len - overhead);
         ASSERT_EQ(first.size(), len);
         EXPECT_EQ(cached(url)->root_doc != nullptr, len <= kMaxKeptRoot);
         std::string out(len + 1, 'x');
@@ -64,8 +53,8 @@ TEST(KeptRoot, KeptUpToItsLimitAndEveryListingTheSame) {
         EXPECT_EQ(vqiptv_list(settings.c_str(), "/", out.data(), static_cast<int32_t>(len)), QVX_E_BUFFER_TOO_SMALL);
         EXPECT_EQ(vqiptv_last_error(), "output buffer too small: need " + std::to_string(len + 1) + " bytes");
         EXPECT_EQ(vqiptv_result_json(), first);
-        vqiptv_cache_clear();
     }
+    vqiptv_cache_clear();
     quorvex_fake_reset();
 }
 
