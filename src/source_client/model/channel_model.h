@@ -74,11 +74,14 @@ struct group {
     int32_t member_count;
 };
 
+struct slot_key;
+
 // Channels by id: channel index + 1 in keyed slots (id_set.cpp).
 struct id_set {
     int32_t *slots;
     uint64_t mask;
     int32_t used;
+    const slot_key *key;
 };
 
 struct playlist {

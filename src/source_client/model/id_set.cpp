@@ -20,7 +20,7 @@ uint64_t slots_for(int32_t count) {
 
 // The slot of id: the one that holds it, or the empty one where it goes.
 uint64_t slot_of(const playlist *p, const id_set &set, uint64_t id) {
-    uint64_t s = slot_hash_pair(slot_key_once(), id, 0) & set.mask;
+    uint64_t s = slot_hash_pair(*set.key, id, 0) & set.mask;
     while (set.slots[s] && p->channels[set.slots[s] - 1].id != id) s = (s + 1) & set.mask;
     return s;
 }
@@ -28,7 +28,7 @@ uint64_t slot_of(const playlist *p, const id_set &set, uint64_t id) {
 bool resize(const playlist *p, id_set *set, uint64_t slot_count) {
     auto *slots = static_cast<int32_t *>(vq_calloc(slot_count, sizeof(int32_t)));
     if (!slots) return false;
-    id_set grown{slots, slot_count - 1, set->used};
+    id_set grown{slots, slot_count - 1, set->used, set->key};
     for (uint64_t s = 0; set->slots && s <= set->mask; s++)
         if (int32_t v = set->slots[s]) slots[slot_of(p, grown, p->channels[v - 1].id)] = v;
     vq_free(set->slots);
@@ -39,7 +39,7 @@ bool resize(const playlist *p, id_set *set, uint64_t slot_count) {
 }  // namespace
 
 bool id_set_init(const playlist *p, id_set *set, int32_t expected) {
-    *set = id_set{nullptr, 0, 0};
+    *set = id_set{nullptr, 0, 0, &slot_key_once()};
     return resize(p, set, slots_for(std::min(expected, kFirstIds)));
 }
 
@@ -57,7 +57,7 @@ int32_t id_set_find(const playlist *p, const id_set &set, uint64_t id) {
 
 void id_set_free(id_set *set) {
     vq_free(set->slots);
-    *set = id_set{nullptr, 0, 0};
+    *set = id_set{nullptr, 0, 0, nullptr};
 }
 
 int32_t channel_by_id(playlist *p, uint64_t id) {
