@@ -15,11 +15,13 @@ long status_kb(const char *name);
 // What one run of an operation in a fresh process measured: the processor time
 // it took (user and system, page faults included: on a shared machine a far
 // steadier measure than the wall clock, which is kept beside it), the resident
-// memory it added at its peak, and the operation's result.
+// memory it added at its peak, the peak of the bytes live in the library's
+// allocation seam, and the operation's result.
 struct cold_run {
     double seconds;
     double wall_seconds;
     double peak_bytes;
+    double seam_peak_bytes;
     int rc;
 };
 

@@ -207,4 +207,22 @@ inline bool odd_count(const void *p, size_t n, unsigned char c) {
     return (folded & 1) != 0;
 }
 
+// The first byte a JSON string cannot hold as it is (below 0x20, '"' or '\\')
+// or equal to one of Cs.
+template <unsigned char... Cs>
+constexpr bool json_escaped_or(unsigned char c) {
+    return c < 0x20 || c == '"' || c == '\\' || ((c == Cs) || ...);
+}
+template <unsigned char... Cs>
+size_t find_json_escape_plain(const void *p, size_t n, size_t i) {
+    while (i < n && !json_escaped_or<Cs...>(bytes(p)[i])) ++i;
+    return i;
+}
+template <unsigned char... Cs>
+size_t find_json_escape(const void *p, size_t n) {
+    return scan<16>(
+        p, n, [](Lanes l) { return ((l.below(0x20) | l.equal('"') | l.equal('\\')) | ... | l.equal(Cs)); },
+        find_json_escape_plain<Cs...>);
+}
+
 }  // namespace vqbytes

@@ -5,7 +5,9 @@ qvx_subsystem(qvx_client
   source_client/util/slot_hash.cpp
   source_client/util/message.cpp
   source_client/model/model_strings.cpp
+  source_client/model/channel_texts.cpp
   source_client/model/group_table.cpp
+  source_client/model/id_set.cpp
   source_client/model/header_spellings.cpp
   source_client/model/vlcopt_option.cpp
   source_client/model/header_texts.cpp

@@ -38,6 +38,11 @@ const Scan kScans[] = {
     {"find_blank_or", [](const void *p, size_t n) { return find_blank_or(p, n, '='); },
      [](const void *p, size_t n) { return find_blank_or_plain(p, n, 0, '='); }, false, {'a', '!', '<', 0x80},
      {' ', 0x00, 0x1F, '='}},
+    {"find_json_escape", find_json_escape<>, [](const void *p, size_t n) { return find_json_escape_plain<>(p, n, 0); },
+     false, {'a', ' ', '/', 0x7F, 0x80}, {0x00, 0x1F, '"', '\\'}},
+    {"find_json_escape_or", find_json_escape<'/', 0x7F>,
+     [](const void *p, size_t n) { return find_json_escape_plain<'/', 0x7F>(p, n, 0); }, false, {'a', ' ', 0x80, 0xFF},
+     {0x00, 0x1F, '"', '\\', '/', 0x7F}},
     {"find_last", [](const void *p, size_t n) { return find_last(p, n, ','); },
      [](const void *p, size_t n) { return find_last_plain(p, n, n, ','); }, true, {'-', 'a', 0x00}, {','}},
 };

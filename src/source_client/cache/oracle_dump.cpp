@@ -27,7 +27,7 @@ char *dump_channels(const playlist *p) {
     size_t cap = kDumpFirstCap, len = 0;
     auto *text = static_cast<char *>(vq_malloc(cap));
     for (int32_t i = 0; text && i < p->channel_count; i++) {
-        std::string_view name = pl_text(p, p->channels[i].name), loc = pl_text(p, p->channels[i].location);
+        std::string_view name = channel_text(p, i, channel_field::name), loc = pl_text(p, p->channels[i].location);
         size_t nl = name.size(), ll = loc.size();
         size_t need = len + nl + ll + 4;
         if (need > cap) {

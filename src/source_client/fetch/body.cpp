@@ -103,6 +103,9 @@ bool body_finish(body_in &b) {
         take_known(b, &b.lead, 1);
     }
     if (b.gz && !gunzip_whole(b.gz)) b.corrupt = true;
+    // The buffer may stay as long as its playlist is cached: the room it grew
+    // beyond the body goes back (a refused trim keeps it as it is).
+    if (b.buf && sbuf_cap(b.buf) > body_len(b) + 1) sbuf_reserve(&b.buf, body_len(b) + 1);
     return !b.corrupt;
 }
 

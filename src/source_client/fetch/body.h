@@ -30,7 +30,8 @@ struct body_in {
 // Takes the next n bytes; 0 to go on, 1 to stop (the flags say why).
 int body_take(body_in &b, const void *data, size_t n);
 // Once the answer is over: false when a gzip file ended short of its end
-// (then corrupt is set). A single byte held back joins the body here.
+// (then corrupt is set). A single byte held back joins the body here, and the
+// buffer is trimmed to the body.
 bool body_finish(body_in &b);
 size_t body_len(const body_in &b);
 // Releases everything and makes b as new.

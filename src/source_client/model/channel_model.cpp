@@ -66,7 +66,7 @@ int parse_body(const char *url, body_ref body, playlist **out, char *err, size_t
         body.release(body.owner);
         return say_n(err, err_size, QVX_E_CONTENT, "%s", body.len ? "body exceeds 64 MiB" : "empty body");
     }
-    model_builder b{playlist_new(url), entry_opts{0, 0}, 0, false, false};
+    model_builder b{playlist_new(url), entry_opts{0, 0}, 0, false, false, -1};
     char why[640];
     const char *reason = "out of memory";
     if (b.p && reserve_channels(b.p, body.len)) {
@@ -103,14 +103,16 @@ int parse_body(const char *url, shared_buf *body, playlist **out, char *err, siz
 
 void playlist_free(playlist *p) {
     if (!p) return;
-    for (int32_t g = 0; g < p->group_count; g++) vq_free(p->groups[g].members);
     vq_free(p->groups);
     vq_free(p->group_slots);
-    vq_free(p->ungrouped.members);
+    vq_free(p->members);
     vq_free(p->channels);
-    vq_free(p->details);
+    vq_free(p->group_of);
+    vq_free(p->far_texts);
+    vq_free(p->by_id.slots);
     vq_free(p->header_texts);
     vq_free(p->arena);
+    vq_free(p->root_doc);
     vq_free(p->url);
     if (p->text_release) p->text_release(p->text_owner);
     vq_free(p);

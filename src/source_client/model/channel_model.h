@@ -1,14 +1,15 @@
 // A converted playlist: channels sorted into groups. Its strings are pieces of
 // the playlist's own text, which it keeps, except those that needed repair
 // (and the few made up), which live in an arena.
-// Read-only once parse_body returns it, except the cache's fetched_ms/used.
+// Read-only once parse_body returns it, except the cache's fetched_ms/used and
+// the root listing the first listing keeps in it (all under g_lock).
 #pragma once
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "common/ascii.h"
-#include "common/json.h"
+#include "common/json_text.h"
 #include "common/shared_buf.h"
 #include "quorvex_iptv.h"
 
@@ -24,15 +25,27 @@ struct text_ref {
     uint32_t len;
 };
 
-// What most entries of a big playlist lack, kept apart so that an entry
-// without them costs only its channel record.
-struct channel_details {
-    text_ref tvg_id;
-    text_ref tvg_name;
-    text_ref tvg_logo;
-    text_ref user_agent;
-    text_ref referrer;
-    text_ref group_title;
+// The texts of a channel besides its location. The first four are kept in
+// the channel record when they lie shortly before the location (as an
+// #EXTINF line lies before its location line); what does not lie so, and the
+// user agent and referrer the few channels that have them ask for, sit in
+// the playlist's far table.
+enum class channel_field : uint32_t { name, tvg_id, tvg_name, tvg_logo, user_agent, referrer };
+constexpr uint32_t kNearFields = 4;  // name to tvg_logo
+
+// A text that starts `back` bytes before its channel's location in the
+// playlist's text and is len bytes long; len kFar sends it to the far table.
+struct near_ref {
+    uint16_t back;
+    uint16_t len;
+};
+constexpr uint16_t kFar = 0xFFFF;
+
+// A channel's text that its record does not hold, in channel and field order.
+struct far_text {
+    int32_t channel;  // index into channels
+    channel_field field;
+    text_ref text;
 };
 
 // A header text an entry carries on a line of its own, kept as written and
@@ -46,19 +59,29 @@ struct header_text {
     text_ref text;
 };
 
+// 32 bytes: a big playlist's model is mostly these.
 struct channel {
-    text_ref name;
-    text_ref location;
-    uint32_t details;  // index + 1 into the playlist's details, 0 when all are absent
-    int32_t group;     // index into groups, -1 when the playlist is flat
     uint64_t id;
+    text_ref location;
+    near_ref near[kNearFields];  // indexed by channel_field
 };
 
+// A group's members are member_count channel indices, in playlist order, from
+// first on in the playlist's member list.
 struct group {
     text_ref name;
-    int32_t *members;
+    int32_t first;
     int32_t member_count;
-    int32_t member_cap;
+};
+
+struct slot_key;
+
+// Channels by id: channel index + 1 in keyed slots (id_set.cpp).
+struct id_set {
+    int32_t *slots;
+    uint64_t mask;
+    int32_t used;
+    const slot_key *key;
 };
 
 struct playlist {
@@ -71,15 +94,19 @@ struct playlist {
     void *text_owner;
     uint64_t fetched_ms;
     uint64_t used;
+    char *root_doc;  // the root's listing, kept by the first listing that writes one
+    size_t root_doc_len;
     char *arena;
     uint64_t arena_len;
     uint64_t arena_cap;
     channel *channels;
     int32_t channel_count;
     int32_t channel_cap;
-    channel_details *details;
-    int32_t detail_count;
-    int32_t detail_cap;
+    int32_t *group_of;  // each channel's group (apart: a channel stays 32 bytes); null when flat
+    int32_t group_of_cap;
+    far_text *far_texts;
+    int32_t far_text_count;
+    int32_t far_text_cap;
     header_text *header_texts;
     int32_t header_text_count;
     int32_t header_text_cap;
@@ -88,7 +115,9 @@ struct playlist {
     int32_t group_cap;
     int32_t *group_slots;
     uint64_t group_slot_count;
+    int32_t *members;  // the member lists of the groups (or of ungrouped), one after another
     group ungrouped;
+    id_set by_id;  // made by the first channel_by_id (under g_lock)
     int32_t flat;
     int32_t skipped;
     int32_t duplicates;
@@ -104,11 +133,20 @@ inline std::string_view pl_text(const playlist *p, text_ref r) {
     return {base, r.len};
 }
 
-// The details of c; all absent (0) when it has none.
-inline const channel_details &details_of(const playlist *p, const channel &c) {
-    static constexpr channel_details kNone{};
-    return c.details ? p->details[c.details - 1] : kNone;
+// The text of field f of the channel at index (never a null pointer).
+std::string_view far_text_of(const playlist *p, int32_t index, channel_field f);
+inline std::string_view channel_text(const playlist *p, int32_t index, channel_field f) {
+    if (static_cast<uint32_t>(f) < kNearFields) {
+        const channel &c = p->channels[index];
+        near_ref r = c.near[static_cast<uint32_t>(f)];
+        if (r.len == 0) return std::string_view("", 0);
+        if (r.len != kFar) return {p->text + c.location.off - r.back, r.len};
+    }
+    return far_text_of(p, index, f);
 }
+
+// The channel indices listed in g.
+inline const int32_t *members_of(const playlist *p, const group &g) { return p->members + g.first; }
 
 // The header texts of the channel at index, in the order written.
 struct header_text_run {
@@ -141,6 +179,10 @@ int parse_body(const quorvex_io *io, const char *url, char *body, size_t body_le
 // takes one of its own for as long as it needs the bytes.
 int parse_body(const char *url, shared_buf *body, playlist **out, char *err, size_t err_size);
 void playlist_free(playlist *p);
+// The first channel (in playlist order) whose id is id, or -1. The first call
+// makes the playlist's index of ids, which it keeps; without memory for it,
+// the channels are searched one by one.
+int32_t channel_by_id(playlist *p, uint64_t id);
 int32_t group_find(const playlist *p, std::string_view name);
 uint32_t arena_add_n(playlist *p, const char *text, size_t len);
 // A reference to s: into the playlist's text when s lies there and needs no
@@ -149,9 +191,9 @@ uint32_t arena_add_n(playlist *p, const char *text, size_t len);
 bool store_text(playlist *p, std::string_view s, text_ref *ref);
 // A reference to the arena string at off.
 text_ref arena_ref(const playlist *p, uint32_t off);
-// A folder-path segment of text in doc: control bytes become spaces, "/" U+2215.
-// Throws std::bad_alloc (inside vqjson::build) when memory runs out.
-vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text);
+// Appends the folder-path segment form of text (control bytes become spaces,
+// "/" U+2215) to out as the inside of a JSON string.
+void seg_str(vqjson::TextOut &out, std::string_view text);
 // s without the ASCII white space at either end.
 inline std::string_view trimmed(std::string_view s) {
     while (!s.empty() && vq_is_space(s.front())) s.remove_prefix(1);

@@ -115,8 +115,8 @@ fields read_fields(const vqplp_entry &e) {
 
 // FNV-1a over the stored location, the byte 0x1F and the stored tvg-id, from
 // the hash of the location.
-uint64_t id_after_location(const playlist *p, const channel &c, uint64_t location_hash) {
-    sv tvg_id = pl_text(p, details_of(p, c).tvg_id);
+uint64_t id_after_location(const playlist *p, int32_t index, uint64_t location_hash) {
+    sv tvg_id = channel_text(p, index, channel_field::tvg_id);
     return vqiptv_fnv1a(tvg_id.data(), tvg_id.size(), vqiptv_fnv1a("\x1f", 1, location_hash));
 }
 
@@ -130,7 +130,7 @@ struct id_lane {
 // next channels while their locations are empty; idle when none is left.
 void advance(playlist *p, id_lane &l, int32_t *next) {
     while (l.channel < 0 || l.rest.empty()) {
-        if (l.channel >= 0) p->channels[l.channel].id = id_after_location(p, p->channels[l.channel], l.h);
+        if (l.channel >= 0) p->channels[l.channel].id = id_after_location(p, l.channel, l.h);
         l = id_lane{-1, {}, kFnvOffsetBasis};
         if (*next >= p->channel_count) return;
         l.channel = *next;
@@ -170,16 +170,6 @@ void assign_ids(playlist *p) {
     }
 }
 
-// The details record of c, made (all absent) when it has none; null when
-// memory runs out.
-channel_details *details_for(playlist *p, channel *c) {
-    if (c->details) return &p->details[c->details - 1];
-    if (!room_for_one(&p->details, p->detail_count, &p->detail_cap)) return nullptr;
-    p->details[p->detail_count] = channel_details{};
-    c->details = static_cast<uint32_t>(++p->detail_count);
-    return &p->details[c->details - 1];
-}
-
 // The value of the first header spelling of that kind the entry's attributes
 // give, in the order of the table.
 sv header_attribute(const fields &f, header_kind kind) {
@@ -187,36 +177,30 @@ sv header_attribute(const fields &f, header_kind kind) {
     return given ? f.value[std::countr_zero(given)] : sv{};
 }
 
-bool store_details(playlist *p, channel *c, const fields &f) {
-    // "CFHD " and "CFHD" are one folder to whoever reads the list.
-    sv group_title = trimmed(f.value[kGroupTitle]);
-    sv user_agent = header_attribute(f, header_kind::user_agent);
-    sv referrer = header_attribute(f, header_kind::referer);
-    if (f.value[kTvgId].empty() && f.value[kTvgName].empty() && f.value[kTvgLogo].empty() && group_title.empty() &&
-        user_agent.empty() && referrer.empty())
+// An option read for the entry wins over its attribute.
+bool store_header(playlist *p, uint32_t option, sv attribute, text_ref *ref) {
+    if (option) {
+        *ref = arena_ref(p, option);
         return true;
-    channel_details d{};
-    bool ok = store_text(p, f.value[kTvgId], &d.tvg_id) && store_text(p, f.value[kTvgName], &d.tvg_name) &&
-              store_text(p, f.value[kTvgLogo], &d.tvg_logo) && store_text(p, group_title, &d.group_title) &&
-              store_text(p, user_agent, &d.user_agent) && store_text(p, referrer, &d.referrer);
-    channel_details *slot = ok ? details_for(p, c) : nullptr;
-    if (slot) *slot = d;
-    return slot != nullptr;
+    }
+    return store_text(p, attribute, ref);
 }
 
-// Lays the options read for an entry onto its channel: an option wins over
-// the entry's own attribute.
-bool apply_options(playlist *p, channel *c, entry_opts o) {
-    if (!o.user_agent && !o.referrer) return true;
-    channel_details *d = details_for(p, c);
-    if (!d) return false;
-    if (o.user_agent) d->user_agent = arena_ref(p, o.user_agent);
-    if (o.referrer) d->referrer = arena_ref(p, o.referrer);
-    return true;
+// The texts of the channel that will be at index, in field order (name,
+// tvg-id, tvg-name, tvg-logo, user agent, referrer).
+bool store_fields(playlist *p, int32_t index, channel *c, sv name, const fields &f, entry_opts opts) {
+    text_ref r[6] = {c->location};
+    bool ok = (name.empty() || store_text(p, name, &r[0])) && store_text(p, f.value[kTvgId], &r[1]) &&
+              store_text(p, f.value[kTvgName], &r[2]) && store_text(p, f.value[kTvgLogo], &r[3]) &&
+              store_header(p, opts.user_agent, header_attribute(f, header_kind::user_agent), &r[4]) &&
+              store_header(p, opts.referrer, header_attribute(f, header_kind::referer), &r[5]);
+    for (uint32_t k = 0; ok && k < std::size(r); k++) ok = keep_channel_text(p, index, c, static_cast<channel_field>(k), r[k]);
+    return ok;
 }
 
 // Appends the entry as a channel: 1 added, 0 skipped, -1 out of memory.
-int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grouped) {
+int convert_entry(model_builder *b, const vqplp_entry &e) {
+    playlist *p = b->p;
     if (e.location.empty()) return 0;
     fields f = read_fields(e);
     uint64_t mark = p->arena_len;
@@ -227,16 +211,18 @@ int convert_entry(playlist *p, const vqplp_entry &e, entry_opts opts, bool *grou
         p->arena_len = mark;  // nothing of a skipped entry stays
         return 0;
     }
-    if (!room_for_one(&p->channels, p->channel_count, &p->channel_cap, kFirstChannels)) return -1;
+    int32_t index = p->channel_count;
+    if (!room_for_one(&p->channels, index, &p->channel_cap, kFirstChannels)) return -1;
     // An entry with neither title nor tvg-name is named after its location,
     // as players name it.
     sv name = e.title.empty() ? f.value[kTvgName] : e.title;
-    c.name = c.location;
-    if (!name.empty() && !store_text(p, name, &c.name)) return -1;
-    if (!store_details(p, &c, f) || !apply_options(p, &c, opts)) return -1;
-    c.group = -1;
-    *grouped = *grouped || details_of(p, c).group_title.len;
-    p->channels[p->channel_count++] = c;
+    if (!store_fields(p, index, &c, name, f, b->pending)) return -1;
+    // "CFHD " and "CFHD" are one folder to whoever reads the list.
+    int32_t group = group_for_channel(b, trimmed(f.value[kGroupTitle]));
+    if (group < -1 || (b->grouped && !room_for_one(&p->group_of, index, &p->group_of_cap))) return -1;
+    p->channels[index] = c;
+    if (b->grouped) p->group_of[index] = group;
+    p->channel_count = index + 1;
     return 1;
 }
 
@@ -279,7 +265,7 @@ bool reserve_channels(playlist *p, size_t body_len) {
     size_t guess = std::min<size_t>(body_len / kBytesPerChannelGuess, INT32_MAX / 3);
     if (guess <= static_cast<size_t>(kFirstChannels)) return true;
     auto want = static_cast<int32_t>(guess);
-    return reserve(&p->channels, &p->channel_cap, want) && reserve(&p->details, &p->detail_cap, want);
+    return reserve(&p->channels, &p->channel_cap, want);
 }
 
 int take_entry(void *builder, const vqplp_entry &entry) {
@@ -290,7 +276,7 @@ int take_entry(void *builder, const vqplp_entry &entry) {
         b->p->text_len = vqplp_decoded_len();
         b->p->text_well_formed = vqplp_decoded_is_well_formed();
     }
-    int rc = convert_entry(b->p, entry, b->pending, &b->grouped);
+    int rc = convert_entry(b, entry);
     b->pending = entry_opts{0, 0};  // options belong to the next entry line only
     if (b->pending_texts) settle_header_texts(b->p, rc > 0 ? b->p->channel_count - 1 : -1, &b->pending_texts);
     if (rc < 0) {
@@ -315,10 +301,11 @@ int finish_model(model_builder *b) {
     p->flat = b->grouped ? 0 : 1;
     settle_header_texts(p, -1, &b->pending_texts);  // none follows the last entry
     trim(&p->channels, p->channel_count, &p->channel_cap);
-    trim(&p->details, p->detail_count, &p->detail_cap);
+    if (p->group_of) trim(&p->group_of, p->channel_count, &p->group_of_cap);
+    trim(&p->far_texts, p->far_text_count, &p->far_text_cap);
     trim(&p->header_texts, p->header_text_count, &p->header_text_cap);
     assign_ids(p);
-    if (assign_groups(p) != 0) return -1;
+    if (list_members(p) != 0) return -1;
     trim_arena(p);
     return 0;
 }

@@ -1,6 +1,8 @@
 // Sorting channels into groups: the open-addressing table over group names,
 // the member lists, and the duplicate suppression that keeps one listing per
-// identical channel and group.
+// identical channel and group (in an id set, id_set.cpp).
+#include <algorithm>
+#include <cstring>
 #include <string_view>
 
 #include "common/alloc.h"
@@ -41,108 +43,91 @@ bool slots_fit(playlist *p, int32_t count) {
 int32_t group_add(playlist *p, text_ref name) {
     int32_t gi = p->group_count;
     if (!slots_fit(p, gi + 1) || !room_for_one(&p->groups, gi, &p->group_cap)) return -1;
-    p->groups[gi] = group{name, nullptr, 0, 0};
+    p->groups[gi] = group{name, 0, 0};
     p->group_count = gi + 1;
     slot_enter(p->group_slots, p->group_slot_count, p, gi);
     return gi;
 }
 
-bool member_add(group *g, int32_t channel_index) {
-    if (!room_for_one(&g->members, g->member_count, &g->member_cap)) return false;
-    g->members[g->member_count++] = channel_index;
-    return true;
-}
-
-// The channels already listed, keyed by (id, group); slots hold index + 1.
-struct listed_set {
-    int32_t *slots;
-    uint64_t mask;
-    const slot_key *key;
-};
-
-bool listed_init(listed_set *set, int32_t channel_count) {
-    uint64_t n = kFirstSlots;
-    while (n < 2 * static_cast<uint64_t>(channel_count)) n *= 2;
-    set->slots = static_cast<int32_t *>(vq_calloc(n, sizeof(int32_t)));
-    set->mask = n - 1;
-    set->key = &slot_key_once();
-    return set->slots != nullptr;
-}
-
-// Keyed: a channel's id is FNV-1a over what the playlist says, whose low bits
-// anyone can choose. The group of a flat playlist's channels is -1.
-uint64_t listed_slot(const listed_set *set, const channel &c) {
-    return slot_hash_pair(*set->key, c.id, static_cast<uint32_t>(c.group + 1)) & set->mask;
-}
-
-// True when a channel equal to channel i is already listed; otherwise records i.
-bool listed_before(listed_set *set, const playlist *p, int32_t i) {
-    const channel &c = p->channels[i];
-    for (uint64_t s = listed_slot(set, c);; s = (s + 1) & set->mask) {
-        int32_t seen = set->slots[s];
-        if (!seen) {
-            set->slots[s] = i + 1;
-            return false;
-        }
-        const channel &o = p->channels[seen - 1];
-        if (o.id == c.id && o.group == c.group) return true;
-    }
-}
-
-// The group a channel was placed in last: playlists list a group's channels
-// together, so most lookups end here without a hash.
-struct last_group {
-    std::string_view title;
-    int32_t index = -1;
-};
-
-// The group for a channel's title ("Other" when it has none), made on first use.
-int32_t group_for(playlist *p, text_ref title, last_group *last) {
-    std::string_view name = title.len ? pl_text(p, title) : std::string_view("Other", 5);
-    if (last->index >= 0 && name == last->title) return last->index;
-    int32_t gi = group_find(p, name);
-    if (gi < 0 && !title.len) {
-        uint32_t other = arena_add_n(p, "Other", 5);
+// The group named by title ("Other" when it is empty), made on first use.
+// The title is compared as the model keeps it (repaired), and stays in the
+// arena only when it names a new group.
+int32_t group_named(playlist *p, std::string_view title, int32_t *last) {
+    uint64_t mark = p->arena_len;
+    text_ref name{};
+    if (!title.empty() && !store_text(p, title, &name)) return -1;
+    std::string_view text = title.empty() ? std::string_view("Other", 5) : pl_text(p, name);
+    int32_t gi = *last >= 0 && text == pl_text(p, p->groups[*last].name) ? *last : group_find(p, text);
+    if (gi >= 0) {
+        p->arena_len = mark;
+    } else {
+        uint32_t other = title.empty() ? arena_add_n(p, "Other", 5) : 0;
         if (other == kArenaFull) return -1;
-        title = arena_ref(p, other);
+        gi = group_add(p, title.empty() ? arena_ref(p, other) : name);
     }
-    if (gi < 0) gi = group_add(p, title);
-    if (gi >= 0) *last = last_group{pl_text(p, p->groups[gi].name), gi};
+    if (gi >= 0) *last = gi;
     return gi;
 }
 
-// Every channel's group, the groups made in order of first appearance. The
-// titles lie all over the playlist's text, far beyond the caches, so the
-// title of a channel a few places ahead is fetched early.
-int group_all(playlist *p) {
-    constexpr int32_t kAhead = 8;
-    last_group last;
-    for (int32_t i = 0; i < p->channel_count; i++) {
-        if (i + kAhead < p->channel_count)
-            __builtin_prefetch(pl_text(p, details_of(p, p->channels[i + kAhead]).group_title).data());
-        int32_t gi = group_for(p, details_of(p, p->channels[i]).group_title, &last);
-        if (gi < 0) return -1;
-        p->channels[i].group = gi;
-    }
-    return 0;
+// Room for the group of every channel the playlist has room for.
+bool reserve_groups_of(playlist *p) {
+    int32_t cap = std::max(p->channel_cap, int32_t{16});
+    p->group_of = static_cast<int32_t *>(vq_malloc(sizeof(int32_t) * static_cast<size_t>(cap)));
+    p->group_of_cap = p->group_of ? cap : 0;
+    return p->group_of != nullptr;
 }
 
-// Lists each channel in its group unless an equal one is listed there. The
-// set is far bigger than the caches and its slots are hit at random, so the
-// slot of a channel a few places ahead is fetched early.
-int list_all(playlist *p, listed_set *set) {
-    constexpr int32_t kAhead = 8;
-    for (int32_t i = 0; i < p->channel_count; i++) {
-        if (i + kAhead < p->channel_count)
-            __builtin_prefetch(&set->slots[listed_slot(set, p->channels[i + kAhead])]);
-        if (listed_before(set, p, i)) {
-            p->duplicates++;
-            continue;
-        }
-        group *target = p->flat ? &p->ungrouped : &p->groups[p->channels[i].group];
-        if (!member_add(target, i)) return -1;
+// Lists in g, from its first place on, the first channel of each id among
+// the candidates (count channel indices at from, or 0 to count - 1 when from
+// is null), counting the others. The list may be the candidates themselves.
+// False when memory runs out.
+bool list_unique(playlist *p, group *g, const int32_t *from, int32_t count) {
+    id_set listed;
+    bool ok = id_set_init(p, &listed, count);
+    int32_t *list = p->members + g->first;
+    int32_t kept = 0;
+    for (int32_t k = 0; ok && k < count; k++) {
+        int32_t i = from ? from[k] : k;
+        int32_t before = id_set_put(p, &listed, i);
+        if (before >= 0) continue;
+        list[kept++] = i;
+        ok = before == -1;
     }
-    return 0;
+    id_set_free(&listed);
+    p->duplicates += count - kept;
+    g->member_count = kept;
+    return ok;
+}
+
+// Each channel's index in its group's stretch of the member list, the groups
+// in their order and each in playlist order.
+void sort_by_group(playlist *p) {
+    int32_t first = 0;
+    for (int32_t gi = 0; gi < p->group_count; gi++) p->groups[gi].member_count = 0;
+    for (int32_t i = 0; i < p->channel_count; i++) p->groups[p->group_of[i]].member_count++;
+    for (int32_t gi = 0; gi < p->group_count; gi++) {
+        p->groups[gi].first = first;
+        first += p->groups[gi].member_count;
+        p->groups[gi].member_count = 0;
+    }
+    for (int32_t i = 0; i < p->channel_count; i++) {
+        group &g = p->groups[p->group_of[i]];
+        p->members[g.first + g.member_count++] = i;
+    }
+}
+
+// The list without the room the duplicates left, then trimmed.
+void close_gaps(playlist *p) {
+    int32_t end = p->flat ? p->ungrouped.member_count : 0;
+    for (int32_t gi = 0; gi < p->group_count; gi++) {
+        group &g = p->groups[gi];
+        std::memmove(p->members + end, p->members + g.first, sizeof(int32_t) * static_cast<size_t>(g.member_count));
+        g.first = end;
+        end += g.member_count;
+    }
+    if (end < p->channel_count)
+        if (auto *fit = static_cast<int32_t *>(vq_realloc(p->members, sizeof(int32_t) * static_cast<size_t>(end))))
+            p->members = fit;
 }
 }  // namespace
 
@@ -156,13 +141,38 @@ int32_t group_find(const playlist *p, std::string_view name) {
     return -1;
 }
 
-int assign_groups(playlist *p) {
-    if (!p->flat && group_all(p) != 0) return -1;
-    listed_set set;
-    if (!listed_init(&set, p->channel_count)) return -1;
-    int rc = list_all(p, &set);
-    vq_free(set.slots);
-    return rc;
+int32_t group_for_channel(model_builder *b, std::string_view title) {
+    playlist *p = b->p;
+    if (title.empty() && !b->grouped) return -1;
+    if (!title.empty() && !b->grouped) {
+        // The channels so far have no title: they go to "Other", the first
+        // group. The groups of a flat playlist's channels are never kept.
+        int32_t other = p->channel_count ? group_named(p, {}, &b->last_group) : 0;
+        if (other < 0 || !reserve_groups_of(p)) return -2;
+        std::fill(p->group_of, p->group_of + p->channel_count, other);
+        b->grouped = true;
+    }
+    int32_t gi = group_named(p, title, &b->last_group);
+    return gi < 0 ? -2 : gi;
+}
+
+int list_members(playlist *p) {
+    if (p->channel_count == 0) return 0;
+    p->members = static_cast<int32_t *>(vq_malloc(sizeof(int32_t) * static_cast<size_t>(p->channel_count)));
+    if (!p->members) return -1;
+    bool ok = true;
+    if (p->flat) {
+        ok = list_unique(p, &p->ungrouped, nullptr, p->channel_count);
+    } else {
+        sort_by_group(p);
+        for (int32_t gi = 0; ok && gi < p->group_count; gi++) {
+            group &g = p->groups[gi];
+            if (g.member_count > 1) ok = list_unique(p, &g, p->members + g.first, g.member_count);
+        }
+    }
+    if (!ok) return -1;
+    close_gaps(p);
+    return 0;
 }
 
 }  // namespace vqc

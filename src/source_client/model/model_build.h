@@ -45,7 +45,31 @@ struct model_builder {
     int32_t pending_texts;  // header texts kept for the next entry
     bool grouped;           // some channel has a group title
     bool failed;            // memory ran out and the parse was stopped
+    // The group a channel was placed in last (-1: none yet): playlists list a
+    // group's channels together, so most lookups end there without a hash.
+    int32_t last_group;
 };
+
+// Appends r as field f of the channel at index to the far table (kept in
+// channel order, each channel's fields in their order). False when memory
+// runs out.
+bool keep_far_text(playlist *p, int32_t index, channel_field f, text_ref r);
+
+// Puts r as field f of the channel c that will be at index: in its record
+// when it lies shortly before the location in the text, else in the far
+// table. False when memory runs out.
+inline bool keep_channel_text(playlist *p, int32_t index, channel *c, channel_field f, text_ref r) {
+    auto k = static_cast<uint32_t>(f);
+    bool far = r.len != 0;
+    if (k < kNearFields) {
+        const text_ref loc = c->location;
+        bool near = !((loc.off | r.off) & kInArena) && r.off <= loc.off && loc.off - r.off <= UINT16_MAX && r.len < kFar;
+        c->near[k] = near ? near_ref{static_cast<uint16_t>(loc.off - r.off), static_cast<uint16_t>(r.len)}
+                          : near_ref{0, far ? kFar : uint16_t{0}};
+        far = far && !near;
+    }
+    return !far || keep_far_text(p, index, f, r);
+}
 
 // Room for the channels a body of body_len bytes is likely to hold, so that
 // the blocks of a big playlist are not copied as they grow (the C runtime
@@ -76,9 +100,27 @@ bool room_for_one(T **items, int32_t count, int32_t *cap, int32_t first = 16) {
     return true;
 }
 
+// The group of the next channel, whose trimmed group title is title: made
+// when it is new, so that groups come in order of first appearance; "Other"
+// for one without a title once any channel has one (the channels before the
+// first title go there too), -1 while none has. -2 when memory runs out.
+int32_t group_for_channel(model_builder *b, std::string_view title);
+// The ids a set has room for at first: a list is rarely longer, so its set is
+// seldom grown, and one id repeated without end still costs half a MiB.
+constexpr int32_t kFirstIds = 1 << 16;
+// An empty set with room for expected ids (at most kFirstIds); false when
+// memory runs out.
+bool id_set_init(const playlist *p, id_set *set, int32_t expected);
+// Adds the channel at index unless one of its id is there: -1 added, -2
+// added but memory ran out as the set grew, else the index of that one.
+int32_t id_set_put(const playlist *p, id_set *set, int32_t index);
+// The channel of id in the set, or -1.
+int32_t id_set_find(const playlist *p, const id_set &set, uint64_t id);
+void id_set_free(id_set *set);
+
 // Lists every channel in its group (or in ungrouped for a flat playlist),
-// creating groups in order of first appearance and leaving duplicates out of
-// the lists. 0, or -1 when memory runs out.
-int assign_groups(playlist *p);
+// leaving out a channel whose id is listed there already. 0, or -1 when
+// memory runs out.
+int list_members(playlist *p);
 
 }  // namespace vqc

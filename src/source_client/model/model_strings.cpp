@@ -1,10 +1,9 @@
 // Strings of the channel model: references into the playlist's text, the arena
 // of the strings that needed repair, and the folder-path segment form of a name.
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "common/alloc.h"
+#include "common/byte_scan.h"
 #include "common/utf8.h"
 #include "platform/platform.h"
 #include "source_client/model/channel_model.h"
@@ -74,29 +73,18 @@ text_ref arena_ref(const playlist *p, uint32_t off) {
     return text_ref{off | kInArena, static_cast<uint32_t>(std::strlen(p->arena + off))};
 }
 
-vqjson::Value seg_str(vqjson::Doc &doc, std::string_view text) {
-    const auto *s = reinterpret_cast<const unsigned char *>(text.data());
-    const unsigned char *end = s + text.size();
-    size_t n = 0;
-    for (const unsigned char *c = s; c < end; c++) n += *c == '/' ? 3 : 1;
-    char scratch[512];
-    std::unique_ptr<char, void (*)(void *)> heap(nullptr, vq_free);
-    char *buf = scratch;
-    if (n >= sizeof scratch) {
-        heap.reset(static_cast<char *>(vq_malloc(n + 1)));
-        if (!heap) throw std::bad_alloc();
-        buf = heap.get();
+void seg_str(vqjson::TextOut &out, std::string_view text) {
+    while (!text.empty()) {
+        size_t plain = vqbytes::find_json_escape<'/', 0x7F>(text.data(), text.size());
+        out.raw(text.substr(0, plain));
+        if (plain == text.size()) return;
+        auto c = static_cast<unsigned char>(text[plain]);
+        if (c == '"' || c == '\\')
+            out.escaped(text.substr(plain, 1));
+        else
+            out.raw(c == '/' ? kDivisionSlash : " ");
+        text.remove_prefix(plain + 1);
     }
-    size_t o = 0;
-    for (const unsigned char *c = s; c < end; c++) {
-        if (*c == '/') {
-            std::memcpy(buf + o, kDivisionSlash, 3);
-            o += 3;
-        } else {
-            buf[o++] = *c < 0x20 || *c == 0x7F ? ' ' : static_cast<char>(*c);
-        }
-    }
-    return vqjson::str(buf, o, doc);
 }
 
 }  // namespace vqc

@@ -1,12 +1,14 @@
 // Listing one folder of the channel tree: the groups at the root, a group's
 // channels inside it, or every channel at the root of a playlist without
-// groups.
-#include <cstdio>
+// groups. The document is written straight into its text (no tree of values
+// first): what every entry of a folder shares is written once per listing,
+// and the root of a cached playlist is written once and kept with it.
+#include <array>
 #include <cstring>
-#include <initializer_list>
-#include <new>
 #include <string_view>
 
+#include "common/ascii.h"
+#include "common/json_text.h"
 #include "source_client/model/channel_model.h"
 #include "source_client/ops/operations.h"
 #include "source_client/ops/results.h"
@@ -17,9 +19,13 @@ namespace vqc {
 
 namespace {
 
-using vqjson::Doc;
-using vqjson::Value;
+using vqjson::TextOut;
 using sv = std::string_view;
+
+// Room made at once for a listing, most of what it takes: a channel entry is
+// 150 bytes without its strings; a folder 90 without its name.
+constexpr size_t kChannelBytesGuess = 256;
+constexpr size_t kFolderBytesGuess = 112;
 
 bool is_root(const char *path) {
     return !path || !*path || std::strcmp(path, "/") == 0 || std::strcmp(path, "root") == 0;
@@ -36,62 +42,125 @@ int32_t find_folder(const playlist *pl, const char *path) {
     return group_find(pl, path);
 }
 
-// The pieces joined in doc's pool; "id" and "path" then share one copy.
-Value joined(Doc &doc, std::initializer_list<sv> pieces) {
-    size_t n = 0;
-    for (sv p : pieces) n += p.size();
-    auto *text = static_cast<char *>(doc.GetAllocator().Malloc(n + 1));
-    if (!text) throw std::bad_alloc();
-    char *at = text;
-    for (sv p : pieces) at = static_cast<char *>(std::memcpy(at, p.data(), p.size())) + p.size();
-    *at = '\0';
-    return Value(rapidjson::StringRef(text, static_cast<rapidjson::SizeType>(n)));
+void write_folder(TextOut &out, const playlist *pl, const group &g) {
+    sv name = pl_text(pl, g.name);
+    out.raw("{\"id\":\"/");
+    out.escaped(name);
+    out.raw("\",\"name\":\"");
+    seg_str(out, name);
+    out.raw("\",\"path\":\"/");
+    out.escaped(name);
+    out.raw("\",\"folder\":true,\"is_folder\":true,\"size\":-1,\"count\":");
+    out.number(g.member_count);
+    out.raw("}");
 }
 
-// A string that stays in the playlist until the document is written.
-Value text_str(const playlist *pl, text_ref r) {
-    sv s = pl_text(pl, r);
-    return Value(rapidjson::StringRef(s.data(), static_cast<rapidjson::SizeType>(s.size())));
+// What the channels of one folder share, made once per listing: the path up
+// to the id, and the members from "folder" to the opening of "tvg_id", which
+// name the group.
+struct folder_parts {
+    TextOut path;
+    TextOut middle;
+};
+
+void make_parts(folder_parts &parts, const playlist *pl, int32_t group_index) {
+    sv group_name = group_index >= 0 ? pl_text(pl, pl->groups[group_index].name) : sv();
+    parts.path.raw("\",\"path\":\"/");
+    if (group_index >= 0) {
+        parts.path.escaped(group_name);
+        parts.path.raw("/");
+    }
+    parts.middle.raw("\",\"folder\":false,\"is_folder\":false,\"size\":-1,\"group\":\"");
+    parts.middle.escaped(group_name);
+    parts.middle.raw("\",\"tvg_id\":\"");
 }
 
-void add_folder(Doc &doc, const playlist *pl, const group &g) {
-    auto &a = doc.GetAllocator();
-    Value path = joined(doc, {"/", pl_text(pl, g.name)});
-    Value e(rapidjson::kObjectType);
-    e.AddMember("id", Value(path.GetString(), path.GetStringLength()), a);
-    e.AddMember("name", seg_str(doc, pl_text(pl, g.name)), a);
-    e.AddMember("path", path, a);
-    e.AddMember("folder", true, a);
-    e.AddMember("is_folder", true, a);
-    e.AddMember("size", -1, a);
-    e.AddMember("count", g.member_count, a);
-    doc.PushBack(e, a);
+// "%016llx" of id, its bytes looked up two digits at a time.
+struct hex_id {
+    char digits[16];
+    explicit hex_id(uint64_t id) {
+        static constexpr auto kPairs = [] {
+            std::array<char, 512> pairs{};
+            for (unsigned b = 0; b < 256; b++) {
+                pairs[2 * b] = vq_lower(vq_hex_upper(b >> 4));
+                pairs[2 * b + 1] = vq_lower(vq_hex_upper(b));
+            }
+            return pairs;
+        }();
+        for (int k = 7; k >= 0; --k, id >>= 8) std::memcpy(digits + 2 * k, &kPairs[2 * (id & 0xFF)], 2);
+    }
+    sv text() const { return sv(digits, sizeof digits); }
+};
+
+void write_channel(TextOut &out, const playlist *pl, int32_t index, const folder_parts &parts) {
+    const hex_id id(pl->channels[index].id);
+    out.raw("{\"id\":\"");
+    out.raw(id.text());
+    out.raw("\",\"name\":\"");
+    seg_str(out, channel_text(pl, index, channel_field::name));
+    out.raw(parts.path.view());
+    out.raw(id.text());
+    out.raw(parts.middle.view());
+    out.escaped(channel_text(pl, index, channel_field::tvg_id));
+    out.raw("\",\"tvg_name\":\"");
+    out.escaped(channel_text(pl, index, channel_field::tvg_name));
+    out.raw("\",\"tvg_logo\":\"");
+    out.escaped(channel_text(pl, index, channel_field::tvg_logo));
+    out.raw("\",\"stream_url\":\"");
+    out.escaped(pl_text(pl, pl->channels[index].location));
+    out.raw("\"}");
 }
 
-void add_channel(Doc &doc, const playlist *pl, const channel &c) {
-    auto &a = doc.GetAllocator();
-    char id[17];
-    std::snprintf(id, sizeof id, "%016llx", static_cast<unsigned long long>(c.id));
-    sv group_name = c.group >= 0 ? pl_text(pl, pl->groups[c.group].name) : sv("", 0);
-    Value path = c.group >= 0 ? joined(doc, {"/", group_name, "/", id}) : joined(doc, {"/", id});
-    Value e(rapidjson::kObjectType);
-    e.AddMember("id", vqjson::str(id, doc), a);
-    e.AddMember("name", seg_str(doc, pl_text(pl, c.name)), a);
-    e.AddMember("path", path, a);
-    e.AddMember("folder", false, a);
-    e.AddMember("is_folder", false, a);
-    e.AddMember("size", -1, a);
-    e.AddMember("group", Value(rapidjson::StringRef(group_name.data(), static_cast<rapidjson::SizeType>(group_name.size()))), a);
-    const channel_details &d = details_of(pl, c);
-    e.AddMember("tvg_id", text_str(pl, d.tvg_id), a);
-    e.AddMember("tvg_name", text_str(pl, d.tvg_name), a);
-    e.AddMember("tvg_logo", text_str(pl, d.tvg_logo), a);
-    e.AddMember("stream_url", text_str(pl, c.location), a);
-    doc.PushBack(e, a);
+// The channels of a group (group_index >= 0) or of a playlist without
+// groups; false when memory runs out.
+bool write_members(TextOut &out, const playlist *pl, int32_t group_index) {
+    const group &g = group_index >= 0 ? pl->groups[group_index] : pl->ungrouped;
+    folder_parts parts;
+    make_parts(parts, pl, group_index);
+    if (parts.path.failed() || parts.middle.failed()) return false;
+    out.reserve(static_cast<size_t>(g.member_count) * kChannelBytesGuess);
+    const int32_t *members = members_of(pl, g);
+    for (int32_t i = 0; i < g.member_count && !out.failed(); ++i) {
+        if (i) out.raw(",");
+        write_channel(out, pl, members[i], parts);
+    }
+    return true;
 }
 
-void add_members(Doc &doc, const playlist *pl, const group &g) {
-    for (int32_t i = 0; i < g.member_count; ++i) add_channel(doc, pl, pl->channels[g.members[i]]);
+void write_groups(TextOut &out, const playlist *pl) {
+    out.reserve(static_cast<size_t>(pl->group_count) * kFolderBytesGuess);
+    for (int32_t g = 0; g < pl->group_count && !out.failed(); ++g) {
+        if (g) out.raw(",");
+        write_folder(out, pl, pl->groups[g]);
+    }
+}
+
+// The document of the folder (-1: the root), or null when memory runs out.
+char *write_listing(const playlist *pl, int32_t folder, size_t *len) {
+    TextOut out;
+    out.raw("[");
+    bool parts_made = true;
+    if (folder >= 0 || pl->flat)
+        parts_made = write_members(out, pl, folder);
+    else
+        write_groups(out, pl);
+    out.raw("]");
+    return parts_made ? out.release(len) : nullptr;
+}
+
+// The root's document, from the playlist when it keeps one; a root small
+// enough is kept there for the next listing.
+char *root_listing(playlist *pl, size_t *len) {
+    if (!pl->root_doc) {
+        char *text = write_listing(pl, -1, len);
+        if (!text || *len > kMaxKeptRoot) return text;
+        pl->root_doc = text;
+        pl->root_doc_len = *len;
+    }
+    auto *copy = static_cast<char *>(vq_malloc(pl->root_doc_len + 1));
+    if (copy) std::memcpy(copy, pl->root_doc, pl->root_doc_len + 1);
+    *len = pl->root_doc_len;
+    return copy;
 }
 
 }  // namespace
@@ -106,17 +175,10 @@ int32_t op_list(const quorvex_io *io, const char *settings_json, const char *pat
     const bool root = is_root(path);
     const int32_t folder = root ? -1 : find_folder(pl, path);
     if (!root && folder < 0) return fail(QVX_E_NOT_FOUND, out, out_len, "folder not found");
-    Doc doc(rapidjson::kArrayType);
-    auto fill = [&] {
-        if (folder >= 0)
-            add_members(doc, pl, pl->groups[folder]);
-        else if (pl->flat)
-            add_members(doc, pl, pl->ungrouped);
-        else
-            for (int32_t g = 0; g < pl->group_count; ++g) add_folder(doc, pl, pl->groups[g]);
-    };
-    if (vqjson::build(fill) != vqjson::kOk) return fail(QVX_E_CONTENT, out, out_len, "out of memory");
-    return emit_doc(doc, out, out_len);
+    size_t len = 0;
+    char *text = root ? root_listing(pl, &len) : write_listing(pl, folder, &len);
+    if (!text) return fail(QVX_E_CONTENT, out, out_len, "out of memory");
+    return emit_text(text, len, out, out_len);
 }
 
 }  // namespace vqc

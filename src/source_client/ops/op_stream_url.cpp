@@ -71,19 +71,16 @@ int32_t by_id(const quorvex_io *io, const char *settings_json, const Value &id_t
     settings s;
     playlist *pl = nullptr;
     if (int rc = open_playlist(io, settings_json, s, 0, &pl, msg)) return fail(rc, out, out_len, "%s", msg);
-    for (int32_t i = 0; i < pl->channel_count; ++i) {
-        const channel &c = pl->channels[i];
-        if (c.id != id) continue;
-        const channel_details &d = details_of(pl, c);
-        header_sources headers{pl_text(pl, d.user_agent), pl_text(pl, d.referrer), pl, header_texts_of(pl, i), {}};
-        sv location = pl_text(pl, c.location);
-        // The host asked rightly; the playlist gives a location no URL may be.
-        if (location.size() > kMaxUrlBytes)
-            return fail(QVX_E_CONTENT, out, out_len, "entry location is too long: %u bytes, at most %u",
-                        static_cast<unsigned>(location.size()), static_cast<unsigned>(kMaxUrlBytes));
-        return answer(location, headers, out, out_len);
-    }
-    return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
+    int32_t i = channel_by_id(pl, id);
+    if (i < 0) return fail(QVX_E_NOT_FOUND, out, out_len, "%s", kNoId);
+    header_sources headers{channel_text(pl, i, channel_field::user_agent), channel_text(pl, i, channel_field::referrer),
+                           pl, header_texts_of(pl, i), {}};
+    sv location = pl_text(pl, pl->channels[i].location);
+    // The host asked rightly; the playlist gives a location no URL may be.
+    if (location.size() > kMaxUrlBytes)
+        return fail(QVX_E_CONTENT, out, out_len, "entry location is too long: %u bytes, at most %u",
+                    static_cast<unsigned>(location.size()), static_cast<unsigned>(kMaxUrlBytes));
+    return answer(location, headers, out, out_len);
 }
 
 int32_t direct(const Value &entry, char *out, int32_t out_len) {

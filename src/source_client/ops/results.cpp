@@ -65,7 +65,12 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...) {
 int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len) {
     char *text = nullptr;
     size_t len = 0;
-    if (vqjson::write_compact(doc, &text, &len) != vqjson::kOk || !keep_result(text)) {
+    vqjson::write_compact(doc, &text, &len);  // text stays null when it fails
+    return emit_text(text, len, out, out_len);
+}
+
+int32_t emit_text(char *text, size_t len, char *out, int32_t out_len) {
+    if (!text || !keep_result(text)) {
         set_err("out of memory");
         keep_result(nullptr);
         return QVX_E_CONTENT;

@@ -26,6 +26,12 @@ int32_t fail(int32_t status, char *out, int32_t out_len, const char *fmt, ...)
 // small). The caller's document is released by its own destructor.
 int32_t emit_doc(const vqjson::Value &doc, char *out, int32_t out_len);
 
+// Delivers a document already written (len bytes and a NUL, a block from the
+// allocation seam), which it takes over and keeps: 0, -5 (text null, or no
+// room to keep it: "out of memory") or -9 (buffer too small). emit_doc ends in
+// it.
+int32_t emit_text(char *text, size_t len, char *out, int32_t out_len);
+
 // The texts behind vqiptv_last_error and vqiptv_result_json: the calling
 // thread's, valid until its next operation or its end.
 const char *last_error_text();

@@ -379,6 +379,10 @@ TEST_F(Fetch, ARedirectShortOfMemoryFailsAsOutOfMemory) {
             return get();
         },
         [](long, const fetched &f) {
+            if (f.rc == 0) {  // only the trim of the body's buffer was refused
+                EXPECT_EQ(f.body, "moved");
+                return;
+            }
             EXPECT_EQ(f.rc, -5);
             EXPECT_EQ(f.msg, "out of memory");
         },

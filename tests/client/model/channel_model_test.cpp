@@ -8,6 +8,7 @@
 #include "playlist_parser/vqplp.h"
 #include "source_client/api/cache_exports.h"
 #include "source_client/cache/cache.h"
+#include "source_client/model/model_build.h"
 #include "source_client/util/limits.h"
 #include "text_check.h"
 
@@ -75,6 +76,10 @@ const model_case kCases[] = {
     {"and in a group title and a location",
      "#EXTM3U\n#EXTINF:-1 group-title=\"G\xC0\xAF\",A\nhttp://a/\xED\xA0\x80\n",
      "A@G\xEF\xBF\xBD\xEF\xBF\xBD", "G\xEF\xBF\xBD\xEF\xBF\xBD[0]", 0, 0},
+    {"a repaired group title names one group",
+     "#EXTM3U\n#EXTINF:-1 group-title=\"G\xC0\xAF\",A\nhttp://a/\xED\xA0\x80\n#EXTINF:-1 group-title=\"G\xC0\xAF\",B\n"
+     "http://a/2\n",
+     "A@G\xEF\xBF\xBD\xEF\xBF\xBD B@G\xEF\xBF\xBD\xEF\xBF\xBD", "G\xEF\xBF\xBD\xEF\xBF\xBD[0,1]", 0, 0},
     {"a NUL byte does not hide later entries",
      "#EXTM3U\n#EXTINF:-1,A\0junk\nhttp://a/1\n#EXTINF:-1,B\nhttp://a/2\n"s, "A@- B@-", "[0,1]", 0, 0},
 };
@@ -89,7 +94,9 @@ TEST(ParseBody, ConvertsEntriesIntoChannelsAndGroups) {
         EXPECT_EQ(m.p->skipped, c.skipped) << c.why;
         EXPECT_EQ(m.p->duplicates, c.duplicates) << c.why;
         EXPECT_EQ(m.p->flat, m.p->group_count == 0 ? 1 : 0) << c.why;
-        for (int32_t i = 0; m.p->flat && i < m.p->channel_count; i++) EXPECT_EQ(m.p->channels[i].group, -1);
+        if (m.p->flat) {
+            EXPECT_EQ(m.p->group_of, nullptr) << c.why;
+        }
         EXPECT_EQ(vqplp_item_count(), 0) << "the parser is left cleared";
     }
 }
@@ -104,16 +111,15 @@ TEST(ParseBody, StoresEveryFieldAndTheIdentifier) {
     ASSERT_EQ(m.status, 0) << m.err;
     ASSERT_EQ(m.p->channel_count, 2);
     const channel &one = m.p->channels[0];
-    EXPECT_EQ(str_at(m.p, one.name), "One HD");
+    EXPECT_EQ(channel_text(m.p, 0, channel_field::name), "One HD");
     EXPECT_EQ(str_at(m.p, one.location), "http://a/1.m3u8");
-    const channel_details &d = details_of(m.p, one);
-    EXPECT_EQ(str_at(m.p, d.tvg_id), "one.tv");
-    EXPECT_EQ(str_at(m.p, d.tvg_name), "One");
-    EXPECT_EQ(str_at(m.p, d.tvg_logo), "http://l/1.png");
-    EXPECT_EQ(str_at(m.p, d.group_title), "News");
+    EXPECT_EQ(channel_text(m.p, 0, channel_field::tvg_id), "one.tv");
+    EXPECT_EQ(channel_text(m.p, 0, channel_field::tvg_name), "One");
+    EXPECT_EQ(channel_text(m.p, 0, channel_field::tvg_logo), "http://l/1.png");
+    EXPECT_EQ(str_at(m.p, m.p->groups[m.p->group_of[0]].name), "News");
     EXPECT_EQ(one.id, fnv1a("http://a/1.m3u8\x1f" "one.tv"));
     const channel &two = m.p->channels[1];
-    EXPECT_EQ(two.details, 0u);
+    EXPECT_EQ(m.p->far_text_count, 0);  // every text lies just before its location
     EXPECT_EQ(two.id, fnv1a("http://a/2\x1f"));
     EXPECT_EQ(std::string(m.p->url), "http://host/list.m3u");
     EXPECT_EQ(m.p->body_len, 168u);
@@ -137,8 +143,8 @@ TEST(ParseBody, HttpOptionsBeatAttributesAndDoNotCarryOver) {
     ASSERT_EQ(m.status, 0) << m.err;
     std::string got;
     for (int32_t i = 0; i < m.p->channel_count; i++)
-        got += str_at(m.p, details_of(m.p, m.p->channels[i]).user_agent) + "|" +
-               str_at(m.p, details_of(m.p, m.p->channels[i]).referrer) + " ";
+        got += str_of(channel_text(m.p, i, channel_field::user_agent)) + "|" +
+               str_of(channel_text(m.p, i, channel_field::referrer)) + " ";
     EXPECT_EQ(got, "Agent/1|AttrRef -|Ref2 -|R3 Http|Re U5|R5 O6|R6 ");
 }
 
@@ -159,11 +165,26 @@ TEST(ParseBody, ManyGroupsStayFindableAndTheirDuplicatesUnlisted) {
         std::string name = "G" + std::to_string(g);
         ASSERT_EQ(group_find(m.p, name.c_str()), g);
         EXPECT_EQ(m.p->groups[g].member_count, 2);
-        EXPECT_EQ(m.p->groups[g].members[1], 300 + g);
+        EXPECT_EQ(members_of(m.p, m.p->groups[g])[1], 300 + g);
     }
     EXPECT_EQ(group_find(m.p, "g1"), -1);
     EXPECT_EQ(group_find(m.p, "G300"), -1);
     EXPECT_EQ(group_find(m.p, ""), -1);
+}
+
+// A list's id set has room for 65536 ids before it grows: lists of one id
+// less, as many and one more, each followed by its first ten again.
+TEST(ParseBody, DuplicatesStayUnlistedAsTheIdSetGrows) {
+    for (int32_t n : {kFirstIds - 1, kFirstIds, kFirstIds + 1}) {
+        std::string text = "#EXTM3U\n";
+        for (int32_t c = 0; c < n + 10; c++) text += "http://a/" + std::to_string(c < n ? c : c - n) + "\n";
+        converted m;
+        convert_bytes(text, &m);
+        ASSERT_EQ(m.status, 0) << m.err;
+        EXPECT_EQ(m.p->duplicates, 10) << n;
+        ASSERT_EQ(m.p->ungrouped.member_count, n);
+        EXPECT_EQ(members_of(m.p, m.p->ungrouped)[n - 1], n - 1);
+    }
 }
 
 TEST(ParseBody, Utf16PlaylistsKeepTheirNulBytes) {
@@ -233,7 +254,7 @@ TEST(ParseBody, CountsNoOptionMismatchForConsistentText) {
     ASSERT_EQ(m.status, 0) << m.err;
     vqiptv_cache_stats_get(&after);
     EXPECT_EQ(after.vlcopt_mismatch, before.vlcopt_mismatch);
-    EXPECT_EQ(str_at(m.p, details_of(m.p, m.p->channels[0]).user_agent), "U");
+    EXPECT_EQ(channel_text(m.p, 0, channel_field::user_agent), "U");
 }
 
 }  // namespace

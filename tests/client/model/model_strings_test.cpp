@@ -76,43 +76,49 @@ TEST(Arena, RefusesWhatCannotFitAndStaysUnchanged) {
     EXPECT_EQ(a.add("ok"), "ok");
 }
 
-std::string segment(const char *text) {
-    vqjson::Doc doc;
-    vqjson::Value v;
-    EXPECT_EQ(vqjson::build([&] { v = seg_str(doc, text); }), vqjson::kOk);
-    return std::string(v.GetString(), v.GetStringLength());
+std::string segment(const std::string &text) {
+    vqjson::TextOut out;
+    seg_str(out, text);
+    return std::string(out.view());
 }
 
+// The segment form as the inside of a JSON string: its own replacements, then
+// the JSON escapes of what they leave.
 TEST(SegStr, ReplacesSlashesAndControlBytes) {
-    const std::pair<const char *, std::string> cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"News/Sport", "News\xE2\x88\x95Sport"},
         {"a\tb", "a b"},
         {"del\x7F" "x\x1F", "del x "},
+        {std::string("n\0l", 3), "n l"},
         {"Caf\xC3\xA9 \xFF", "Caf\xC3\xA9 \xFF"},  // bytes from 0x80 pass unchanged
         {"", ""},
         {"//", "\xE2\x88\x95\xE2\x88\x95"},
+        {"say \"hi\" \\o/", "say \\\"hi\\\" \\\\o\xE2\x88\x95"},
     };
     for (const auto &[in, out] : cases) EXPECT_EQ(segment(in), out) << in;
 }
 
-TEST(SegStr, LongNamesGoThroughTheHeap) {
-    // 170 slashes make 510 bytes (scratch), one more name byte 511, then 512.
+TEST(SegStr, LongNamesKeepEveryByte) {
     for (size_t extra : {0, 1, 2, 400}) {
         std::string name(170, '/');
         name += std::string(extra, 'n');
         std::string want;
         for (size_t i = 0; i < 170; i++) want += "\xE2\x88\x95";
         want += std::string(extra, 'n');
-        EXPECT_EQ(segment(name.c_str()), want) << extra;
+        EXPECT_EQ(segment(name), want) << extra;
     }
 }
 
-TEST(SegStr, ShortageOfMemoryIsReportedByBuild) {
+TEST(SegStr, ShortageOfMemoryFailsTheText) {
     std::string name(600, 'x');
-    vqjson::Doc doc;
+    vqjson::TextOut out;
     vq_alloc_fail_nth(1);
-    EXPECT_EQ(vqjson::build([&] { seg_str(doc, name.c_str()); }), vqjson::kNoMemory);
+    seg_str(out, name);
     vq_alloc_disarm();
+    EXPECT_TRUE(out.failed());
+    size_t len = 1;
+    EXPECT_EQ(out.release(&len), nullptr);
+    EXPECT_EQ(len, 0u);
 }
 
 }  // namespace

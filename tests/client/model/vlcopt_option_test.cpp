@@ -63,9 +63,9 @@ std::string options_of(const playlist *p) {
     std::string got;
     auto add = [&](const std::string &one) { got += (got.empty() ? "" : " ") + one; };
     for (int32_t i = 0; i < p->channel_count; i++) {
-        const channel_details &d = details_of(p, p->channels[i]);
-        if (d.user_agent.len || d.referrer.len)
-            add(std::to_string(i) + ":" + str_at(p, d.user_agent) + "|" + str_at(p, d.referrer));
+        std::string_view agent = channel_text(p, i, channel_field::user_agent);
+        std::string_view referrer = channel_text(p, i, channel_field::referrer);
+        if (!agent.empty() || !referrer.empty()) add(std::to_string(i) + ":" + str_of(agent) + "|" + str_of(referrer));
         header_text_run texts = header_texts_of(p, i);
         for (int32_t t = 0; t < texts.count; t++)
             add(std::to_string(i) + (texts.first[t].form == header_form::json_object ? "+json:" : "+list:") +

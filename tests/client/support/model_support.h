@@ -39,17 +39,17 @@ inline void convert_bytes(const std::string &bytes, converted *c, size_t err_siz
 }
 
 inline std::string str_at(const playlist *p, uint32_t off) { return off ? pl_str(p, off) : "-"; }
-inline std::string str_at(const playlist *p, text_ref r) { return r.len ? std::string(pl_text(p, r)) : "-"; }
+inline std::string str_of(std::string_view s) { return s.empty() ? "-" : std::string(s); }
+inline std::string str_at(const playlist *p, text_ref r) { return str_of(pl_text(p, r)); }
 
 // "name@group" per channel in playlist order, e.g. "A@News B@- C@Other".
 inline std::string channel_groups(const playlist *p) {
     std::string s;
     for (int32_t i = 0; i < p->channel_count; i++) {
-        const channel &c = p->channels[i];
         if (i) s += ' ';
-        s += str_at(p, c.name);
+        s += channel_text(p, i, channel_field::name);
         s += '@';
-        s += c.group < 0 ? "-" : str_at(p, p->groups[c.group].name);
+        s += p->flat ? "-" : str_at(p, p->groups[p->group_of[i]].name);
     }
     return s;
 }
@@ -60,7 +60,7 @@ inline std::string listing(const playlist *p) {
         std::string s = "[";
         for (int32_t m = 0; m < g.member_count; m++) {
             if (m) s += ',';
-            s += std::to_string(g.members[m]);
+            s += std::to_string(members_of(p, g)[m]);
         }
         return s + "]";
     };
