@@ -17,10 +17,10 @@ template <class Write>
 void expect_same(const vqjson::Value &v, Write write) {
     vqjson::TextOut out;
     write(out);
-    char *tree = nullptr, *text = nullptr;
+    char *tree = nullptr;
     size_t tree_len = 0, text_len = 0;
     EXPECT_EQ(vqjson::write_compact(v, &tree, &tree_len), vqjson::kOk);
-    text = out.release(&text_len);
+    char *text = out.release(&text_len);
     EXPECT_EQ(std::string(text, text_len), std::string(tree, tree_len));
     vq_free(tree);
     vq_free(text);
@@ -32,7 +32,7 @@ TEST(JsonText, WritesAsTheTreeWriterDoes) {
     std::string bytes[0x80 + 3] = {"\xC3\xA9", "\xE2\x88\x95", "\xF0\x9F\x98\x80"};
     for (int c = 0; c < 0x80; c++) bytes[3 + c] = std::string(1, static_cast<char>(c));
     vqjson::Doc doc;
-    for (const std::string &b : bytes) {
+    for (const std::string &b : bytes)
         for (size_t at : {0, 7, 15, 16, 23, 31, 40}) {
             SCOPED_TRACE(std::to_string(b[0]) + " at " + std::to_string(at));
             std::string s = std::string(at, 'a') + b + "z/";
@@ -42,7 +42,6 @@ TEST(JsonText, WritesAsTheTreeWriterDoes) {
                 out.raw("\"");
             });
         }
-    }
     for (int64_t n : {int64_t{0}, int64_t{-1}, INT64_MIN, INT64_MAX})
         expect_same(vqjson::Value(n), [&](vqjson::TextOut &out) { out.number(n); });
 }

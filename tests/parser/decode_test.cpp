@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "common/alloc.h"
@@ -128,22 +129,12 @@ std::string encode(const std::string &utf8, const char *page) {
     return out;
 }
 
-std::string playlist_of(const std::vector<std::string> &names) {
-    std::string text = "#EXTM3U\n";
-    for (const std::string &name : names) text += "#EXTINF:-1," + name + "\nhttp://a/\n";
-    return text;
-}
-
 }  // namespace
 
 // Names saved in a legacy code page read in the one they read most plausibly
 // in; one telling letter is too little to leave CP1252.
 TEST(ParserDecode, LegacyCodePageByLikelihood) {
-    const struct {
-        const char *page;  // the names are saved in
-        std::vector<std::string> names;
-        const char *read_as;
-    } cases[] = {
+    const std::tuple<const char *, std::vector<std::string>, const char *> cases[] = {  // saved in, names, read as
         {"CP1251", {"Маяк", "Северный Флот", "Радио России"}, "CP1251"},
         {"CP1251", {"Маяк"}, "CP1251"},
         {"CP1251", {"Україна 24", "Київ", "Перший"}, "CP1251"},
@@ -169,32 +160,27 @@ TEST(ParserDecode, LegacyCodePageByLikelihood) {
         {"CP1252", {"Þjóðvarpið", "RÚV 2"}, "CP1252"},
         {"CP1252", {"Suvarna News 24×7", "Zee 24×7", "Aaj Tak 24×7"}, "CP1252"},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.names[0] + " in " + c.page);
-        std::string bytes = encode(playlist_of(c.names), c.page);
-        ASSERT_EQ(parse(bytes, VQPLP_FMT_AUTO, c.read_as), 0);
+    for (const auto &[page, names, read_as] : cases) {
+        SCOPED_TRACE(names[0] + " in " + page);
+        std::string text = "#EXTM3U\n";
+        for (const std::string &name : names) text += "#EXTINF:-1," + name + "\nhttp://a/\n";
+        std::string bytes = encode(text, page);
+        ASSERT_EQ(parse(bytes, VQPLP_FMT_AUTO, read_as), 0);
         std::string want = decoded();
         ASSERT_EQ(parse(bytes), 0);
         EXPECT_EQ(decoded(), want);
-        EXPECT_EQ(warnings()[0], std::string("encoding: ") + c.read_as + " fallback");
+        EXPECT_EQ(warnings()[0], std::string("encoding: ") + read_as + " fallback");
     }
 }
 
 // Only the first 4,096 bytes from 0x80 up are looked at: a Cyrillic name
 // after that many lone symbols is not seen.
 TEST(ParserDecode, TheGuessLooksAt4096BytesFrom0x80) {
-    const struct {
-        size_t symbols;
-        const char *warning;
-    } cases[] = {{4095, "encoding: CP1251 fallback"},
-                 {4096, "encoding: CP1252 fallback"},
-                 {4097, "encoding: CP1252 fallback"},
-                 {1 << 20, "encoding: CP1252 fallback"}};
-    for (const auto &c : cases) {
+    for (size_t symbols : {4095, 4096, 4097, 1 << 20}) {
         std::string text;
-        for (size_t i = 0; i < c.symbols; ++i) text += "\xA9 ";
-        ASSERT_EQ(parse(text + encode("Маяк", "CP1251"), VQPLP_FMT_STREAMING_LIST), 0) << c.symbols;
-        EXPECT_EQ(warnings()[0], c.warning) << c.symbols;
+        for (size_t i = 0; i < symbols; ++i) text += "\xA9 ";
+        ASSERT_EQ(parse(text + encode("Маяк", "CP1251"), VQPLP_FMT_STREAMING_LIST), 0) << symbols;
+        EXPECT_EQ(warnings()[0], symbols < 4096 ? "encoding: CP1251 fallback" : "encoding: CP1252 fallback") << symbols;
     }
 }
 

@@ -31,44 +31,34 @@ inline own_outcome listed_alone(const outcome_exports &x, const std::string &set
     return {path, rc, x.result_json(), x.last_error()};
 }
 
-class thread_outcomes {
-public:
-    thread_outcomes(const outcome_exports &x, std::string settings) : x_(x), settings_(std::move(settings)) {}
-
-    // Rounds of one fresh thread per listing, each repeating it; the first
-    // fault seen, or "" when every read was the reading thread's own.
-    std::string run(const std::vector<own_outcome> &want, int rounds, int repeats) {
-        for (int r = 0; r < rounds; ++r) {
-            std::vector<std::thread> threads;
-            for (const own_outcome &w : want) threads.emplace_back([&, this] { one_thread(w, repeats); });
-            for (std::thread &t : threads) t.join();
-        }
-        return fault_;
-    }
-
-private:
-    void note(const std::string &what) {
-        std::lock_guard<std::mutex> hold(m_);
-        if (fault_.empty()) fault_ = what;
-    }
-
-    void one_thread(const own_outcome &want, int repeats) {
-        if (*x_.result_json() || *x_.last_error()) note("a new thread read an outcome it did not make");
+// Rounds of one fresh thread per listing, each repeating it; the first fault
+// seen, or "" when every read was the reading thread's own.
+inline std::string thread_outcomes(const outcome_exports &x, const std::string &settings,
+                                   const std::vector<own_outcome> &want, int rounds, int repeats) {
+    std::mutex m;
+    std::string fault;
+    auto note = [&](const std::string &what) {
+        std::lock_guard<std::mutex> hold(m);
+        if (fault.empty()) fault = what;
+    };
+    auto one_thread = [&](const own_outcome &w) {
+        if (*x.result_json() || *x.last_error()) note("a new thread read an outcome it did not make");
         for (int i = 0; i < repeats; ++i) {
-            const char *stats = x_.stats_json();
+            const char *stats = x.stats_json();
             const std::string stats_then = stats;
-            own_outcome got = listed_alone(x_, settings_, want.path);
-            if (got.rc != want.rc || got.doc != want.doc || got.error != want.error)
-                note(want.path + " read " + std::to_string(got.rc) + " " + got.error + " " + got.doc.substr(0, 80));
+            own_outcome got = listed_alone(x, settings, w.path);
+            if (got.rc != w.rc || got.doc != w.doc || got.error != w.error)
+                note(w.path + " read " + std::to_string(got.rc) + " " + got.error + " " + got.doc.substr(0, 80));
             if (stats_then != stats || stats_then.rfind("{\"cache\":{\"hits\":", 0) != 0)
                 note("the statistics text changed under its thread: " + stats_then);
         }
+    };
+    for (int r = 0; r < rounds; ++r) {
+        std::vector<std::thread> threads;
+        for (const own_outcome &w : want) threads.emplace_back([&] { one_thread(w); });
+        for (std::thread &t : threads) t.join();
     }
-
-    outcome_exports x_;
-    std::string settings_;
-    std::mutex m_;
-    std::string fault_;
-};
+    return fault;
+}
 
 }  // namespace qvt

@@ -1,12 +1,12 @@
 // The parser's view of local files: CUE sheets, forced formats, gzip files,
 // and warnings summed up by kind.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "gzip_text.h"
 #include "inspect.h"
 #include "run_tool.h"
 
@@ -68,22 +68,14 @@ TEST(ToolInspect, ParsesAsTheFormatAsked) {
     EXPECT_NE(as_cue.out.find("\"format\":\"cue\""), std::string::npos) << as_cue.out;
 }
 
-std::string gzip_file(const char *name, const std::string &text) {
-    std::string path = temp_file(name, "");
-    gzFile f = gzopen(path.c_str(), "wb1");
-    gzwrite(f, text.data(), static_cast<unsigned>(text.size()));
-    gzclose(f);
-    return path;
-}
-
 // A gzip file reads as the fetch reads one: inflated, or refused with the
 // fetch's own message.
 TEST(ToolInspect, ReadsGzipFilesAsTheFetchDoes) {
-    std::string gz = gzip_file("sample.m3u.gz", read_all(sample_path())), whole = read_all(gz);
+    std::string whole = gzip_text(read_all(sample_path())), gz = temp_file("sample.m3u.gz", whole);
     const std::pair<std::string, const char *> cases[] = {
         {gz, ""},
         {temp_file("cut.m3u.gz", whole.substr(0, whole.size() - 9)), "gzip body is corrupt or cut short from "},
-        {gzip_file("bomb.m3u.gz", std::string((64u << 20) + 1, '\n')), "body exceeds 64 MiB from "}};
+        {temp_file("bomb.m3u.gz", gzip_zeros((64u << 20) + 1)), "body exceeds 64 MiB from "}};
     for (const auto &[path, message] : cases) {
         ToolRun r = run_tool({"inspect", path});
         EXPECT_EQ(r.out, *message ? "" : run_tool({"inspect", sample_path()}).out) << path;

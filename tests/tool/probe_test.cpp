@@ -41,13 +41,9 @@ std::string answer(const std::string &path) {
         {"/opened.m3u8", ok("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n#EXT-X-KEY:METHOD=NONE\nhtml\n")},
         {"/gone.m3u8", ok("#EXTM3U\n#EXTINF:1,\nnowhere.ts\n")},
     };
-    // "/r/N": N redirects before the media.
-    if (path.starts_with("/r/")) {
-        int n = std::stoi(path.substr(3));
-        return n > 0 ? moved("/r/" + std::to_string(n - 1)) : ok(kTs);
-    }
-    // "/head/N": a head of N bytes, padded with header lines of at most
-    // 60,000 bytes, before the media.
+    if (path.starts_with("/r/"))  // "/r/N": N redirects before the media
+        return path == "/r/0" ? ok(kTs) : moved("/r/" + std::to_string(std::stoi(path.substr(3)) - 1));
+    // "/head/N": a head of N bytes, padded with header lines of at most 60,000 bytes, before the media.
     if (path.starts_with("/head/")) {
         std::vector<std::string> lines;
         for (size_t pad = std::stoul(path.substr(6)) - 17 - 21 - 2, line; pad > 0; pad -= line) {
@@ -85,7 +81,7 @@ ProbeRun probe(const std::vector<Stream> &streams, vqt::ProbeLimits limits) {
         run.most_at_once = std::max(run.most_at_once, ++started - ended);
         return s = streams[i], true;
     };
-    auto done = [&](size_t i, const Stream &, const vqt::Verdict &v) { ++ended, run.verdicts[i] = vqt::verdict_text(v); };
+    auto done = [&](size_t i, const Stream &, const auto &v) { ++ended, run.verdicts[i] = vqt::verdict_text(v); };
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(vqt::run_probes(streams.size(), limits, next, done), "");
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -96,13 +92,11 @@ TEST(Probe, GivesEachAnswerItsVerdictWithinItsJobsAndTime) {
     wire_server server(serve);
     std::string port = std::to_string(server.port());
     const std::pair<std::string, const char *> cases[] = {
-        {"/ts", "live"}, {"/html", "not media"}, {"/nowhere", "http 404"}, {"/empty", "no data"},
-        {"/close", "no data"}, {"/stall", "timeout"}, {"/flood", "not media"},
-        {"/r/7", "live"}, {"/r/8", "live"}, {"/r/9", "redirect loop"}, {"/loop", "redirect loop"},
-        {"/rtmp", "unsupported scheme"}, {"/master.m3u8", "live"}, {"/nested.m3u8", "not media"},
-        {"/deep.m3u8", "not media"}, {"/ended.m3u8", "empty playlist"}, {"/sealed.m3u8", "live"},
-        {"/opened.m3u8", "not media"},
-        {"/gone.m3u8", "http 404"},
+        {"/ts", "live"}, {"/html", "not media"}, {"/nowhere", "http 404"}, {"/empty", "no data"}, {"/close", "no data"},
+        {"/stall", "timeout"}, {"/flood", "not media"}, {"/r/7", "live"}, {"/r/8", "live"}, {"/r/9", "redirect loop"},
+        {"/loop", "redirect loop"}, {"/rtmp", "unsupported scheme"}, {"/master.m3u8", "live"},
+        {"/nested.m3u8", "not media"}, {"/deep.m3u8", "not media"}, {"/ended.m3u8", "empty playlist"},
+        {"/sealed.m3u8", "live"}, {"/opened.m3u8", "not media"}, {"/gone.m3u8", "http 404"},
         {"/head/" + std::to_string(vqt::kProbeBytes - kTs.size() - 1), "live"},
         {"/head/" + std::to_string(vqt::kProbeBytes - kTs.size()), "live"},
         {"/head/" + std::to_string(vqt::kProbeBytes - kTs.size() + 1), "not media"},

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -27,17 +28,12 @@ std::string frames(const std::string &header, size_t length) {
     return "junk" + frame + frame;
 }
 
-std::string box(const char *type, char size = 24) { return std::string("\0\0\0", 3) + size + type + std::string(16, '\0'); }
-
-struct Case {
-    const char *what;
-    std::string bytes;
-    bool ended;
-    Sniffed expected;
-};
+std::string box(const char *type, char size = 24) {
+    return std::string("\0\0\0", 3) + size + type + std::string(16, '\0');
+}
 
 TEST(Sniff, TellsMediaFromPagesByTheirFirstBytes) {
-    const Case cases[] = {
+    const std::tuple<const char *, std::string, bool, Sniffed> cases[] = {
         {"TS, five packets", packets(5), false, Sniffed::media},
         {"TS from mid-packet", packets(5, 188, 0, 100), false, Sniffed::media},
         {"TS, four packets so far", packets(4), false, Sniffed::undecided},
@@ -62,7 +58,7 @@ TEST(Sniff, TellsMediaFromPagesByTheirFirstBytes) {
         {"text so far", std::string(vqt::kSniffBytes - 1, 'a'), false, Sniffed::undecided},
         {"nothing", "", true, Sniffed::other},
     };
-    for (const Case &c : cases) EXPECT_EQ(vqt::sniff(c.bytes, c.ended), c.expected) << c.what;
+    for (const auto &[what, bytes, ended, expected] : cases) EXPECT_EQ(vqt::sniff(bytes, ended), expected) << what;
 }
 
 }  // namespace

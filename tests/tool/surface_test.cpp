@@ -36,13 +36,12 @@ TEST(ToolSurface, EveryOptionAndCommandIsInTheHelpTheManualAndTheCompletion) {
     for (const vqt::OptionName &o : vqt::option_names()) (o.valued ? valued : options).emplace(o.name);
     for (std::string_view name : vqt::command_names()) commands.emplace(name);
     options.insert(valued.begin(), valued.end());
-    for (const std::string &name : options) {
-        std::string escaped;  // as the manual writes it
-        for (char c : name) escaped += c == '-' ? "\\-" : std::string(1, c);
-        EXPECT_TRUE(help.count(name) && manual.count(escaped)) << name << " is missing from --help or the manual";
-    }
-    for (const std::string &name : commands)
-        EXPECT_TRUE(help.count(name) && manual.count(name)) << name << " is missing from --help or the manual";
+    for (const Names *names : {&options, &commands})
+        for (const std::string &name : *names) {
+            std::string escaped;  // as the manual writes it
+            for (char c : name) escaped += c == '-' ? "\\-" : std::string(1, c);
+            EXPECT_TRUE(help.count(name) && manual.count(escaped)) << name << " is missing from --help or the manual";
+        }
     EXPECT_EQ(completion("options"), options);
     EXPECT_EQ(completion("valued"), valued);
     EXPECT_EQ(completion("commands"), commands);

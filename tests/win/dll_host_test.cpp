@@ -128,10 +128,9 @@ TEST_F(Dll, EachThreadReadsItsOwnOutcomeAndItsTextsEndWithIt) {
     std::vector<own_outcome> want;
     for (const char *path : {"/Big", "/", "/Missing", "/Big"}) want.push_back(listed_alone(x, settings, path));
     ASSERT_GT(want[0].doc.size(), 1u << 20);
-    thread_outcomes threads(x, settings);
-    ASSERT_EQ(threads.run(want, 2, 3), "");  // the heap settles at its working size
+    ASSERT_EQ(thread_outcomes(x, settings, want, 2, 3), "");  // the heap settles at its working size
     const size_t before = private_bytes();
-    EXPECT_EQ(threads.run(want, 32, 3), "");
+    EXPECT_EQ(thread_outcomes(x, settings, want, 32, 3), "");
     EXPECT_LT(private_bytes(), before + (16u << 20)) << before;
 }
 

@@ -93,7 +93,7 @@ TEST_F(Concurrency, EveryThreadReadsItsOwnOutcome) {
     EXPECT_EQ(want[0].rc, -9);
     EXPECT_EQ(want[4].rc, -2);
     vq_mem_track(true);
-    EXPECT_EQ(qvt::thread_outcomes(x, "{}").run(want, 12, 25), "");
+    EXPECT_EQ(qvt::thread_outcomes(x, "{}", want, 12, 25), "");
     EXPECT_EQ(vq_mem_live(), 0);
     vq_mem_track(false);
 }
