@@ -135,13 +135,10 @@ std::string encode(const std::string &utf8, const char *page) {
 // in; one telling letter is too little to leave CP1252.
 TEST(ParserDecode, LegacyCodePageByLikelihood) {
     const std::tuple<const char *, std::vector<std::string>, const char *> cases[] = {  // saved in, names, read as
-        {"CP1251", {"Маяк", "Северный Флот", "Радио России"}, "CP1251"},
-        {"CP1251", {"Маяк"}, "CP1251"},
-        {"CP1251", {"Україна 24", "Київ", "Перший"}, "CP1251"},
-        {"CP1251", {"РТС", "Прва", "Јединство"}, "CP1251"},
+        {"CP1251", {"Маяк", "Северный Флот", "Радио России"}, "CP1251"}, {"CP1251", {"Маяк"}, "CP1251"},
+        {"CP1251", {"Україна 24", "Київ", "Перший"}, "CP1251"}, {"CP1251", {"РТС", "Прва", "Јединство"}, "CP1251"},
         {"CP1251", {"Хузур ТВ"}, "CP1251"},  // five letters: no GBK reading
-        {"KOI8-R", {"Первый канал", "Россия 1"}, "KOI8-R"},
-        {"KOI8-R", {"Маяк", "Радио России"}, "KOI8-R"},
+        {"KOI8-R", {"Первый канал", "Россия 1"}, "KOI8-R"}, {"KOI8-R", {"Маяк", "Радио России"}, "KOI8-R"},
         {"CP1253", {"ΕΡΤ Ειδήσεις", "Βουλή Τηλεόραση", "Κρήτη TV"}, "CP1253"},
         {"CP1253", {"ΣΚΑΪ", "Alpha Κύπρου", "Ωμέγα"}, "CP1253"},
         {"CP1254", {"Şimdi Haber Kanalı", "Sözcü TV", "Habertürk"}, "CP1254"},

@@ -27,19 +27,14 @@ std::string moved(const std::string &to) { return http_response(302, {"Location:
 
 std::string answer(const std::string &path) {
     static const std::map<std::string, std::string> kRoutes = {
-        {"/ts", ok(kTs)},
-        {"/html", ok("<!DOCTYPE html><title>Not here</title>")},
-        {"/empty", ok("")},
-        {"/loop", moved("/loop")},
-        {"/rtmp", moved("rtmp://127.0.0.1/live")},
+        {"/ts", ok(kTs)}, {"/empty", ok("")}, {"/html", ok("<!DOCTYPE html><title>Not here</title>")},
+        {"/loop", moved("/loop")}, {"/rtmp", moved("rtmp://127.0.0.1/live")},
         {"/master.m3u8", ok("#EXTM3U\r\n#EXT-X-STREAM-INF:BANDWIDTH=1\r\n  media.m3u8 \r\nother.m3u8\r\n")},
-        {"/media.m3u8", ok("#EXTM3U\n#EXTINF:1,\n/ts\n")},
+        {"/media.m3u8", ok("#EXTM3U\n#EXTINF:1,\n/ts\n")}, {"/deep.m3u8", ok("#EXTM3U\n#EXTINF:1,\nmedia.m3u8\n")},
         {"/nested.m3u8", ok("#EXTM3U\n#EXT-X-STREAM-INF:BANDWIDTH=1\nmaster.m3u8\n")},
-        {"/deep.m3u8", ok("#EXTM3U\n#EXTINF:1,\nmedia.m3u8\n")},
-        {"/ended.m3u8", ok("#EXTM3U\n#EXT-X-ENDLIST\n")},
+        {"/ended.m3u8", ok("#EXTM3U\n#EXT-X-ENDLIST\n")}, {"/gone.m3u8", ok("#EXTM3U\n#EXTINF:1,\nnowhere.ts\n")},
         {"/sealed.m3u8", ok("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n#EXTINF:1,\nhtml\n")},
         {"/opened.m3u8", ok("#EXTM3U\n#EXT-X-KEY:METHOD=AES-128,URI=\"k\"\n#EXT-X-KEY:METHOD=NONE\nhtml\n")},
-        {"/gone.m3u8", ok("#EXTM3U\n#EXTINF:1,\nnowhere.ts\n")},
     };
     if (path.starts_with("/r/"))  // "/r/N": N redirects before the media
         return path == "/r/0" ? ok(kTs) : moved("/r/" + std::to_string(std::stoi(path.substr(3)) - 1));

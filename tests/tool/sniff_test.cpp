@@ -33,30 +33,24 @@ std::string box(const char *type, char size = 24) {
 }
 
 TEST(Sniff, TellsMediaFromPagesByTheirFirstBytes) {
+    using enum Sniffed;
     const std::tuple<const char *, std::string, bool, Sniffed> cases[] = {
-        {"TS, five packets", packets(5), false, Sniffed::media},
-        {"TS from mid-packet", packets(5, 188, 0, 100), false, Sniffed::media},
-        {"TS, four packets so far", packets(4), false, Sniffed::undecided},
-        {"TS, four packets in all", packets(4), true, Sniffed::other},
-        {"M2TS", packets(5, 192, 4), false, Sniffed::media},
-        {"MP4", box("ftyp"), false, Sniffed::media},
-        {"fragmented MP4", box("moof"), false, Sniffed::media},
-        {"a box too small", box("moof", 4), true, Sniffed::other},
-        {"ID3", "ID3\x04\0\0\0\0\0\x10", false, Sniffed::media},
-        {"FLV", "FLV\x01\x05", false, Sniffed::media},
-        {"Matroska", "\x1A\x45\xDF\xA3\x9F", false, Sniffed::media},
-        {"Ogg", "OggS\0\x02", false, Sniffed::media},
-        {"ADTS", frames("\xFF\xF1\x50\x80\x04\x1F\xFC", 32), false, Sniffed::media},
-        {"MP3", frames("\xFF\xFB\x90\x00", 417), false, Sniffed::media},
-        {"MPEG-2 layer III", frames("\xFF\xF3\x90\x00", 261), false, Sniffed::media},
-        {"one MP3 frame", "junk" + frames("\xFF\xFB\x90\x00", 417).substr(4, 417), true, Sniffed::other},
-        {"M3U", "#EXTM3U\n#EXT-X-VERSION:3\n", false, Sniffed::playlist},
-        {"M3U after a mark", "\xEF\xBB\xBF \r\n#EXTM3U\n", false, Sniffed::playlist},
-        {"M3U so far", "#EXTM", false, Sniffed::undecided},
-        {"HTML", "<!DOCTYPE html><title>Stream</title>", true, Sniffed::other},
-        {"text without end", std::string(vqt::kSniffBytes, 'a'), false, Sniffed::other},
-        {"text so far", std::string(vqt::kSniffBytes - 1, 'a'), false, Sniffed::undecided},
-        {"nothing", "", true, Sniffed::other},
+        {"TS, five packets", packets(5), false, media}, {"TS from mid-packet", packets(5, 188, 0, 100), false, media},
+        {"TS, four packets so far", packets(4), false, undecided}, {"TS, four packets in all", packets(4), true, other},
+        {"M2TS", packets(5, 192, 4), false, media},
+        {"MP4", box("ftyp"), false, media}, {"fragmented MP4", box("moof"), false, media},
+        {"a box too small", box("moof", 4), true, other},
+        {"ID3", "ID3\x04\0\0\0\0\0\x10", false, media}, {"FLV", "FLV\x01\x05", false, media},
+        {"Matroska", "\x1A\x45\xDF\xA3\x9F", false, media}, {"Ogg", "OggS\0\x02", false, media},
+        {"ADTS", frames("\xFF\xF1\x50\x80\x04\x1F\xFC", 32), false, media},
+        {"MP3", frames("\xFF\xFB\x90\x00", 417), false, media},
+        {"MPEG-2 layer III", frames("\xFF\xF3\x90\x00", 261), false, media},
+        {"one MP3 frame", "junk" + frames("\xFF\xFB\x90\x00", 417).substr(4, 417), true, other},
+        {"M3U", "#EXTM3U\n#EXT-X-VERSION:3\n", false, playlist},
+        {"M3U after a mark", "\xEF\xBB\xBF \r\n#EXTM3U\n", false, playlist}, {"M3U so far", "#EXTM", false, undecided},
+        {"HTML", "<!DOCTYPE html><title>Stream</title>", true, other}, {"nothing", "", true, other},
+        {"text without end", std::string(vqt::kSniffBytes, 'a'), false, other},
+        {"text so far", std::string(vqt::kSniffBytes - 1, 'a'), false, undecided},
     };
     for (const auto &[what, bytes, ended, expected] : cases) EXPECT_EQ(vqt::sniff(bytes, ended), expected) << what;
 }
