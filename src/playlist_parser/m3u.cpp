@@ -52,7 +52,10 @@ constexpr TagPrefix kTags[] = {
 
 constexpr TagPrefix kUnknownTag = {{}, Tag::kUnknown, {}};
 
+// Nearly every tag line of a list is an "#EXTINF:" one: its eight bytes,
+// folded to lower case at once, tell it before the table is walked.
 const TagPrefix &classify(std::string_view line) {
+    if (line.size() >= 8 && vqbytes::lower8(vqbytes::load8(line.data())) == vqbytes::load8("#extinf:")) return kTags[0];
     for (const TagPrefix &t : kTags)
         if (vq_istarts_with(line, t.prefix)) return t;
     return kUnknownTag;
@@ -141,6 +144,7 @@ void skip_separators(std::string_view s, size_t *i) {
 // "=", or at a double quote that follows the "=" after white space, as lists
 // write name = "value"; npos when the key has no "=" of its own.
 size_t value_start(std::string_view s, size_t stop) {
+    if (s[stop] == '=' && (stop + 1 == s.size() || !vq_is_space(s[stop + 1]))) return stop + 1;  // key=value, key="value"
     size_t eq = stop;
     skip_ws(s, &eq);
     size_t quote = eq < s.size() && s[eq] == '=' ? quote_after(s, eq) : s.npos;
