@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/byte_scan.h"
 #include "common/utf8.h"
 #include "platform/platform.h"
 #include "playlist_parser/vqplp.h"
@@ -65,15 +66,9 @@ void vformat(char *dst, const char *format, va_list ap) {
 
 }  // namespace
 
-uint32_t arena_put(std::string_view s) {
+uint32_t arena_put_growing(std::string_view s) {
     if (!arena_fit(s.size() + 1)) return kNoString;
-    if (s.empty()) return kEmptyString;
-    Arena &a = g_vq.arena;
-    uint32_t off = static_cast<uint32_t>(a.len);
-    std::memcpy(a.data + off, s.data(), s.size());
-    a.data[off + s.size()] = '\0';
-    a.len += s.size() + 1;
-    return off;
+    return s.empty() ? kEmptyString : arena_put(s);  // the room is there now
 }
 
 uint32_t arena_put_key(std::string_view key) {
@@ -86,7 +81,7 @@ uint32_t arena_put_key(std::string_view key) {
             kc.len[at] = static_cast<uint16_t>(key.size());
             return kc.slot[at];
         }
-        if (kc.len[at] == key.size() && std::memcmp(g_vq.arena.data + kc.slot[at], key.data(), key.size()) == 0)
+        if (kc.len[at] == key.size() && vqbytes::same_bytes(g_vq.arena.data + kc.slot[at], key.data(), key.size()))
             return kc.slot[at];
     }
     return arena_put(key);

@@ -8,6 +8,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "playlist_parser/vqplp.h"
@@ -91,7 +92,18 @@ struct ParseState {
 extern ParseState g_vq;
 
 // Arena strings. Every put returns an offset, or kNoString when memory ran out.
-uint32_t arena_put(std::string_view s);
+// A put is made for nearly every value of a playlist, and the arena seldom has
+// to grow, so the copy into room already there is inline.
+uint32_t arena_put_growing(std::string_view s);  // also the "" of an arena not yet made
+inline uint32_t arena_put(std::string_view s) {
+    Arena &a = g_vq.arena;
+    if (s.empty() || a.cap - a.len <= s.size()) return arena_put_growing(s);
+    uint32_t off = static_cast<uint32_t>(a.len);
+    std::memcpy(a.data + off, s.data(), s.size());
+    a.data[off + s.size()] = '\0';
+    a.len += s.size() + 1;
+    return off;
+}
 uint32_t arena_put_key(std::string_view key);
 const char *arena_str(uint32_t off);  // null for kNoString
 void arena_reserve(size_t bytes);     // a hint; failure is harmless
