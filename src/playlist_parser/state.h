@@ -104,7 +104,6 @@ inline uint32_t arena_put(std::string_view s) {
     a.len += s.size() + 1;
     return off;
 }
-uint32_t arena_put_key(std::string_view key);
 const char *arena_str(uint32_t off);  // null for kNoString
 void arena_reserve(size_t bytes);     // a hint; failure is harmless
 void arena_shrink();
@@ -113,8 +112,6 @@ void arena_shrink();
 int item_add_refs(uint32_t location, uint32_t title, int32_t duration_ms, int32_t duration_raw);
 // Appends an item, copying location and title (null data stands for ""): 0 or 6.
 int item_add(std::string_view location, std::string_view title, int32_t duration_ms, int32_t duration_raw);
-// Attaches a pair to the last item: 0 or 6.
-int attr_add(std::string_view key, std::string_view value);
 // Appends a whole entry (null data stands for ""), or hands it to the sink: 0 or 6.
 int entry_add(const vqplp_entry &entry, int32_t duration_ms, int32_t duration_raw);
 
