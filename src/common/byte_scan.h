@@ -36,6 +36,27 @@ inline uint64_t load8(const void *p) {
     return w;
 }
 
+inline uint32_t load4(const void *p) {
+    uint32_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// Whether the n bytes at a and at b are the same, by words (the last two
+// overlapping) instead of a library call: the keys compared so are short.
+inline bool same_bytes(const void *a, const void *b, size_t n) {
+    auto *x = static_cast<const char *>(a), *y = static_cast<const char *>(b);
+    if (n >= 8) {
+        for (size_t i = 0; i + 8 < n; i += 8)
+            if (load8(x + i) != load8(y + i)) return false;
+        return load8(x + n - 8) == load8(y + n - 8);
+    }
+    if (n >= 4) return load4(x) == load4(y) && load4(x + n - 4) == load4(y + n - 4);
+    for (size_t i = 0; i < n; ++i)
+        if (x[i] != y[i]) return false;
+    return true;
+}
+
 // The eight bytes of w with A to Z in lower case, the others kept.
 inline uint64_t lower8(uint64_t w) {
     uint64_t seven = w & kLows;

@@ -2,6 +2,7 @@
 // attributes and title of the "#EXTINF" line before it and the "#EXTGRP:"
 // group written before its location. Pending values are views into the
 // decoded text; only a finished item is copied into the arena.
+#include <algorithm>
 #include <cstdint>
 #include <initializer_list>
 #include <string_view>
@@ -52,7 +53,10 @@ constexpr TagPrefix kTags[] = {
 
 constexpr TagPrefix kUnknownTag = {{}, Tag::kUnknown, {}};
 
+// Nearly every tag line of a list is an "#EXTINF:" one: its eight bytes,
+// folded to lower case at once, tell it before the table is walked.
 const TagPrefix &classify(std::string_view line) {
+    if (line.size() >= 8 && vqbytes::lower8(vqbytes::load8(line.data())) == vqbytes::load8("#extinf:")) return kTags[0];
     for (const TagPrefix &t : kTags)
         if (vq_istarts_with(line, t.prefix)) return t;
     return kUnknownTag;
@@ -118,9 +122,12 @@ size_t find_from(std::string_view s, size_t i) {
 }
 
 // Reads the value after "=" at s[i]; i moves past it (and a closing quote).
-std::string_view read_value(std::string_view s, size_t *i) {
+// The closing quote is looked for in `line`, which holds s and goes on past
+// it, so that the last value, a few bytes before the title, is found by the
+// wide scan too; a quote beyond s closes nothing.
+std::string_view read_value(std::string_view s, std::string_view line, size_t *i) {
     if (*i < s.size() && s[*i] == '"') {
-        size_t end = find_from<'"'>(s, *i + 1);
+        size_t end = std::min(find_from<'"'>(line, *i + 1), s.size());
         std::string_view v = s.substr(*i + 1, end - *i - 1);
         *i = end == s.size() ? end : end + 1;
         return v;
@@ -141,6 +148,7 @@ void skip_separators(std::string_view s, size_t *i) {
 // "=", or at a double quote that follows the "=" after white space, as lists
 // write name = "value"; npos when the key has no "=" of its own.
 size_t value_start(std::string_view s, size_t stop) {
+    if (s[stop] == '=' && (stop + 1 == s.size() || !vq_is_space(s[stop + 1]))) return stop + 1;  // key=value, key="value"
     size_t eq = stop;
     skip_ws(s, &eq);
     size_t quote = eq < s.size() && s[eq] == '=' ? quote_after(s, eq) : s.npos;
@@ -148,7 +156,8 @@ size_t value_start(std::string_view s, size_t stop) {
     return s[stop] == '=' ? stop + 1 : s.npos;
 }
 
-void read_attrs(M3uState &st, std::string_view region) {
+// The pairs of region, the start of line.
+void read_attrs(M3uState &st, std::string_view region, std::string_view line) {
     size_t i = 0;
     while (st.attr_count < kMaxAttrs) {
         skip_separators(region, &i);
@@ -162,7 +171,7 @@ void read_attrs(M3uState &st, std::string_view region) {
         }
         std::string_view key = region.substr(i, stop - i);
         i = value;
-        st.attrs[st.attr_count++] = Pair{key, read_value(region, &i)};
+        st.attrs[st.attr_count++] = Pair{key, read_value(region, line, &i)};
     }
 }
 
@@ -190,7 +199,7 @@ void read_extinf_body(M3uState &st, std::string_view s) {
     std::string_view rest = s.substr(i);
     size_t comma = title_comma(rest);
     if (comma != rest.npos) st.title = trimmed(rest.substr(comma + 1));
-    read_attrs(st, rest.substr(0, comma));
+    read_attrs(st, rest.substr(0, comma), rest);
 }
 
 void parse_extinf(M3uState &st, std::string_view line) {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "common/alloc.h"
+#include "common/byte_scan.h"
 #include "common/utf8.h"
 #include "platform/platform.h"
 #include "playlist_parser/vqplp.h"
@@ -63,19 +64,8 @@ void vformat(char *dst, const char *format, va_list ap) {
     if (n >= kTextCap) dst[whole_sequences(dst, kTextCap - 1)] = '\0';
 }
 
-}  // namespace
-
-uint32_t arena_put(std::string_view s) {
-    if (!arena_fit(s.size() + 1)) return kNoString;
-    if (s.empty()) return kEmptyString;
-    Arena &a = g_vq.arena;
-    uint32_t off = static_cast<uint32_t>(a.len);
-    std::memcpy(a.data + off, s.data(), s.size());
-    a.data[off + s.size()] = '\0';
-    a.len += s.size() + 1;
-    return off;
-}
-
+// The few distinct keys of a playlist are stored once: a key met again is
+// the offset the cache holds for it.
 uint32_t arena_put_key(std::string_view key) {
     if (key.empty() || key.size() > 0xFFFF) return arena_put(key);
     KeyCache &kc = g_vq.keys;
@@ -86,10 +76,30 @@ uint32_t arena_put_key(std::string_view key) {
             kc.len[at] = static_cast<uint16_t>(key.size());
             return kc.slot[at];
         }
-        if (kc.len[at] == key.size() && std::memcmp(g_vq.arena.data + kc.slot[at], key.data(), key.size()) == 0)
+        if (kc.len[at] == key.size() && vqbytes::same_bytes(g_vq.arena.data + kc.slot[at], key.data(), key.size()))
             return kc.slot[at];
     }
     return arena_put(key);
+}
+
+// Attaches a pair to the last item: 0 or 6.
+int attr_add(std::string_view key, std::string_view value) {
+    void *attrs = g_vq.attrs;
+    if (!grow_array(&attrs, &g_vq.attr_cap, g_vq.attr_count, 256, sizeof(Attr))) return VQPLP_E_NOMEM;
+    g_vq.attrs = static_cast<Attr *>(attrs);
+    uint32_t k = arena_put_key(key);
+    uint32_t v = arena_put(value);
+    if (k == kNoString || v == kNoString) return VQPLP_E_NOMEM;
+    g_vq.attrs[g_vq.attr_count++] = Attr{k, v};
+    ++g_vq.items[g_vq.item_count - 1].attr_count;
+    return VQPLP_OK;
+}
+
+}  // namespace
+
+uint32_t arena_put_growing(std::string_view s) {
+    if (!arena_fit(s.size() + 1)) return kNoString;
+    return s.empty() ? kEmptyString : arena_put(s);  // the room is there now
 }
 
 const char *arena_str(uint32_t off) { return off == kNoString ? nullptr : g_vq.arena.data + off; }
@@ -135,18 +145,6 @@ int item_add(std::string_view location, std::string_view title, int32_t duration
         if (g_vq.arena.len > mark) g_vq.arena.len = mark;  // the strings of a failed item
         return VQPLP_E_NOMEM;
     }
-    return VQPLP_OK;
-}
-
-int attr_add(std::string_view key, std::string_view value) {
-    void *attrs = g_vq.attrs;
-    if (!grow_array(&attrs, &g_vq.attr_cap, g_vq.attr_count, 256, sizeof(Attr))) return VQPLP_E_NOMEM;
-    g_vq.attrs = static_cast<Attr *>(attrs);
-    uint32_t k = arena_put_key(key);
-    uint32_t v = arena_put(value);
-    if (k == kNoString || v == kNoString) return VQPLP_E_NOMEM;
-    g_vq.attrs[g_vq.attr_count++] = Attr{k, v};
-    ++g_vq.items[g_vq.item_count - 1].attr_count;
     return VQPLP_OK;
 }
 

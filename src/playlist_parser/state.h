@@ -8,6 +8,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "playlist_parser/vqplp.h"
@@ -91,8 +92,18 @@ struct ParseState {
 extern ParseState g_vq;
 
 // Arena strings. Every put returns an offset, or kNoString when memory ran out.
-uint32_t arena_put(std::string_view s);
-uint32_t arena_put_key(std::string_view key);
+// A put is made for nearly every value of a playlist, and the arena seldom has
+// to grow, so the copy into room already there is inline.
+uint32_t arena_put_growing(std::string_view s);  // also the "" of an arena not yet made
+inline uint32_t arena_put(std::string_view s) {
+    Arena &a = g_vq.arena;
+    if (s.empty() || a.cap - a.len <= s.size()) return arena_put_growing(s);
+    uint32_t off = static_cast<uint32_t>(a.len);
+    std::memcpy(a.data + off, s.data(), s.size());
+    a.data[off + s.size()] = '\0';
+    a.len += s.size() + 1;
+    return off;
+}
 const char *arena_str(uint32_t off);  // null for kNoString
 void arena_reserve(size_t bytes);     // a hint; failure is harmless
 void arena_shrink();
@@ -101,8 +112,6 @@ void arena_shrink();
 int item_add_refs(uint32_t location, uint32_t title, int32_t duration_ms, int32_t duration_raw);
 // Appends an item, copying location and title (null data stands for ""): 0 or 6.
 int item_add(std::string_view location, std::string_view title, int32_t duration_ms, int32_t duration_raw);
-// Attaches a pair to the last item: 0 or 6.
-int attr_add(std::string_view key, std::string_view value);
 // Appends a whole entry (null data stands for ""), or hands it to the sink: 0 or 6.
 int entry_add(const vqplp_entry &entry, int32_t duration_ms, int32_t duration_raw);
 

@@ -7,25 +7,6 @@
 
 namespace vqplp {
 
-LineCursor lines_begin(const char *text, size_t len, bool has_nul) { return LineCursor{text, text + len, has_nul}; }
-
-bool lines_next(LineCursor &cur, std::string_view &line) {
-    if (cur.pos >= cur.end) return false;
-    size_t n = vqbytes::find_line_break(cur.pos, static_cast<size_t>(cur.end - cur.pos));
-    const char *stop = cur.pos + n;
-    if (cur.has_nul) {
-        const char *z = static_cast<const char *>(std::memchr(cur.pos, '\0', n));
-        if (z) n = static_cast<size_t>(z - cur.pos);
-    }
-    line = std::string_view(cur.pos, n);
-    cur.pos = stop;
-    if (stop < cur.end) {
-        bool crlf = *stop == '\r' && stop + 1 < cur.end && stop[1] == '\n';
-        cur.pos += crlf ? 2 : 1;
-    }
-    return true;
-}
-
 std::string_view strip_quotes(std::string_view s) {
     if (s.empty() || s.front() != '"') return s;
     size_t last = s.rfind('"');

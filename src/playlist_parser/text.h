@@ -3,9 +3,11 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "common/ascii.h"
+#include "common/byte_scan.h"
 
 namespace vqplp {
 
@@ -17,8 +19,25 @@ struct LineCursor {
     const char *end;
     bool has_nul;
 };
-LineCursor lines_begin(const char *text, size_t len, bool has_nul);
-bool lines_next(LineCursor &cur, std::string_view &line);
+inline LineCursor lines_begin(const char *text, size_t len, bool has_nul) { return LineCursor{text, text + len, has_nul}; }
+
+// Inline: it runs once a line, and a call costs a fair part of what it does.
+inline bool lines_next(LineCursor &cur, std::string_view &line) {
+    if (cur.pos >= cur.end) return false;
+    size_t n = vqbytes::find_line_break(cur.pos, static_cast<size_t>(cur.end - cur.pos));
+    const char *stop = cur.pos + n;
+    if (cur.has_nul) {
+        const char *z = static_cast<const char *>(std::memchr(cur.pos, '\0', n));
+        if (z) n = static_cast<size_t>(z - cur.pos);
+    }
+    line = std::string_view(cur.pos, n);
+    cur.pos = stop;
+    if (stop < cur.end) {
+        bool crlf = *stop == '\r' && stop + 1 < cur.end && stop[1] == '\n';
+        cur.pos += crlf ? 2 : 1;
+    }
+    return true;
+}
 
 // The helpers below run for nearly every byte of a playlist, so they are
 // inline.

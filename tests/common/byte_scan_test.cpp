@@ -122,6 +122,23 @@ TEST(ByteScan, OddCountTellsTheParityOfTheQuotes) {
             }
 }
 
+// Equal runs of every length to 40 from every offset, then each with one
+// byte changed at every place (a bit low or high): only the equal ones match.
+TEST(ByteScan, SameBytesTellsEveryDifference) {
+    for (size_t offset = 0; offset < 8; ++offset)
+        for (size_t len = 0; len <= 40; ++len) {
+            std::vector<char> a(offset + len + 1, 'k'), b(len + 1, 'k');
+            a[offset + len] = 'x';  // past the end: never compared
+            ASSERT_TRUE(same_bytes(a.data() + offset, b.data(), len)) << len;
+            for (size_t at = 0; at < len; ++at)
+                for (char other : {'j', static_cast<char>(0xEB)}) {
+                    b[at] = other;
+                    ASSERT_FALSE(same_bytes(a.data() + offset, b.data(), len)) << offset << " " << len << " " << at;
+                    b[at] = 'k';
+                }
+        }
+}
+
 // The build's lanes (SSE2 where there is SSE2) mark what the byte loops that
 // stand in for them mark: every byte value in every lane against every byte,
 // alone and combined.

@@ -72,6 +72,11 @@ TEST(ParserM3u, ExtinfLines) {
         {"#EXTINF:1 tvg-language=\"x\" group-title-long=y a\x01\x1f-key-b=2,T", "T", 1000,
          {{"tvg-language", "x"}, {"group-title-long", "y"}, {"a\x01\x1f-key-b", "2"}}},
         {"#EXTINF:1 abcdefgh\t=1 abcdefghi=2 seven_k=3,T", "T", 1000, {{"abcdefghi", "2"}, {"seven_k", "3"}}},
+        // the only quote after x's lies past the title comma: it closes nothing
+        {"#EXTINF:1 k=a\"b x=\"c,d\" ,T", "d\" ,T", 1000, {{"k", "a\"b"}, {"x", "c"}}},
+        // "#EXTINF" in any case and after it any byte is the tag; one letter short or off is not
+        {"#ExTiNf:2,T", "T", 2000, {}}, {"#EXTINFO:2,T", "T", 2000, {}},
+        {"#EXTIN:2,T", "", -1, {}}, {"#EXTINX:2,T", "", -1, {}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.line);
