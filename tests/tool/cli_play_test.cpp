@@ -32,8 +32,7 @@ constexpr const char *kEcho = "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$
 
 // A folder holding a stand-in for each player that runs script.
 std::string player_folder(const std::string &script = kEcho) {
-    std::string dir = testing::TempDir() + std::to_string(getpid()) + ".players";
-    std::filesystem::create_directories(dir);
+    std::string dir = temp_dir("players");
     for (const char *name : {"mpv", "ffplay", "vlc"}) {
         std::string path = dir + "/" + name;
         std::ofstream(path) << script;

@@ -6,8 +6,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <vector>
 
 #include "render.h"
 
@@ -16,9 +18,30 @@ std::string read_all(const std::string &path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+namespace {
+// The files and folders a test program made, removed when it ends.
+std::string made(const std::string &name) {
+    static struct made_paths {
+        std::vector<std::string> paths;
+        ~made_paths() {
+            std::error_code ignored;
+            for (const std::string &p : paths) std::filesystem::remove_all(p, ignored);
+        }
+    } made;
+    made.paths.push_back(testing::TempDir() + std::to_string(getpid()) + "." + name);
+    return made.paths.back();
+}
+}  // namespace
+
 std::string temp_file(const std::string &name, const std::string &bytes) {
-    std::string path = testing::TempDir() + std::to_string(getpid()) + "." + name;
+    std::string path = made(name);
     std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+std::string temp_dir(const std::string &name) {
+    std::string path = made(name);
+    std::filesystem::create_directories(path);
     return path;
 }
 

@@ -21,6 +21,8 @@ ToolRun run_tool_on_terminal(const std::string &command);
 std::string sample_path();
 std::string corpus_path(const std::string &relative);
 
-// A file in the test's temporary folder holding bytes.
+// A file in the test's temporary folder holding bytes, removed when the program ends.
 std::string temp_file(const std::string &name, const std::string &bytes);
+// An empty folder of the test's, removed with what it holds when the program ends.
+std::string temp_dir(const std::string &name);
 std::string read_all(const std::string &path);
