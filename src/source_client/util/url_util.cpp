@@ -81,19 +81,32 @@ uint64_t vqiptv_now_ms() { return vqp::now_ms(); }
 
 int vqiptv_uri_is_absolute(const char *s) { return s ? vqiptv_uri_is_absolute_n(s, std::strlen(s)) : 0; }
 
+namespace {
+// Whether the n bytes at s, whose scheme is the first scheme bytes, are an
+// absolute URI; has_authority tells whether "//" follows the scheme.
+bool absolute_with_scheme(const char *s, size_t len, size_t scheme, bool has_authority) {
+    if (scheme == 0 || scheme + 1 == len || holds_control(s, len)) return false;
+    return !has_authority || authority_ok(s + scheme + 3, s + len);
+}
+
+bool authority_follows(const char *s, size_t len, size_t scheme) {
+    return len >= scheme + 3 && s[scheme + 1] == '/' && s[scheme + 2] == '/';
+}
+}  // namespace
+
 int vqiptv_uri_is_absolute_n(const char *s, size_t len) {
     size_t n = scheme_len_n(s, len);
-    if (n == 0 || n + 1 == len || holds_control(s, len)) return 0;
-    if (len < n + 3 || s[n + 1] != '/' || s[n + 2] != '/') return 1;
-    return authority_ok(s + n + 3, s + len);
+    return absolute_with_scheme(s, len, n, authority_follows(s, len, n));
 }
 
 // Every network stream names its host after "//" (rtp://@239.0.0.1:5000
 // too); a local file, a torrent or an Ace Stream id may go without one.
+// Called once for every entry of a playlist, so the scheme is read once.
 int vqiptv_uri_is_playable_n(const char *s, size_t len) {
-    if (!vqiptv_uri_is_absolute_n(s, len)) return 0;
     size_t n = scheme_len_n(s, len);
-    if (len >= n + 3 && s[n + 1] == '/' && s[n + 2] == '/') return 1;
+    bool authority = authority_follows(s, len, n);
+    if (!absolute_with_scheme(s, len, n, authority)) return 0;
+    if (authority) return 1;
     for (std::string_view opaque : {"file", "magnet", "acestream"})
         if (vq_ieq({s, n}, opaque)) return 1;
     return 0;
