@@ -9,6 +9,7 @@
 
 #include "common/alloc.h"
 #include "common/ascii.h"
+#include "common/byte_scan.h"
 #include "source_client/model/header_spellings.h"
 #include "source_client/model/model_build.h"
 #include "source_client/util/url_util.h"
@@ -91,8 +92,11 @@ struct fields {
 };
 
 // Whether key names the field of the same length (ASCII-case-blind). Keys of
-// other fields of that length are told apart by their last letter alone.
-bool names_field(sv key, sv field) { return (key.back() | 0x20) == field.back() && vq_ieq(key, field); }
+// other fields of that length are told apart by their last letter alone; the
+// rest is compared by words, as it is asked of several keys of every entry.
+bool names_field(sv key, sv field) {
+    return (key.back() | 0x20) == field.back() && vqbytes::same_folded(key.data(), field.data(), field.size());
+}
 
 // One pass over the pairs.
 fields read_fields(const vqplp_entry &e) {
