@@ -13,6 +13,8 @@ namespace vqc {
 
 namespace {
 constexpr uint64_t kFirstSlots = 64;
+// How many members ahead the duplicate suppression asks for a channel's id.
+constexpr int32_t kIdsAhead = 16;
 
 // Keyed (slot_hash.h): group titles come from whoever serves the playlist.
 uint64_t name_slot(std::string_view name, uint64_t slot_count) {
@@ -87,6 +89,9 @@ bool list_unique(playlist *p, group *g, const int32_t *from, int32_t count) {
     int32_t *list = p->members + g->first;
     int32_t kept = 0;
     for (int32_t k = 0; ok && k < count; k++) {
+        // A group's channels lie scattered over the records: the id of one
+        // a few places on is asked for while this one is placed.
+        if (from && k + kIdsAhead < count) __builtin_prefetch(&p->channels[from[k + kIdsAhead]].id);
         int32_t i = from ? from[k] : k;
         int32_t before = id_set_put(p, &listed, i);
         if (before >= 0) continue;
