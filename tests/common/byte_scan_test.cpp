@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "common/ascii.h"
@@ -135,6 +136,25 @@ TEST(ByteScan, SameBytesTellsEveryDifference) {
                     b[at] = other;
                     ASSERT_FALSE(same_bytes(a.data() + offset, b.data(), len)) << offset << " " << len << " " << at;
                     b[at] = 'k';
+                }
+        }
+}
+
+// Runs in upper case match their lower-case form at every length and offset;
+// a byte in either run that only |0x20 would fold (the line ends, "@" and
+// "[" beside "`" and "{", a high byte) or another letter does not.
+TEST(ByteScan, SameFoldedFoldsLettersOnly) {
+    const std::pair<char, char> unequal[] = {{'K', 'j'}, {'\r', '-'}, {'@', '`'}, {'[', '{'}, {'\xCB', '\xEB'}};
+    for (size_t offset = 0; offset < 8; ++offset)
+        for (size_t len = 0; len <= 40; ++len) {
+            std::vector<char> a(offset + len + 1, 'K'), b(len + 1, 'k');
+            a[offset + len] = 'x';  // past the end: never compared
+            ASSERT_TRUE(same_folded(a.data() + offset, b.data(), len)) << len;
+            for (size_t at = 0; at < len; ++at)
+                for (auto [mine, lower] : unequal) {
+                    a[offset + at] = mine, b[at] = lower;
+                    ASSERT_FALSE(same_folded(a.data() + offset, b.data(), len)) << offset << " " << len << " " << at;
+                    a[offset + at] = 'K', b[at] = 'k';
                 }
         }
 }
