@@ -42,19 +42,26 @@ inline uint32_t load4(const void *p) {
     return w;
 }
 
-// Whether the n bytes at a and at b are the same, by words (the last two
-// overlapping) instead of a library call: the keys compared so are short.
-inline bool same_bytes(const void *a, const void *b, size_t n) {
+// Whether the n bytes at a match the n bytes at b, word by word as equal
+// tells (the last two words overlapping), instead of a library call: the
+// keys compared so are short.
+template <class Equal>
+bool same_words(const void *a, const void *b, size_t n, Equal equal) {
     auto *x = static_cast<const char *>(a), *y = static_cast<const char *>(b);
     if (n >= 8) {
         for (size_t i = 0; i + 8 < n; i += 8)
-            if (load8(x + i) != load8(y + i)) return false;
-        return load8(x + n - 8) == load8(y + n - 8);
+            if (!equal(load8(x + i), load8(y + i))) return false;
+        return equal(load8(x + n - 8), load8(y + n - 8));
     }
-    if (n >= 4) return load4(x) == load4(y) && load4(x + n - 4) == load4(y + n - 4);
+    if (n >= 4) return equal(load4(x), load4(y)) && equal(load4(x + n - 4), load4(y + n - 4));
     for (size_t i = 0; i < n; ++i)
-        if (x[i] != y[i]) return false;
+        if (!equal(static_cast<unsigned char>(x[i]), static_cast<unsigned char>(y[i]))) return false;
     return true;
+}
+
+// Whether the n bytes at a and at b are the same.
+inline bool same_bytes(const void *a, const void *b, size_t n) {
+    return same_words(a, b, n, [](uint64_t x, uint64_t y) { return x == y; });
 }
 
 // The eight bytes of w with A to Z in lower case, the others kept.
@@ -64,6 +71,14 @@ inline uint64_t lower8(uint64_t w) {
     uint64_t past_z = seven + kOnes * (0x80 - 'Z' - 1);  // and from the byte after 'Z' on
     uint64_t upper = from_a & ~past_z & ~w & kHighs;
     return w | (upper >> 2);
+}
+
+// Whether the n bytes at a, A to Z taken in lower case, are the n bytes at
+// lower, which hold no upper-case letter.
+// Keys are nearly always written in lower case, so a word is folded only
+// when it differs.
+inline bool same_folded(const void *a, const void *lower, size_t n) {
+    return same_words(a, lower, n, [](uint64_t x, uint64_t y) { return x == y || lower8(x) == y; });
 }
 
 inline const unsigned char *bytes(const void *p) { return static_cast<const unsigned char *>(p); }

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "common/ascii.h"
@@ -122,21 +124,34 @@ TEST(ByteScan, OddCountTellsTheParityOfTheQuotes) {
             }
 }
 
-// Equal runs of every length to 40 from every offset, then each with one
-// byte changed at every place (a bit low or high): only the equal ones match.
-TEST(ByteScan, SameBytesTellsEveryDifference) {
+// Matching runs (each byte `mine` in the first, `theirs` in the second) of
+// every length to 40 from every offset, then each with one pair of unequal
+// bytes put in at every place: only the matching ones match.
+template <class Same>
+void tells_every_difference(Same same, char mine, char theirs, std::initializer_list<std::pair<char, char>> unequal) {
     for (size_t offset = 0; offset < 8; ++offset)
         for (size_t len = 0; len <= 40; ++len) {
-            std::vector<char> a(offset + len + 1, 'k'), b(len + 1, 'k');
+            std::vector<char> a(offset + len + 1, mine), b(len + 1, theirs);
             a[offset + len] = 'x';  // past the end: never compared
-            ASSERT_TRUE(same_bytes(a.data() + offset, b.data(), len)) << len;
+            ASSERT_TRUE(same(a.data() + offset, b.data(), len)) << len;
             for (size_t at = 0; at < len; ++at)
-                for (char other : {'j', static_cast<char>(0xEB)}) {
-                    b[at] = other;
-                    ASSERT_FALSE(same_bytes(a.data() + offset, b.data(), len)) << offset << " " << len << " " << at;
-                    b[at] = 'k';
+                for (auto [x, y] : unequal) {
+                    a[offset + at] = x, b[at] = y;
+                    ASSERT_FALSE(same(a.data() + offset, b.data(), len)) << offset << " " << len << " " << at;
+                    a[offset + at] = mine, b[at] = theirs;
                 }
         }
+}
+
+// One byte changed (a bit low or high): the runs differ.
+TEST(ByteScan, SameBytesTellsEveryDifference) {
+    tells_every_difference(same_bytes, 'k', 'k', {{'k', 'j'}, {'k', '\xEB'}});
+}
+
+// Upper case matches lower case; a byte that only |0x20 would fold (the line
+// ends, "@" and "[" beside "`" and "{", a high byte) or another letter does not.
+TEST(ByteScan, SameFoldedFoldsLettersOnly) {
+    tells_every_difference(same_folded, 'K', 'k', {{'K', 'j'}, {'\r', '-'}, {'@', '`'}, {'[', '{'}, {'\xCB', '\xEB'}});
 }
 
 // The build's lanes (SSE2 where there is SSE2) mark what the byte loops that

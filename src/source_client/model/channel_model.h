@@ -185,10 +185,28 @@ void playlist_free(playlist *p);
 int32_t channel_by_id(playlist *p, uint64_t id);
 int32_t group_find(const playlist *p, std::string_view name);
 uint32_t arena_add_n(playlist *p, const char *text, size_t len);
+// Whether s lies within the playlist's text (addresses compared as numbers:
+// s may come from anywhere).
+inline bool lies_in_text(const playlist *p, std::string_view s) {
+    auto at = reinterpret_cast<uintptr_t>(s.data()), text = reinterpret_cast<uintptr_t>(p->text);
+    return p->text && p->text_len < kInArena && at >= text && at - text + s.size() <= p->text_len;
+}
+// store_text for a text that is not empty and not known to need no repair.
+bool store_text_checked(playlist *p, std::string_view s, text_ref *ref);
 // A reference to s: into the playlist's text when s lies there and needs no
 // repair, else to an arena copy with U+FFFD in place of every byte that
-// begins no well-formed UTF-8 sequence. False when the arena is full.
-bool store_text(playlist *p, std::string_view s, text_ref *ref);
+// begins no well-formed UTF-8 sequence. False when the arena is full. Every
+// entry stores several texts, nearly all pieces of a well-formed text, so
+// that case is answered inline.
+inline bool store_text(playlist *p, std::string_view s, text_ref *ref) {
+    if (s.empty()) {
+        *ref = text_ref{0, 0};
+        return true;
+    }
+    if (!p->text_well_formed || !lies_in_text(p, s)) return store_text_checked(p, s, ref);
+    *ref = text_ref{static_cast<uint32_t>(s.data() - p->text), static_cast<uint32_t>(s.size())};
+    return true;
+}
 // A reference to the arena string at off.
 text_ref arena_ref(const playlist *p, uint32_t off);
 // Appends the folder-path segment form of text (control bytes become spaces,

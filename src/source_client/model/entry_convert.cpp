@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdint>
 #include <string_view>
 
 #include "common/alloc.h"
 #include "common/ascii.h"
+#include "common/byte_scan.h"
 #include "source_client/model/header_spellings.h"
 #include "source_client/model/model_build.h"
 #include "source_client/util/url_util.h"
@@ -91,8 +93,11 @@ struct fields {
 };
 
 // Whether key names the field of the same length (ASCII-case-blind). Keys of
-// other fields of that length are told apart by their last letter alone.
-bool names_field(sv key, sv field) { return (key.back() | 0x20) == field.back() && vq_ieq(key, field); }
+// other fields of that length are told apart by their last letter alone; the
+// rest is compared by words, as it is asked of several keys of every entry.
+bool names_field(sv key, sv field) {
+    return (key.back() | 0x20) == field.back() && vqbytes::same_folded(key.data(), field.data(), field.size());
+}
 
 // One pass over the pairs.
 fields read_fields(const vqplp_entry &e) {
@@ -117,55 +122,63 @@ fields read_fields(const vqplp_entry &e) {
 // the hash of the location.
 uint64_t id_after_location(const playlist *p, int32_t index, uint64_t location_hash) {
     sv tvg_id = channel_text(p, index, channel_field::tvg_id);
-    return vqiptv_fnv1a(tvg_id.data(), tvg_id.size(), vqiptv_fnv1a("\x1f", 1, location_hash));
+    uint64_t h = (location_hash ^ 0x1F) * kFnvPrime;
+    return tvg_id.empty() ? h : vqiptv_fnv1a(tvg_id.data(), tvg_id.size(), h);
 }
 
 struct id_lane {
-    int32_t channel;  // -1 when idle
-    sv rest;          // location bytes not hashed yet
+    int32_t channel;   // -1 when idle
+    const char *rest;  // location bytes not hashed yet
+    size_t left;       // how many
     uint64_t h;
 };
 
-// Finishes the lane's channel once its location is hashed, and takes the
-// next channels while their locations are empty; idle when none is left.
-void advance(playlist *p, id_lane &l, int32_t *next) {
-    while (l.channel < 0 || l.rest.empty()) {
-        if (l.channel >= 0) p->channels[l.channel].id = id_after_location(p, l.channel, l.h);
-        l = id_lane{-1, {}, kFnvOffsetBasis};
-        if (*next >= p->channel_count) return;
-        l.channel = *next;
-        l.rest = pl_text(p, p->channels[(*next)++].location);
+// Gives the lane the next channel whose location is not empty, giving those
+// on the way their ids; idle when none is left. Answers whether it is busy.
+bool take_next(playlist *p, id_lane &l, int32_t *next) {
+    while (*next < p->channel_count) {
+        int32_t i = (*next)++;
+        sv location = pl_text(p, p->channels[i].location);
+        if (!location.empty()) {
+            l = id_lane{i, location.data(), location.size(), kFnvOffsetBasis};
+            return true;
+        }
+        p->channels[i].id = id_after_location(p, i, kFnvOffsetBasis);
     }
+    l.channel = -1;
+    return false;
 }
 
 // The id of every channel. Locations are most of the bytes and a hash is one
-// chain of multiplies, so four locations are hashed side by side, each lane
-// taking the next channel as soon as its own location is done.
+// chain of multiplies, so four locations are hashed side by side, as many
+// bytes a step as the shortest rest holds, each lane taking the next channel
+// as soon as its own location is done.
 void assign_ids(playlist *p) {
-    id_lane lanes[4] = {};
+    id_lane lanes[4];
     int32_t next = 0;
-    for (id_lane &l : lanes) {
-        l.channel = -1;
-        advance(p, l, &next);
-    }
-    for (;;) {
-        const id_lane *busy = nullptr;
-        size_t step = 0;
+    int busy = 0;
+    for (id_lane &l : lanes) busy += take_next(p, l, &next);
+    while (busy) {
+        size_t step = SIZE_MAX;
+        const char *spare = nullptr;  // what an idle lane hashes and drops
         for (const id_lane &l : lanes)
-            if (l.channel >= 0 && (!busy || l.rest.size() < step)) busy = &l, step = l.rest.size();
-        if (!busy) return;
+            if (l.channel >= 0 && l.left <= step) step = l.left, spare = l.rest;
         const char *data[4];
         uint64_t h[4];
         for (int k = 0; k < 4; k++) {
-            data[k] = lanes[k].channel >= 0 ? lanes[k].rest.data() : busy->rest.data();  // idle: hashed, dropped
+            data[k] = lanes[k].channel >= 0 ? lanes[k].rest : spare;
             h[k] = lanes[k].h;
         }
         vqiptv_fnv1a_x4(data, step, h);
         for (int k = 0; k < 4; k++) {
-            if (lanes[k].channel < 0) continue;
-            lanes[k].h = h[k];
-            lanes[k].rest.remove_prefix(step);
-            advance(p, lanes[k], &next);
+            id_lane &l = lanes[k];
+            if (l.channel < 0) continue;
+            l.h = h[k];
+            l.rest += step;
+            l.left -= step;
+            if (l.left) continue;
+            p->channels[l.channel].id = id_after_location(p, l.channel, l.h);
+            busy -= !take_next(p, l, &next);
         }
     }
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "common/alloc.h"
+#include "common/byte_scan.h"
 #include "source_client/model/model_build.h"
 #include "source_client/util/slot_hash.h"
 
@@ -13,10 +14,17 @@ namespace vqc {
 
 namespace {
 constexpr uint64_t kFirstSlots = 64;
+// How many members ahead the duplicate suppression asks for a channel's id.
+constexpr int32_t kIdsAhead = 16;
 
 // Keyed (slot_hash.h): group titles come from whoever serves the playlist.
 uint64_t name_slot(std::string_view name, uint64_t slot_count) {
     return slot_hash(slot_key_once(), name) & (slot_count - 1);
+}
+
+// Names are short and compared for every channel: by words, inline.
+bool same_name(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && vqbytes::same_bytes(a.data(), b.data(), a.size());
 }
 
 void slot_enter(int32_t *slots, uint64_t slot_count, const playlist *p, int32_t gi) {
@@ -57,7 +65,7 @@ int32_t group_named(playlist *p, std::string_view title, int32_t *last) {
     text_ref name{};
     if (!title.empty() && !store_text(p, title, &name)) return -1;
     std::string_view text = title.empty() ? std::string_view("Other", 5) : pl_text(p, name);
-    int32_t gi = *last >= 0 && text == pl_text(p, p->groups[*last].name) ? *last : group_find(p, text);
+    int32_t gi = *last >= 0 && same_name(text, pl_text(p, p->groups[*last].name)) ? *last : group_find(p, text);
     if (gi >= 0) {
         p->arena_len = mark;
     } else {
@@ -87,6 +95,9 @@ bool list_unique(playlist *p, group *g, const int32_t *from, int32_t count) {
     int32_t *list = p->members + g->first;
     int32_t kept = 0;
     for (int32_t k = 0; ok && k < count; k++) {
+        // A group's channels lie scattered over the records: the id of one
+        // a few places on is asked for while this one is placed.
+        if (from && k + kIdsAhead < count) __builtin_prefetch(&p->channels[from[k + kIdsAhead]].id);
         int32_t i = from ? from[k] : k;
         int32_t before = id_set_put(p, &listed, i);
         if (before >= 0) continue;
@@ -136,7 +147,7 @@ int32_t group_find(const playlist *p, std::string_view name) {
     uint64_t mask = p->group_slot_count - 1;
     for (uint64_t s = name_slot(name, p->group_slot_count); p->group_slots[s]; s = (s + 1) & mask) {
         int32_t gi = p->group_slots[s] - 1;
-        if (pl_text(p, p->groups[gi].name) == name) return gi;
+        if (same_name(pl_text(p, p->groups[gi].name), name)) return gi;
     }
     return -1;
 }

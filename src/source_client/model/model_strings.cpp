@@ -20,12 +20,6 @@ constexpr char kDivisionSlash[] = "\xE2\x88\x95";  // U+2215
 // Whether vq_utf8_copy_repaired would copy the n bytes unchanged.
 bool well_formed(const unsigned char *s, size_t n) { return vq_utf8_valid_prefix(s, n) == n; }
 
-// Addresses compared as numbers: s may come from anywhere.
-bool lies_in_text(const playlist *p, std::string_view s) {
-    auto at = reinterpret_cast<uintptr_t>(s.data()), text = reinterpret_cast<uintptr_t>(p->text);
-    return p->text && p->text_len < kInArena && at >= text && at - text + s.size() <= p->text_len;
-}
-
 }  // namespace
 
 bool arena_reserve(playlist *p, uint64_t extra) {
@@ -55,11 +49,9 @@ uint32_t arena_add_n(playlist *p, const char *text, size_t len) {
     return static_cast<uint32_t>(off);
 }
 
-bool store_text(playlist *p, std::string_view s, text_ref *ref) {
+bool store_text_checked(playlist *p, std::string_view s, text_ref *ref) {
     const auto *bytes = reinterpret_cast<const unsigned char *>(s.data());
-    if (s.empty()) {
-        *ref = text_ref{0, 0};
-    } else if (lies_in_text(p, s) && (p->text_well_formed || well_formed(bytes, s.size()))) {
+    if (lies_in_text(p, s) && (p->text_well_formed || well_formed(bytes, s.size()))) {
         *ref = text_ref{static_cast<uint32_t>(s.data() - p->text), static_cast<uint32_t>(s.size())};
     } else {
         uint32_t off = arena_add_n(p, s.data(), s.size());

@@ -52,24 +52,14 @@ struct Out {
 
 size_t scheme_len(const char *s) { return s ? scheme_len_n(s, std::strlen(s)) : 0; }
 
-uint64_t vqiptv_fnv1a(const void *bytes, size_t n, uint64_t h) {
-    const auto *p = static_cast<const unsigned char *>(bytes);
-    for (size_t i = 0; i < n; ++i) {
-        h ^= p[i];
-        h *= 1099511628211ull;
-    }
-    return h;
-}
-
 void vqiptv_fnv1a_x4(const char *const data[4], size_t n, uint64_t h[4]) {
-    constexpr uint64_t kPrime = 1099511628211ull;
     const char *p0 = data[0], *p1 = data[1], *p2 = data[2], *p3 = data[3];
     uint64_t a = h[0], b = h[1], c = h[2], d = h[3];
     for (size_t i = 0; i < n; ++i) {
-        a = (a ^ static_cast<unsigned char>(p0[i])) * kPrime;
-        b = (b ^ static_cast<unsigned char>(p1[i])) * kPrime;
-        c = (c ^ static_cast<unsigned char>(p2[i])) * kPrime;
-        d = (d ^ static_cast<unsigned char>(p3[i])) * kPrime;
+        a = (a ^ static_cast<unsigned char>(p0[i])) * kFnvPrime;
+        b = (b ^ static_cast<unsigned char>(p1[i])) * kFnvPrime;
+        c = (c ^ static_cast<unsigned char>(p2[i])) * kFnvPrime;
+        d = (d ^ static_cast<unsigned char>(p3[i])) * kFnvPrime;
     }
     h[0] = a;
     h[1] = b;

@@ -9,8 +9,15 @@ constexpr uint64_t kFnvOffsetBasis = 14695981039346656037ull;
 
 // Length of the leading URI scheme when a colon follows it, else 0.
 size_t scheme_len(const char *s);
-// 64-bit FNV-1a over n bytes, continued from h.
-uint64_t vqiptv_fnv1a(const void *bytes, size_t n, uint64_t h);
+constexpr uint64_t kFnvPrime = 1099511628211ull;
+
+// 64-bit FNV-1a over n bytes, continued from h (inline: ids hash a short
+// text after every location).
+inline uint64_t vqiptv_fnv1a(const void *bytes, size_t n, uint64_t h) {
+    const auto *p = static_cast<const unsigned char *>(bytes);
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * kFnvPrime;
+    return h;
+}
 // Four of them at once, over n bytes at each data[k], continued from h[k]
 // (updated in place): a hash is one chain of dependent multiplies, and four
 // chains run side by side in about the time of one.
